@@ -1,0 +1,14 @@
+// What a player does: face a point, run toward it, kick, tackle, and the test
+// for an opponent in reach used by the movement step.
+#pragma once
+
+#include <cstdint>
+
+float playerDistance(int a, int b);
+void facePoint(int p, float x, float y);
+void runToward(int p, float x, float y);
+void headFor(int p, float x, float y); // runToward, then facePoint
+int findOpponentInReach(int p, float reach);
+void tackle(int p, float reach);
+void slideTackle(int p, float reach);
+void kickBall(float power); // the ball owner kicks; nothing happens without an owner

@@ -1,0 +1,6 @@
+#include "match/players.h"
+
+uint8_t smartFrame;
+float distanceToBall[12];
+
+void stepPlayers() {}

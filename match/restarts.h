@@ -1,0 +1,10 @@
+// Kick-offs and the restart handling of a ball that went out.
+#pragma once
+
+// Team A's kick-off spots in hundredths of a pitch unit (y times endSign).
+extern const int kickOffSpots[6][2];
+
+void resetForKickOff();
+// Phase 8 of stepPlayers while playState is Restart. Returns true when the
+// rest of the stepPlayers call is to be skipped (the computer waits to kick).
+bool handleRestart();

@@ -1,0 +1,7 @@
+#include "match/state.h"
+
+MatchState match = [] {
+    MatchState m{};
+    m.computerStrength = 60;
+    return m;
+}();

@@ -1,0 +1,75 @@
+// The one global record of a running match: twelve players, the ball, who has
+// it, the phase of play, the pending restart, the score and the settings the
+// simulation reads. Plain data; the simulation changes it once per frame.
+//
+// Pitch coordinates: origin at the centre spot, x across the pitch (side lines
+// at +-0.77), y along it (goal lines at +-0.98). Players 0..5 are team A,
+// 6..11 team B, player i + 6 mirrors player i, goalkeepers are 5 and 11.
+//
+// Fields are single-precision; arithmetic on them is done in double and the
+// result stored as float. Several rules depend on that: a speed of 0.002f
+// halved twice is exactly 0.0005f, and restartY is compared with +-0.97f.
+#pragma once
+
+#include <cstdint>
+
+enum PlayState : int32_t {
+    InPlay = 0,  // the ball is in play
+    KickOff = 1, // players placed for a kick-off, waiting for a key
+    Restart = 2, // the ball went out and waits at the restart spot
+};
+
+struct Player {
+    float actionTimer; // hold timer: no re-choice, no shot while > 0; no tackle while > 1
+    uint8_t fallen;    // on the ground
+    float fallTimer;   // time left on the ground
+    float x, y;
+    float homeX, homeY; // formation position, set at every kick-off
+    int32_t dirX, dirY; // movement direction, each -1, 0 or +1
+    float speed;        // movement impulse, halved every frame
+    uint8_t isTeamA;
+    float heading;      // facing angle for drawing: 0 faces +y, pi/2 faces -x
+    float runPhase;     // running animation phase
+    int32_t faceX, faceY; // facing direction: the way he kicks
+};
+
+struct Ball {
+    float x, y;
+    float height;
+    float speed;        // distance per tick
+    int32_t dirX, dirY; // direction of travel, each -1, 0 or +1
+    float liftSpeed;    // half the last kick's power: rises while speed is above it
+    int32_t curl;       // +1 or -1 after crossing the +y or -y goal line
+    float roll;         // rolling animation phase, 0 up to 3
+};
+
+struct MatchState {
+    Player players[12];
+    Ball ball;
+    int32_t ballOwner;   // -1 when loose
+    int32_t lastToucher; // -1 only between a kick-off reset and the first kick
+    int32_t playState;   // PlayState
+    int32_t restartTaker;
+    float restartX, restartY; // restartY == +-0.97f marks a corner
+    int32_t activePlayerA;    // 0..5
+    int32_t activePlayerB;    // 6..11
+    int32_t endSign;          // +1: team A defends +y
+    int32_t score[2];         // score[0] team B's goals, score[1] team A's
+    float shotCharge;         // 0 .. 0.02
+    float computerDelay;
+    uint8_t goalScored;
+    float goalTimer;
+    uint8_t kickOffTeamB;
+    uint8_t secondHalf;
+    uint8_t singlePlayer;
+    int32_t computerStrength; // 20, 40, 60, 80 or 100
+};
+
+// The match. Zero-initialised at program start except computerStrength (60);
+// the new-match reset and every kick-off reset it field by field.
+extern MatchState match;
+
+constexpr int GoalkeeperA = 5;
+constexpr int GoalkeeperB = 11;
+
+inline bool isGoalkeeper(int i) { return i == GoalkeeperA || i == GoalkeeperB; }

@@ -1,0 +1,77 @@
+// The thin layer between the game and SDL2: a wrapping millisecond counter, one
+// pending window event at a time delivered as a window message, a 256-byte key
+// state, pointer hiding and presenting the 640 x 480 frame. A headless mode
+// serves the tests and tools: a virtual clock, queued keys, no window.
+#pragma once
+
+#include <cstdint>
+
+// Virtual-key codes, as the game's window procedure and keyboard step read them.
+constexpr int VK_CONTROL = 0x11;
+constexpr int VK_RETURN = 0x0D;
+constexpr int VK_ESCAPE = 0x1B;
+constexpr int VK_SPACE = 0x20;
+constexpr int VK_LEFT = 0x25;
+constexpr int VK_UP = 0x26;
+constexpr int VK_RIGHT = 0x27;
+constexpr int VK_DOWN = 0x28;
+constexpr int VK_F1 = 0x70; // VK_F2 .. VK_F9 are VK_F1 + 1 .. VK_F1 + 8
+constexpr int VK_F2 = 0x71;
+constexpr int VK_F3 = 0x72;
+constexpr int VK_F4 = 0x73;
+constexpr int VK_F5 = 0x74;
+constexpr int VK_F6 = 0x75;
+constexpr int VK_F7 = 0x76;
+constexpr int VK_F8 = 0x77;
+constexpr int VK_F9 = 0x78;
+// Letters are their upper-case ASCII codes: 'A' 0x41, 'B', 'D', 'S', 'W'.
+
+// Window messages, with the codes of the system the game was written for.
+constexpr uint32_t WM_DESTROY = 0x0002;
+constexpr uint32_t WM_ACTIVATE = 0x0006;
+constexpr uint32_t WM_CLOSE = 0x0010;
+constexpr uint32_t WM_KEYDOWN = 0x0100;
+constexpr uint32_t WA_INACTIVE = 0;
+constexpr uint32_t WA_ACTIVE = 1;
+constexpr uint32_t WA_CLICKACTIVE = 2;
+
+constexpr int FrameWidth = 640;
+constexpr int FrameHeight = 480;
+
+// Headless: no window, no SDL video; a virtual clock and queued messages.
+void platformSetHeadless(bool headless);
+bool platformIsHeadless();
+
+// A wrapping 32-bit millisecond counter.
+uint32_t platformMilliseconds();
+
+void platformHidePointer();
+
+// Creates the one full-screen window (class-like name and title). Returns false
+// where there is no display.
+bool platformCreateWindow(const char* className, const char* title);
+bool platformHasWindow();
+
+// Takes at most one pending event, without waiting, and hands it to the window
+// procedure as a message. Returns false when nothing was pending.
+bool platformDispatchOneMessage();
+// Takes and dispatches every pending event (shutdown's final drain).
+void platformDrainMessages();
+
+// A snapshot of the 256 key states; the high bit is set for a held key.
+void platformKeyboardState(uint8_t keys[256]);
+
+// Shows a 640 x 480 frame of 0xAARRGGBB pixels, scaled to fit with
+// letterboxing; waits for the display's retrace.
+void platformPresent(const uint32_t* frame);
+
+void platformShutdown();
+
+// Headless controls, for soccer-snapshot and the tests.
+void headlessAdvanceClock(uint32_t ms);
+void headlessSetClock(uint32_t ms);
+void headlessKeyDown(int vk); // holds the key and queues one key-down message
+void headlessKeyUp(int vk);   // releases the key; queues nothing
+void headlessPostMessage(uint32_t message, uintptr_t wParam);
+// The last frame handed to platformPresent (headless), or nullptr.
+const uint32_t* headlessLastFrame();

@@ -1,0 +1,132 @@
+#include "shell/options.h"
+
+#include "audio/output.h"
+#include "audio/stream.h"
+#include "match/restarts.h"
+#include "match/state.h"
+#include "platform/platform.h"
+#include "shell/display.h"
+#include "shell/screens.h"
+#include "shell/timing.h"
+
+const uint32_t teamColourTable[10] = {
+    0x0000BB, // blue
+    0x595999, 0xBB0000, // red
+    0x995959, 0x00BB00, // green
+    0x599959, 0xF5DF4C, // yellow
+    0xE2E2E2,           // light grey
+    0xF3A43E,           // orange
+    0x71623F,           // brown
+};
+int32_t teamColour[4] = {0, 1, 2, 3};
+uint8_t soundOn = 1;
+int32_t matchDuration = 90;
+
+int32_t nextFreeColour(int32_t c) {
+    // The entry being changed still holds its old value during the search, so
+    // the result is always a colour that no kit wears yet.
+    do {
+        c = (c == 9) ? 0 : c + 1;
+    } while (c == teamColour[0] || c == teamColour[1] || c == teamColour[2] ||
+             c == teamColour[3]);
+    return c;
+}
+
+void applyMusicRule() {
+    if ((soundOn && titleActive) || match.goalScored)
+        playSong(musicSong, 1);
+    else
+        stopSong(musicSong);
+}
+
+void newMatchReset() {
+    match.secondHalf = 0;
+    match.endSign = 1;
+    matchClock = static_cast<float>(matchDuration);
+    match.goalScored = 0;
+    match.goalTimer = 0;
+    match.score[1] = 0;
+    match.score[0] = 0;
+    messageKind = 2;
+    messageTimer = 1.0f;
+    messageShowing = 1;
+    match.kickOffTeamB = 0;
+    resetForKickOff();
+    applyMusicRule();
+}
+
+static void handleOptionKey(uintptr_t key) {
+    switch (key) {
+    case VK_SPACE:
+        if (messageKind == 1) {
+            messageShowing = 0;
+            titleActive = 1;
+            applyMusicRule();
+        }
+        break;
+    case VK_F1:
+    case VK_F2:
+        titleActive = 0;
+        match.singlePlayer = (key == VK_F1);
+        newMatchReset();
+        break;
+    case VK_F3:
+        match.computerStrength = match.computerStrength % 100 + 20;
+        break;
+    case VK_F4:
+        soundOn = !soundOn;
+        applyMusicRule();
+        break;
+    case VK_F5:
+    case VK_F6:
+    case VK_F7:
+    case VK_F8: {
+        int k = static_cast<int>(key - VK_F5);
+        teamColour[k] = nextFreeColour(teamColour[k]);
+        break;
+    }
+    case VK_F9:
+        if (titleActive) {
+            matchDuration += 30;
+            if (matchDuration > 180) matchDuration = 90;
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+intptr_t windowProcedure(uint32_t message, uintptr_t wParam, intptr_t) {
+    // Losing the focus, or being activated by a click, ends the program.
+    if (message == WM_ACTIVATE && wParam != WA_ACTIVE) {
+        gameRunning = 0;
+        return 0;
+    }
+    if (message == WM_CLOSE) {
+        gameRunning = 0;
+        return 0;
+    }
+    if (message == WM_KEYDOWN && wParam == VK_ESCAPE) {
+        if (bootActive) {
+            bootTime = 1100;
+        } else if (titleActive) {
+            gameRunning = 0;
+        } else {
+            titleActive = 1;
+            applyMusicRule();
+        }
+    }
+    if (bootActive) return 0;
+    if (message == WM_DESTROY) return 0; // the loop ends on gameRunning, not on a quit message
+    if (message == WM_KEYDOWN) {
+        // Closes a half's box once it shows READY.
+        if (messageKind != 1 && messageTimer <= 0) messageShowing = 0;
+        // In single-player mode any key starts a pending kick-off and does nothing else.
+        if (match.playState == KickOff && match.singlePlayer) {
+            match.playState = InPlay;
+            return 0;
+        }
+        handleOptionKey(wParam);
+    }
+    return 0;
+}

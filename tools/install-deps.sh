@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what the game needs to build ("game") or what the build, the tests,
+# the sanitizers, the fuzzers and the benchmarks need ("test"), on Debian.
+set -euo pipefail
+what=${1:-game}
+packages=(cmake g++ make pkg-config libsdl2-dev libpng-dev)
+if [ "$what" = test ]; then
+    packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+               libxmp-dev libopenmpt-dev clang-format)
+fi
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo=sudo
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
