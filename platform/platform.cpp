@@ -21,5 +21,6 @@ void headlessAdvanceClock(uint32_t ms) { clockMs += ms; }
 void headlessSetClock(uint32_t ms) { clockMs = ms; }
 void headlessKeyDown(int vk) { keyState[vk & 0xFF] = 0x80; }
 void headlessKeyUp(int vk) { keyState[vk & 0xFF] = 0; }
+void headlessSetKeyHeld(int vk, bool held) { keyState[vk & 0xFF] = held ? 0x80 : 0; }
 void headlessPostMessage(uint32_t, uintptr_t) {}
 const uint32_t* headlessLastFrame() { return nullptr; }

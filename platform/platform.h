@@ -72,6 +72,7 @@ void headlessAdvanceClock(uint32_t ms);
 void headlessSetClock(uint32_t ms);
 void headlessKeyDown(int vk); // holds the key and queues one key-down message
 void headlessKeyUp(int vk);   // releases the key; queues nothing
+void headlessSetKeyHeld(int vk, bool held); // only the key state, no message
 void headlessPostMessage(uint32_t message, uintptr_t wParam);
 // The last frame handed to platformPresent (headless), or nullptr.
 const uint32_t* headlessLastFrame();

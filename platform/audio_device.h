@@ -1,0 +1,25 @@
+// The audio device under the wave output: 44100 Hz, 16-bit stereo. It plays one
+// caller-owned buffer from its start, looping over the whole given length or
+// once, and reports the bytes played as a 64-bit count that never wraps.
+// A second device of the same shape is driven by the caller instead of a sound
+// card, for tests and tools.
+#pragma once
+
+#include <cstdint>
+
+// Opens the device; false when there is none (the game then stays silent).
+bool audioDeviceOpen();
+void audioDeviceClose();
+// Starts playing `bytes` bytes of `buffer` from its start; the caller keeps the
+// buffer alive until audioDeviceReset.
+void audioDevicePlay(const int16_t* buffer, uint32_t bytes, bool loop);
+uint64_t audioDeviceBytesPlayed();
+// Stops playback and hands the buffer back.
+void audioDeviceReset();
+
+// Selects the caller-driven device (before audioDeviceOpen).
+void audioDeviceUseManual(bool manual);
+bool audioDeviceIsManual();
+// Caller-driven device: plays `frames` frames and copies what is heard to `out`
+// (frames x 2 samples; silence where nothing plays), if out is not null.
+void audioDeviceManualAdvance(uint32_t frames, int16_t* out);
