@@ -1,0 +1,370 @@
+#include "shell/driver.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "match/actions.h"
+#include "match/random.h"
+#include "match/state.h"
+#include "platform/platform.h"
+#include "shell/display.h"
+#include "shell/options.h"
+#include "shell/screens.h"
+#include "shell/timing.h"
+
+// The driver's own generator (frame lengths, random keys): xorshift32, so the
+// game's generator sees exactly the draws the game makes.
+static uint32_t driverRandomState;
+
+static uint32_t driverRandom() {
+    uint32_t x = driverRandomState;
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    driverRandomState = x;
+    return x;
+}
+
+// The ten keys the humans play with, in a fixed order.
+static const int controlKeys[10] = {VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN, VK_CONTROL,
+                                    'A',     'D',      'W',   'S',     'B'};
+
+// Key-down messages wait here and reach the window procedure one per frame,
+// as the main loop takes them.
+struct KeyQueue {
+    int keys[16];
+    int head, count;
+};
+
+static void queueKey(KeyQueue& q, int vk) {
+    if (q.count == 16) return;
+    q.keys[(q.head + q.count) % 16] = vk;
+    q.count++;
+}
+
+static int takeKey(KeyQueue& q) {
+    int vk = q.keys[q.head];
+    q.head = (q.head + 1) % 16;
+    q.count--;
+    return vk;
+}
+
+struct DriverKeys {
+    bool held[10];
+    KeyQueue queue;
+};
+
+// Holds or releases a key as a keyboard would: a key going down also sends a
+// key-down message.
+static void pressKey(DriverKeys& k, int slot, bool down) {
+    if (down && !k.held[slot]) queueKey(k.queue, controlKeys[slot]);
+    k.held[slot] = down;
+    headlessSetKeyHeld(controlKeys[slot], down);
+}
+
+// A simple human: runs his active player at the ball, dribbles toward the
+// opponents' goal, shoots when near it, clears from his own goalkeeper, takes
+// restarts with a short kick and tackles an opponent on the ball next to him.
+static void scriptedPlayer(DriverKeys& k, bool teamA) {
+    int first = teamA ? 0 : 5;
+    int p = teamA ? match.activePlayerA : match.activePlayerB;
+    const Player& pl = match.players[p];
+    double attackY = (teamA ? -match.endSign : match.endSign) * 0.98;
+    bool owns = match.ballOwner == p;
+    double tx = owns ? 0.0 : match.ball.x;
+    double ty = owns ? attackY : match.ball.y;
+    pressKey(k, first + 0, tx + 0.01 < pl.x);
+    pressKey(k, first + 1, tx - 0.01 > pl.x);
+    pressKey(k, first + 2, ty - 0.01 > pl.y);
+    pressKey(k, first + 3, ty + 0.01 < pl.y);
+
+    bool shoot = false;
+    if (owns) {
+        double charge = 0;
+        if (isGoalkeeper(p))
+            charge = 0.02;
+        else if (match.playState == Restart)
+            charge = 0.008;
+        else if (std::fabs(attackY - pl.y) < 0.4)
+            charge = 0.012;
+        // Holds the key until the charge is reached; the release shoots.
+        shoot = charge > 0 && match.shotCharge < charge;
+    } else if (match.ballOwner >= 0 && match.players[match.ballOwner].isTeamA != pl.isTeamA) {
+        shoot = playerDistance(p, match.ballOwner) < 0.045f;
+    }
+    pressKey(k, first + 4, shoot);
+}
+
+static void randomPlayer(DriverKeys& k) {
+    for (int slot = 0; slot < 10; slot++)
+        if (driverRandom() % 8 == 0) pressKey(k, slot, !k.held[slot]);
+    // Now and then an option key during play: strength and kit colours.
+    if (driverRandom() % 64 == 0) queueKey(k.queue, VK_F3 + int(driverRandom() % 6));
+}
+
+static void releaseAllKeys(DriverKeys& k) {
+    for (int slot = 0; slot < 10; slot++) pressKey(k, slot, false);
+    k.queue = KeyQueue{};
+}
+
+// The scene drawing turns every player toward his direction and steps the
+// running animation in every drawn frame; headless frames do the same.
+static void turnPlayersAsDrawn() {
+    for (int i = 0; i < 12; i++) {
+        Player& p = match.players[i];
+        if (p.dirX != 0 || p.dirY != 0)
+            facePoint(i, float(double(p.x) + p.dirX), float(double(p.y) + p.dirY));
+        if (p.speed == 0) p.runPhase = 1.0f;
+        if (p.runPhase >= 4.0f) p.runPhase = 0;
+    }
+}
+
+DriverOptions defaultDriverOptions() {
+    DriverOptions o{};
+    o.seed = 1;
+    o.strength = 60;
+    o.duration = 90;
+    o.msMin = 16;
+    o.msMax = 16;
+    o.versusComputer = 1;
+    return o;
+}
+
+// What one frame changed, seen from outside the rules.
+struct Observer {
+    int32_t owner;
+    int32_t playState;
+    float ballSpeed;
+    Player players[12];
+};
+
+static bool justTackled(const Player& now, const Player& before) {
+    // A tackler who hits lies down for 0.2 with the 5.0 hold.
+    auto tackler = [](const Player& p) {
+        return p.fallen && p.fallTimer == 0.2f && p.actionTimer == 5.0f;
+    };
+    return tackler(now) && !tackler(before);
+}
+
+static void observeFrame(const Observer& before, MatchStats& s) {
+    for (int i = 0; i < 12; i++)
+        if (justTackled(match.players[i], before.players[i])) s.tackles++;
+
+    int kicker = before.owner;
+    if (kicker >= 0 && match.ballOwner != kicker && match.lastToucher == kicker &&
+        !match.players[kicker].fallen) {
+        // A goalkeeper taking the ball off a dribbler who kicked earlier leaves
+        // the ball's speed merely decayed; a kick sets it anew.
+        double decayed = 0;
+        if (before.ballSpeed > 0.000001f)
+            decayed = double(before.ballSpeed) - double(before.ballSpeed) / 20 * frameScale;
+        bool steal = match.ballOwner >= 0 && isGoalkeeper(match.ballOwner) &&
+                     match.ball.speed == float(decayed);
+        if (!steal) s.kicks++;
+    }
+
+    if (match.playState == Restart && before.playState != Restart) {
+        if (match.restartY == 0.97f || match.restartY == -0.97f)
+            s.corners++;
+        else if (isGoalkeeper(match.restartTaker))
+            s.goalKicks++;
+        else
+            s.throwIns++;
+    }
+
+    if (match.ballOwner >= 0) {
+        if (match.ballOwner < 6)
+            s.framesA++;
+        else
+            s.framesB++;
+    }
+    s.frames++;
+}
+
+static void startMatch(const DriverOptions& o) {
+    // Every match starts from the program's initial state, so that match k
+    // depends on its seed alone.
+    match = MatchState{};
+    frameScale = 1.0f;
+    seedRandom(o.seed);
+    bootActive = 0;
+    titleActive = 0;
+    soundOn = 0;
+    messageShowing = 0;
+    messageKind = 0;
+    messageTimer = 0;
+    match.singlePlayer = o.versusComputer;
+    match.computerStrength = o.strength;
+    matchDuration = o.duration;
+    newMatchReset();
+}
+
+MatchStats playMatch(const DriverOptions& o) {
+    platformSetHeadless(true);
+    startMatch(o);
+    driverRandomState = o.seed * 2654435761u + 0x9E3779B9u;
+    if (driverRandomState == 0) driverRandomState = 1;
+    static DriverKeys keys;
+    releaseAllKeys(keys);
+
+    MatchStats s{};
+    s.seed = o.seed;
+    s.strength = o.strength;
+    int64_t maxFrames = o.maxFrames > 0 ? o.maxFrames : 4000000;
+    uint32_t previous = o.clockStart;
+    uint64_t micros = uint64_t(o.clockStart) * 1000;
+    Observer before{};
+
+    while (s.frames < maxFrames) {
+        if (o.frameMicros)
+            micros += o.frameMicros;
+        else if (o.msMax > o.msMin)
+            micros += uint64_t(o.msMin + driverRandom() % (o.msMax - o.msMin + 1)) * 1000;
+        else
+            micros += uint64_t(o.msMin) * 1000;
+        uint32_t now = uint32_t(micros / 1000);
+        frameScale = frameScaleFor(previous, now);
+        previous = now;
+
+        if (o.randomKeys) {
+            randomPlayer(keys);
+        } else {
+            scriptedPlayer(keys, true);
+            if (!o.versusComputer) scriptedPlayer(keys, false);
+            // A human closes a half's box once it shows READY, and starts a
+            // kick-off the computer is to take, with a key press.
+            bool boxReady = messageShowing && messageKind != 1 && messageTimer <= 0;
+            bool kickOffWaits = match.playState == KickOff && !match.goalScored;
+            if (keys.queue.count == 0 && (boxReady || (kickOffWaits && o.versusComputer)))
+                queueKey(keys.queue, VK_UP);
+        }
+        if (keys.queue.count > 0) windowProcedure(WM_KEYDOWN, uintptr_t(takeKey(keys.queue)), 0);
+
+        before.owner = match.ballOwner;
+        before.playState = match.playState;
+        before.ballSpeed = match.ball.speed;
+        std::memcpy(before.players, match.players, sizeof before.players);
+
+        turnPlayersAsDrawn();
+        if (match.goalScored) {
+            advanceGoalCelebration();
+        } else {
+            checkHalfTime();
+            checkGameOver();
+        }
+        runPassAfterDraw();
+
+        observeFrame(before, s);
+        if (o.afterFrame) o.afterFrame(o.context);
+        if (messageShowing && messageKind == 1) {
+            s.finished = 1;
+            break;
+        }
+    }
+    releaseAllKeys(keys);
+    s.scoreA = match.score[1];
+    s.scoreB = match.score[0];
+    return s;
+}
+
+static bool parseNumber(const char* text, long long low, long long high, long long* value) {
+    if (!text || !*text) return false;
+    char* end = nullptr;
+    errno = 0;
+    long long v = std::strtoll(text, &end, 10);
+    if (errno || *end || v < low || v > high) return false;
+    *value = v;
+    return true;
+}
+
+bool parseSimArguments(int argc, const char* const* argv, SimSettings* settings, char* error,
+                       int errorSize) {
+    SimSettings s{};
+    s.driver = defaultDriverOptions();
+    s.matches = 1;
+    for (int i = 1; i < argc; i++) {
+        const char* opt = argv[i];
+        if (std::strcmp(opt, "--json") == 0) {
+            s.json = 1;
+            continue;
+        }
+        bool known = !std::strcmp(opt, "--matches") || !std::strcmp(opt, "--seed") ||
+                     !std::strcmp(opt, "--strength") || !std::strcmp(opt, "--duration") ||
+                     !std::strcmp(opt, "--ms") || !std::strcmp(opt, "--ms-range") ||
+                     !std::strcmp(opt, "--versus");
+        if (!known) {
+            std::snprintf(error, size_t(errorSize), "unknown option: %s", opt);
+            return false;
+        }
+        if (i + 1 >= argc) {
+            std::snprintf(error, size_t(errorSize), "missing value for %s", opt);
+            return false;
+        }
+        const char* value = argv[++i];
+        long long v = 0;
+        bool ok = true;
+        if (!std::strcmp(opt, "--matches")) {
+            ok = parseNumber(value, 1, 1000000000, &v);
+            s.matches = int32_t(v);
+        } else if (!std::strcmp(opt, "--seed")) {
+            ok = parseNumber(value, 0, 0xFFFFFFFFll, &v);
+            s.driver.seed = uint32_t(v);
+        } else if (!std::strcmp(opt, "--strength")) {
+            ok = parseNumber(value, 20, 100, &v) && v % 20 == 0;
+            s.driver.strength = int32_t(v);
+        } else if (!std::strcmp(opt, "--duration")) {
+            ok = parseNumber(value, 90, 180, &v) && v % 30 == 0;
+            s.driver.duration = int32_t(v);
+        } else if (!std::strcmp(opt, "--ms")) {
+            // A frame of 0 ms moves nothing: a match of such frames never ends.
+            ok = parseNumber(value, 1, 10000, &v);
+            s.driver.msMin = s.driver.msMax = uint32_t(v);
+        } else if (!std::strcmp(opt, "--ms-range")) {
+            const char* colon = std::strchr(value, ':');
+            long long a = 0, b = 0;
+            char first[32];
+            size_t n = colon ? size_t(colon - value) : 0;
+            ok = colon && n < sizeof first;
+            if (ok) {
+                std::memcpy(first, value, n);
+                first[n] = 0;
+                ok = parseNumber(first, 0, 10000, &a) && parseNumber(colon + 1, 1, 10000, &b) &&
+                     a <= b;
+            }
+            s.driver.msMin = uint32_t(a);
+            s.driver.msMax = uint32_t(b);
+        } else {
+            ok = !std::strcmp(value, "computer") || !std::strcmp(value, "scripted");
+            s.driver.versusComputer = !std::strcmp(value, "computer");
+        }
+        if (!ok) {
+            std::snprintf(error, size_t(errorSize), "bad value for %s: %s", opt, value);
+            return false;
+        }
+    }
+    *settings = s;
+    return true;
+}
+
+void formatMatchLine(const MatchStats& m, bool json, char* out, int outSize) {
+    double frames = m.frames > 0 ? double(m.frames) : 1.0;
+    double posA = double(m.framesA) / frames, posB = double(m.framesB) / frames;
+    if (json) {
+        std::snprintf(out, size_t(outSize),
+                      "{\"seed\":%u,\"strength\":%d,\"scoreA\":%d,\"scoreB\":%d,\"kicks\":%d,"
+                      "\"tackles\":%d,\"throwIns\":%d,\"corners\":%d,\"goalKicks\":%d,"
+                      "\"possessionA\":%.4f,\"possessionB\":%.4f,\"frames\":%lld}",
+                      m.seed, m.strength, m.scoreA, m.scoreB, m.kicks, m.tackles, m.throwIns,
+                      m.corners, m.goalKicks, posA, posB, static_cast<long long>(m.frames));
+    } else {
+        std::snprintf(out, size_t(outSize),
+                      "seed %u strength %d: A %d - %d B, kicks %d, tackles %d, throw-ins %d, "
+                      "corners %d, goal kicks %d, possession A %.1f%% B %.1f%%, %lld frames%s",
+                      m.seed, m.strength, m.scoreA, m.scoreB, m.kicks, m.tackles, m.throwIns,
+                      m.corners, m.goalKicks, posA * 100, posB * 100,
+                      static_cast<long long>(m.frames), m.finished ? "" : " (unfinished)");
+    }
+}

@@ -1,0 +1,51 @@
+// The headless match driver: plays whole matches without a window through the
+// same flow as the game (frame timing, key messages to the window procedure,
+// the match display's non-drawing steps, the shell's timers and simulation
+// gates). Team A is a scripted player pressing the real keys; team B is the
+// computer or a second scripted player.
+#pragma once
+
+#include <cstdint>
+
+struct DriverOptions {
+    uint32_t seed;          // the game's generator is seeded with it
+    int32_t strength;       // computerStrength: 20 .. 100
+    int32_t duration;       // matchDuration: 90, 120, 150 or 180
+    uint32_t msMin;         // frame length in ms, drawn per frame in msMin..msMax
+    uint32_t msMax;         // (from the driver's own generator, not the game's)
+    uint32_t frameMicros;   // when not 0: fixed frames of this many microseconds
+    uint32_t clockStart;    // the virtual millisecond counter's first reading
+    uint8_t versusComputer; // 1: single-player; 0: team B is a second scripted player
+    uint8_t randomKeys;     // both sides press random keys instead of playing
+    int64_t maxFrames;      // a safety stop; 0 for the default
+    // Called after every frame; the soak test checks its invariants here.
+    void (*afterFrame)(void* context);
+    void* context;
+};
+
+struct MatchStats {
+    uint32_t seed;
+    int32_t strength;
+    int32_t scoreA, scoreB;
+    int32_t kicks, tackles, throwIns, corners, goalKicks;
+    int64_t framesA, framesB; // frames in which team A or team B had the ball
+    int64_t frames;
+    uint8_t finished; // the game-over box showed before maxFrames
+};
+
+DriverOptions defaultDriverOptions();
+// One whole match, from the new-match reset to the game-over box.
+MatchStats playMatch(const DriverOptions& options);
+
+// soccer-sim's command line.
+struct SimSettings {
+    DriverOptions driver;
+    int32_t matches;
+    uint8_t json;
+};
+// Parses the arguments (argv[0] skipped). On a bad option or value returns
+// false with a one-line message naming it in error.
+bool parseSimArguments(int argc, const char* const* argv, SimSettings* settings, char* error,
+                       int errorSize);
+// One match's line: readable, or a JSON object.
+void formatMatchLine(const MatchStats& stats, bool json, char* out, int outSize);
