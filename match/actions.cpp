@@ -1,10 +1,176 @@
 #include "match/actions.h"
 
-float playerDistance(int, int) { return 0; }
-void facePoint(int, float, float) {}
-void runToward(int, float, float) {}
-void headFor(int, float, float) {}
-int findOpponentInReach(int, float) { return -1; }
-void tackle(int, float) {}
-void slideTackle(int, float) {}
-void kickBall(float) {}
+#include <cmath>
+#include <numbers>
+
+#include "audio/output.h"
+#include "audio/stream.h"
+#include "match/state.h"
+
+constexpr double DeadZone = 0.01f;
+constexpr double TackleRadius = 0.03f;
+
+float playerDistance(int a, int b) {
+    const Player& pa = match.players[a];
+    const Player& pb = match.players[b];
+    double dx = double(pa.x) - pb.x;
+    double dy = double(pa.y) - pb.y;
+    return float(std::sqrt(dx * dx + dy * dy));
+}
+
+void facePoint(int p, float x, float y) {
+    Player& pl = match.players[p];
+    bool right = x - DeadZone > pl.x;
+    bool left = x + DeadZone < pl.x;
+    bool ahead = y - DeadZone > pl.y;
+    bool back = y + DeadZone < pl.y;
+    constexpr double pi = std::numbers::pi;
+    // Later rules override earlier ones, so the diagonals win.
+    struct Facing {
+        bool when;
+        int32_t fx, fy;
+        double heading;
+    };
+    const Facing rules[] = {
+        {left, -1, 0, pi / 2},
+        {right, 1, 0, -pi / 2},
+        {back, 0, -1, pi},
+        {ahead, 0, 1, 0},
+        {left && back, -1, -1, 3 * pi / 4},
+        {right && back, 1, -1, 5 * pi / 4},
+        {left && ahead, -1, 1, pi / 4},
+        {right && ahead, 1, 1, 7 * pi / 4},
+    };
+    for (const Facing& r : rules) {
+        if (!r.when) continue;
+        pl.faceX = r.fx;
+        pl.faceY = r.fy;
+        pl.heading = float(r.heading);
+    }
+}
+
+static int32_t directionTo(float target, float from) {
+    if (target - DeadZone > from) return 1;
+    if (target + DeadZone < from) return -1;
+    return 0;
+}
+
+void runToward(int p, float x, float y) {
+    Player& pl = match.players[p];
+    // At the edges a target further out is taken as the player's own position.
+    if (pl.x >= 0.8f && x > 0.8f) x = pl.x;
+    if (pl.x <= -0.8f && x < -0.8f) x = pl.x;
+    if (pl.y >= 0.95f && y > 0.95f) y = pl.y;
+    if (pl.y <= -0.95f && y < -0.95f) y = pl.y;
+    int32_t dx = directionTo(x, pl.x);
+    int32_t dy = directionTo(y, pl.y);
+    if (dx != 0 || dy != 0) {
+        pl.speed = 0.002f;
+        pl.actionTimer = 0.05f;
+    } else {
+        pl.speed = 0;
+    }
+    pl.dirX = dx;
+    pl.dirY = dy;
+}
+
+void headFor(int p, float x, float y) {
+    runToward(p, x, y);
+    facePoint(p, x, y);
+}
+
+// Fallen players, goalkeepers, p and his team-mates can be neither hit nor met.
+static bool isTarget(int p, int i) {
+    const Player& t = match.players[i];
+    return !t.fallen && !isGoalkeeper(i) && i != p && t.isTeamA != match.players[p].isTeamA;
+}
+
+int findOpponentInReach(int p, float reach) {
+    if (match.players[p].fallen) reach = 1.0f;
+    // Two thirds computed as two thirds added, as the collision radius always was.
+    double radius = TackleRadius * double(1.1f) * (reach / 3.0 + reach / 3.0);
+    for (int i = 0; i < 12; i++) {
+        if (isTarget(p, i) && playerDistance(i, p) < radius) return i;
+    }
+    return -1;
+}
+
+// Knocks player i down the way p was running.
+static void knockDown(int p, int i) {
+    Player& t = match.players[i];
+    t.speed = 0.02f;
+    t.dirX = match.players[p].dirX;
+    t.dirY = match.players[p].dirY;
+    t.fallen = 1;
+    t.fallTimer = 0.6f;
+}
+
+void tackle(int p, float reach) {
+    Player& pl = match.players[p];
+    if (match.playState == Restart || pl.actionTimer > 1.0f) return;
+    if (pl.fallen) reach = 1.0f;
+    double radius = TackleRadius * double(1.1f) * reach;
+    // Every opponent in reach goes down, each with his own sound.
+    for (int i = 0; i < 12; i++) {
+        if (!isTarget(p, i) || !(playerDistance(i, p) < radius)) continue;
+        knockDown(p, i);
+        pl.fallen = 1;
+        pl.fallTimer = 0.2f;
+        pl.speed = 0.02f;
+        pl.actionTimer = 5.0f;
+        playSong(challengeSong, 0);
+        if (match.ballOwner == i) {
+            match.lastToucher = i;
+            match.ballOwner = -1;
+        }
+    }
+}
+
+void slideTackle(int p, float reach) {
+    Player& pl = match.players[p];
+    if (pl.actionTimer > 1.0f || match.playState == Restart || pl.fallen) return;
+    double radius = TackleRadius * reach;
+    bool hit = false;
+    for (int i = 0; i < 12; i++) {
+        if (i != match.ballOwner || !isTarget(p, i) || !(playerDistance(i, p) < radius)) continue;
+        knockDown(p, i);
+        match.lastToucher = i;
+        match.ballOwner = -1;
+        runToward(p, match.players[i].x, match.players[i].y);
+        hit = true;
+    }
+    if (hit) {
+        pl.fallTimer = 0.2f;
+        playSong(challengeSong, 0);
+    } else {
+        pl.fallTimer = 0.6f; // a miss costs more time on the ground
+    }
+    pl.speed = 0.02f;
+    pl.fallen = 1;
+    pl.actionTimer = 5.0f;
+}
+
+void kickBall(float power) {
+    int owner = match.ballOwner;
+    if (owner == -1) return;
+    const Player& k = match.players[owner];
+    Ball& b = match.ball;
+    if (k.faceY != 0) b.curl = 0; // only a kick along the goal line keeps a corner's curl
+    if (b.curl != 0 || (isGoalkeeper(owner) && match.shotCharge >= 0.02f))
+        power = float(power + double(0.015f));
+    else if (match.playState == Restart)
+        power = float(power / 2.0);
+    match.lastToucher = owner;
+    b.speed = power;
+    b.dirX = k.faceX;
+    b.dirY = k.faceY;
+    b.x = float(b.x + k.faceX * double(0.03f));
+    b.y = float(b.y + k.faceY * double(0.03f));
+    match.ballOwner = -1;
+    b.height = 0;
+    b.liftSpeed = float(power / 2.0);
+    match.shotCharge = 0;
+    // Restarts and kick-offs are silent.
+    if (match.playState == InPlay) playSong(kickSong, 0);
+    match.playState = InPlay;
+}

@@ -1,7 +1,3 @@
 #include "match/state.h"
 
-MatchState match = [] {
-    MatchState m{};
-    m.computerStrength = 60;
-    return m;
-}();
+MatchState match;

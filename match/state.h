@@ -28,8 +28,8 @@ struct Player {
     int32_t dirX, dirY; // movement direction, each -1, 0 or +1
     float speed;        // movement impulse, halved every frame
     uint8_t isTeamA;
-    float heading;      // facing angle for drawing: 0 faces +y, pi/2 faces -x
-    float runPhase;     // running animation phase
+    float heading;        // facing angle for drawing: 0 faces +y, pi/2 faces -x
+    float runPhase;       // running animation phase
     int32_t faceX, faceY; // facing direction: the way he kicks
 };
 
@@ -50,26 +50,35 @@ struct MatchState {
     int32_t lastToucher; // -1 only between a kick-off reset and the first kick
     int32_t playState;   // PlayState
     int32_t restartTaker;
-    float restartX, restartY; // restartY == +-0.97f marks a corner
-    int32_t activePlayerA;    // 0..5
-    int32_t activePlayerB;    // 6..11
-    int32_t endSign;          // +1: team A defends +y
-    int32_t score[2];         // score[0] team B's goals, score[1] team A's
-    float shotCharge;         // 0 .. 0.02
+    float restartX, restartY;  // restartY == +-0.97f marks a corner
+    int32_t activePlayerA;     // 0..5
+    int32_t activePlayerB = 6; // 6..11, also before the first kick-off
+    int32_t endSign;           // +1: team A defends +y
+    int32_t score[2];          // score[0] team B's goals, score[1] team A's
+    float shotCharge;          // 0 .. 0.02
     float computerDelay;
     uint8_t goalScored;
     float goalTimer;
     uint8_t kickOffTeamB;
     uint8_t secondHalf;
     uint8_t singlePlayer;
-    int32_t computerStrength; // 20, 40, 60, 80 or 100
+    int32_t computerStrength = 60; // 20, 40, 60, 80 or 100
 };
 
-// The match. Zero-initialised at program start except computerStrength (60);
-// the new-match reset and every kick-off reset it field by field.
+// The match. Zero at program start but for the defaults above, the same as
+// MatchState{}; the new-match reset and every kick-off reset it field by field.
 extern MatchState match;
 
 constexpr int GoalkeeperA = 5;
 constexpr int GoalkeeperB = 11;
 
-inline bool isGoalkeeper(int i) { return i == GoalkeeperA || i == GoalkeeperB; }
+inline bool isGoalkeeper(int i) {
+    return i == GoalkeeperA || i == GoalkeeperB;
+}
+// Team membership by index; -1 (nobody) is in neither team.
+inline bool inTeamA(int i) {
+    return i >= 0 && i < 6;
+}
+inline bool inTeamB(int i) {
+    return i >= 6 && i < 12;
+}
