@@ -1,5 +1,139 @@
 #include "audio/output.h"
 
-// Filled in with the module player.
-bool playSong(Song* song, int) { return song != nullptr && false; }
-bool stopSong(Song* song) { return song != nullptr; }
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+
+#include "audio/mixer.h"
+#include "audio/sequencer.h"
+#include "audio/stream.h"
+#include "audio/xm.h"
+#include "platform/audio_device.h"
+
+OutputState output = {
+    nullptr, nullptr, nullptr, 0, 0, nullptr, 0.0f, false, std::thread(), {0}, {0}, {1},
+};
+bool outputThreadWithManualDevice = false;
+
+int playingBlockAt(uint64_t bytes) {
+    return int(((bytes / 4) % ringFrames) / blockFrames);
+}
+
+void pollOutput() {
+    int playingBlock = playingBlockAt(audioDeviceBytesPlayed());
+    while (output.fillIndex != playingBlock) {
+        output.mixingBlock = 1;
+        fillBlock();
+        output.audibleIndex = (output.audibleIndex + 1) % blockCount;
+        output.mixingBlock = 0;
+    }
+}
+
+// The output thread asks for the highest priority the system grants: real
+// time where it may, else the lowest nice value it is allowed.
+static void raiseThreadPriority() {
+    sched_param param = {};
+    param.sched_priority = sched_get_priority_max(SCHED_FIFO);
+    if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0) return;
+    pid_t tid = gettid();
+    for (int nice = -20; nice < 0; nice += 5) {
+        if (setpriority(PRIO_PROCESS, id_t(tid), nice) == 0) return;
+    }
+}
+
+void outputThread() {
+    raiseThreadPriority();
+    output.threadExited = 0;
+    while (output.stopRequested == 0) {
+        pollOutput();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    output.threadExited = 1;
+}
+
+bool stopSong(Song* song) {
+    if (song == nullptr) return false;
+    output.stopRequested = 1;
+    while (output.mixingBlock.load()) {}
+    if (output.thread.joinable()) {
+        while (output.threadExited == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        output.thread.join();
+    }
+    std::free(output.mixBuffer);
+    output.mixBuffer = nullptr;
+    if (output.deviceOpen) {
+        audioDeviceReset();
+        audioDeviceClose();
+        output.deviceOpen = false;
+    }
+    std::free(output.ring);
+    output.ring = nullptr;
+    output.currentSong = nullptr;
+    std::free(output.blockRecords);
+    output.blockRecords = nullptr;
+    output.fillIndex = 0;
+    output.audibleIndex = 0;
+    return true;
+}
+
+bool playSong(Song* song, int loop) {
+    if (song == nullptr) return false;
+    stopSong(song);
+    if (!streamOpsComplete()) return false;
+    output.timeStep = 1.0f / float(outputRate);
+    rampLength = (outputRate * 128) / 44100;
+    rampStepScale = 1.0f / float(rampLength);
+
+    clearVoices();
+    resetSongState(song);
+    output.currentSong = song;
+    output.blockRecords = static_cast<BlockRecord*>(std::calloc(blockCount, sizeof(BlockRecord)));
+    if (output.blockRecords == nullptr || !audioDeviceOpen()) return false;
+    output.deviceOpen = true;
+    output.ring = static_cast<int16_t*>(std::calloc(ringFrames, 4));
+    output.mixBuffer =
+        static_cast<float*>(std::aligned_alloc(16, sizeof(float) * 2 * size_t(ringFrames)));
+    if (output.ring == nullptr || output.mixBuffer == nullptr) return false;
+
+    // The whole ring is rendered before anything is heard.
+    do {
+        fillBlock();
+    } while (output.fillIndex != 0);
+
+    uint32_t bytes = loop ? uint32_t(ringFrames) * 4 : uint32_t(oneShotFrames) * 4;
+    bool threaded = !audioDeviceIsManual() || outputThreadWithManualDevice;
+    // The caller-driven device renders inside its advance instead.
+    audioDeviceSetManualPoll(threaded ? nullptr : pollOutput);
+    audioDevicePlay(output.ring, bytes, loop != 0);
+    output.stopRequested = 0;
+    if (threaded) {
+        output.threadExited = 0;
+        output.thread = std::thread(outputThread);
+    }
+    return true;
+}
+
+static const BlockRecord* audibleRecord(const Song* song) {
+    if (song == nullptr || output.blockRecords == nullptr) return nullptr;
+    return &output.blockRecords[output.audibleIndex];
+}
+
+int audibleOrder(const Song* song) {
+    const BlockRecord* r = audibleRecord(song);
+    return r ? r->order : 0;
+}
+
+int audibleRow(const Song* song) {
+    const BlockRecord* r = audibleRecord(song);
+    return r ? r->row : 0;
+}
+
+int audibleTimeMs(const Song* song) {
+    const BlockRecord* r = audibleRecord(song);
+    return r ? r->timeMs : 0;
+}

@@ -1,11 +1,130 @@
 #include "platform/audio_device.h"
 
-// Placeholder until the audio device lands: there is no device.
-bool audioDeviceOpen() { return false; }
-void audioDeviceClose() {}
-void audioDevicePlay(const int16_t*, uint32_t, bool) {}
-uint64_t audioDeviceBytesPlayed() { return 0; }
-void audioDeviceReset() {}
-void audioDeviceUseManual(bool) {}
-bool audioDeviceIsManual() { return false; }
-void audioDeviceManualAdvance(uint32_t, int16_t*) {}
+#include <SDL2/SDL.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+// The device state is shared with SDL's audio callback thread (or, for the
+// caller-driven device, with the output thread reading the byte count).
+struct AudioDeviceState {
+    bool manual;
+    bool open;
+    SDL_AudioDeviceID id;
+    const uint8_t* buffer; // none while nothing plays
+    uint32_t bytes;
+    bool loop;
+    std::atomic<uint64_t> played;
+    void (*manualPoll)();
+};
+
+static AudioDeviceState audioDevice = {false, false, 0, nullptr, 0, false, {0}, nullptr};
+
+// Copies the next `length` bytes the device hears into `out` and counts them;
+// a one-shot stops counting at its end.
+static void playBytes(uint8_t* out, uint32_t length) {
+    uint64_t played = audioDevice.played.load();
+    uint32_t done = 0;
+    while (done < length) {
+        if (audioDevice.buffer == nullptr || audioDevice.bytes == 0 ||
+            (!audioDevice.loop && played >= audioDevice.bytes))
+            break;
+        uint32_t at = uint32_t(played % audioDevice.bytes);
+        uint32_t n = std::min(length - done, audioDevice.bytes - at);
+        if (out) std::memcpy(out + done, audioDevice.buffer + at, n);
+        done += n;
+        played += n;
+    }
+    if (out && done < length) std::memset(out + done, 0, length - done);
+    audioDevice.played.store(played);
+}
+
+static void audioCallback(void*, Uint8* stream, int length) {
+    playBytes(stream, uint32_t(length));
+}
+
+bool audioDeviceOpen() {
+    if (audioDevice.open) return true;
+    if (audioDevice.manual) {
+        audioDevice.open = true;
+        return true;
+    }
+    if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    SDL_AudioSpec want = {};
+    want.freq = 44100;
+    want.format = AUDIO_S16SYS;
+    want.channels = 2;
+    want.samples = 1024;
+    want.callback = audioCallback;
+    SDL_AudioSpec have = {};
+    audioDevice.id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (audioDevice.id == 0) return false;
+    audioDevice.open = true;
+    return true;
+}
+
+void audioDeviceClose() {
+    if (!audioDevice.open) return;
+    audioDeviceReset();
+    if (!audioDevice.manual) SDL_CloseAudioDevice(audioDevice.id);
+    audioDevice.id = 0;
+    audioDevice.open = false;
+}
+
+void audioDevicePlay(const int16_t* buffer, uint32_t bytes, bool loop) {
+    if (!audioDevice.open) return;
+    if (!audioDevice.manual) SDL_LockAudioDevice(audioDevice.id);
+    audioDevice.buffer = reinterpret_cast<const uint8_t*>(buffer);
+    audioDevice.bytes = bytes;
+    audioDevice.loop = loop;
+    audioDevice.played = 0;
+    if (!audioDevice.manual) {
+        SDL_UnlockAudioDevice(audioDevice.id);
+        SDL_PauseAudioDevice(audioDevice.id, 0);
+    }
+}
+
+uint64_t audioDeviceBytesPlayed() {
+    return audioDevice.played.load();
+}
+
+void audioDeviceReset() {
+    if (!audioDevice.open) return;
+    if (!audioDevice.manual) {
+        SDL_PauseAudioDevice(audioDevice.id, 1);
+        SDL_LockAudioDevice(audioDevice.id);
+    }
+    audioDevice.buffer = nullptr;
+    audioDevice.bytes = 0;
+    audioDevice.played = 0;
+    audioDevice.manualPoll = nullptr;
+    if (!audioDevice.manual) SDL_UnlockAudioDevice(audioDevice.id);
+}
+
+void audioDeviceUseManual(bool manual) {
+    if (!audioDevice.open) audioDevice.manual = manual;
+}
+
+bool audioDeviceIsManual() {
+    return audioDevice.manual;
+}
+
+void audioDeviceSetManualPoll(void (*poll)()) {
+    audioDevice.manualPoll = poll;
+}
+
+void audioDeviceManualAdvance(uint32_t frames, int16_t* out) {
+    auto* bytes = reinterpret_cast<uint8_t*>(out);
+    while (frames > 0) {
+        uint32_t n = std::min<uint32_t>(frames, manualStepFrames);
+        if (audioDevice.manual && audioDevice.open) {
+            playBytes(bytes, n * 4);
+        } else if (bytes) {
+            std::memset(bytes, 0, size_t(n) * 4);
+        }
+        if (bytes) bytes += size_t(n) * 4;
+        frames -= n;
+        if (audioDevice.manual && audioDevice.manualPoll) audioDevice.manualPoll();
+    }
+}

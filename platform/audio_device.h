@@ -22,4 +22,11 @@ void audioDeviceUseManual(bool manual);
 bool audioDeviceIsManual();
 // Caller-driven device: plays `frames` frames and copies what is heard to `out`
 // (frames x 2 samples; silence where nothing plays), if out is not null.
+// It plays in steps of at most manualStepFrames and calls the poll function
+// (if one is set) after each step, so the output can render the blocks the
+// device has left right there, on the caller's thread: what is heard then
+// depends only on the song, never on thread timing or on how the caller
+// splits its advances.
 void audioDeviceManualAdvance(uint32_t frames, int16_t* out);
+void audioDeviceSetManualPoll(void (*poll)());
+constexpr uint32_t manualStepFrames = 441;
