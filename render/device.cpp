@@ -1,6 +1,15 @@
 #include "render/device.h"
 
-// Placeholder until the software device lands.
+#include <algorithm>
+#include <cmath>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+
+#include <png.h>
+
+#include "platform/platform.h"
+
 GraphicsContext graphics;
 Texture* grassTexture;
 Texture* ringTexture;
@@ -16,30 +25,768 @@ Texture* mascotTexture;
 Texture* mascotShadowTexture;
 Texture* hudPanelTexture;
 
-void createGraphics() {}
-void setupRenderStates() {}
-void releaseGraphics() {}
-Texture* createTexture(int, int) { return nullptr; }
-void releaseTexture(Texture*& texture) { texture = nullptr; }
-void clearFrame(uint32_t) {}
-void presentFrame() {}
-void beginScene() {}
-void endScene() {}
-void setAlphaBlendEnable(bool) {}
-void setAlphaTestEnable(bool) {}
-void setAlphaRef(uint32_t) {}
-void setAlphaFunc(CompareFunc) {}
-void setSrcBlend(BlendFactor) {}
-void setDestBlend(BlendFactor) {}
-void setColorArg1(TextureArg) {}
-void setAlphaOp(TextureOp) {}
-void setFilter(TextureFilter) {}
-void setAddressMode(TextureAddress) {}
-void setTexture(const Texture*) {}
-void setVertexFormat(VertexFormat) {}
-void setTransform(TransformKind, const Matrix&) {}
-void drawWorldFan(const WorldVertex*) {}
-void drawScreenFan(const ScreenVertex*) {}
-void beginText() {}
-void endText() {}
-bool writeFramePng(const char*, const uint32_t*) { return false; }
+// Largest texture edge createTexture accepts; the game's largest is 512.
+constexpr int MaxTextureSize = 4096;
+// Geometry is clipped to this many pixels beyond each screen edge, so that the
+// fixed-point edge functions never overflow; the screen edges themselves only
+// scissor.
+constexpr double GuardBand = 8192.0;
+// Vertex positions snap to 1/256 pixel, as the rasterizer's fixed point.
+constexpr double SubPixels = 256.0;
+constexpr double FixedOne = 4294967296.0; // texel coordinates in 32.32 fixed point
+
+// ---------------------------------------------------------------------------
+// Device, states, textures, frame
+
+static RenderStates defaultStates() {
+    RenderStates s{};
+    s.cullNone = false;
+    s.lighting = true;
+    s.zEnable = false; // no depth buffer exists
+    s.flatShading = false;
+    s.alphaBlendEnable = false;
+    s.alphaTestEnable = false;
+    s.alphaRef = 0;
+    s.alphaFunc = CompareAlways;
+    s.srcBlend = BlendOne;
+    s.destBlend = BlendZero;
+    s.colorOp = OpModulate;
+    s.colorArg1 = ArgTexture;
+    s.colorArg2 = ArgCurrent;
+    s.alphaOp = OpSelectArg1;
+    s.alphaArg1 = ArgTexture;
+    s.alphaArg2 = ArgCurrent;
+    s.magFilter = s.minFilter = FilterPoint;
+    s.addressU = s.addressV = AddressWrap;
+    s.texture = nullptr;
+    s.vertexFormat = FormatNone;
+    matrixIdentity(s.world);
+    matrixIdentity(s.view);
+    matrixIdentity(s.projection);
+    return s;
+}
+
+void createGraphics() {
+    if (graphics.created) return;
+    graphics.frame = new uint32_t[FrameWidth * FrameHeight]();
+    graphics.states = defaultStates();
+    graphics.sceneDepth = 0;
+    graphics.created = true;
+}
+
+void setupRenderStates() {
+    RenderStates& s = graphics.states;
+    s.cullNone = true;
+    s.lighting = false;
+    s.zEnable = false;
+    s.flatShading = true;
+    s.alphaRef = 50;
+    s.alphaFunc = CompareGreaterEqual;
+    Matrix projection;
+    matrixIdentity(projection);
+    perspectiveMatrix(projection, 0.9f, 0.75f, 0.01f, 1250.0f);
+    setTransform(TransformProjection, projection);
+}
+
+void releaseGraphics() {
+    releaseTexture(grassTexture);
+    releaseTexture(markingsTexture);
+    releaseTexture(fontTexture);
+    releaseTexture(ringTexture);
+    for (Texture*& kit : kitTextures) releaseTexture(kit);
+    releaseTexture(playerShadowTexture);
+    releaseTexture(ballTexture);
+    releaseTexture(mascotTexture);
+    releaseTexture(goalTexture);
+    releaseTexture(ballShadowTexture);
+    releaseTexture(mascotShadowTexture);
+    releaseTexture(goalShadowTexture);
+    releaseTexture(hudPanelTexture);
+    delete[] graphics.frame;
+    graphics.frame = nullptr;
+    graphics.states = defaultStates();
+    graphics.sceneDepth = 0;
+    graphics.created = false;
+}
+
+Texture* createTexture(int width, int height) {
+    if (width <= 0 || height <= 0 || width > MaxTextureSize || height > MaxTextureSize)
+        return nullptr;
+    return new Texture{width, height, new uint32_t[size_t(width) * size_t(height)]()};
+}
+
+void releaseTexture(Texture*& texture) {
+    if (!texture) return;
+    // A released texture must not stay bound to the stage.
+    if (graphics.states.texture == texture) graphics.states.texture = nullptr;
+    delete[] texture->texels;
+    delete texture;
+    texture = nullptr;
+}
+
+void clearFrame(uint32_t colour) {
+    if (!graphics.frame) return;
+    std::fill_n(graphics.frame, FrameWidth * FrameHeight, colour);
+}
+
+void presentFrame() {
+    if (graphics.frame) platformPresent(graphics.frame);
+}
+
+void beginScene() {
+    graphics.sceneDepth++;
+}
+void endScene() {
+    if (graphics.sceneDepth > 0) graphics.sceneDepth--;
+}
+
+void setAlphaBlendEnable(bool on) {
+    graphics.states.alphaBlendEnable = on;
+}
+void setAlphaTestEnable(bool on) {
+    graphics.states.alphaTestEnable = on;
+}
+void setAlphaRef(uint32_t ref) {
+    graphics.states.alphaRef = ref & 0xFF;
+}
+void setAlphaFunc(CompareFunc func) {
+    graphics.states.alphaFunc = func;
+}
+void setSrcBlend(BlendFactor factor) {
+    graphics.states.srcBlend = factor;
+}
+void setDestBlend(BlendFactor factor) {
+    graphics.states.destBlend = factor;
+}
+void setColorArg1(TextureArg arg) {
+    graphics.states.colorArg1 = arg;
+}
+void setAlphaOp(TextureOp op) {
+    graphics.states.alphaOp = op;
+}
+void setFilter(TextureFilter filter) {
+    graphics.states.magFilter = filter;
+    graphics.states.minFilter = filter;
+}
+void setAddressMode(TextureAddress mode) {
+    graphics.states.addressU = mode;
+    graphics.states.addressV = mode;
+}
+void setTexture(const Texture* texture) {
+    graphics.states.texture = texture;
+}
+void setVertexFormat(VertexFormat format) {
+    graphics.states.vertexFormat = format;
+}
+
+void setTransform(TransformKind kind, const Matrix& m) {
+    switch (kind) {
+    case TransformWorld:
+        graphics.states.world = m;
+        break;
+    case TransformView:
+        graphics.states.view = m;
+        break;
+    case TransformProjection:
+        graphics.states.projection = m;
+        break;
+    }
+}
+
+void beginText() {
+    setFilter(FilterPoint);
+    setTexture(fontTexture);
+    setVertexFormat(FormatScreen);
+    setAlphaBlendEnable(false);
+    setAlphaTestEnable(true);
+}
+
+void endText() {
+    setFilter(FilterAnisotropic);
+    setAlphaTestEnable(false);
+}
+
+// ---------------------------------------------------------------------------
+// Pixel pipeline: texture stage 0, alpha test, blending
+
+static inline uint32_t mulByte(uint32_t a, uint32_t b) {
+    return (a * b + 127) / 255;
+}
+
+enum SampleKind { SampleNone, SamplePoint, SampleLinear };
+enum BlendKind { BlendOff, BlendAlpha, BlendGeneric };
+
+// Everything a draw's pixels need, taken from the states once per draw.
+struct PixelSetup {
+    const uint32_t* texels;
+    int width, height;
+    uint32_t maskU, maskV; // width - 1 and height - 1 when powers of two, else 0
+    bool wrapU, wrapV;
+    bool colourFromTexture;
+    uint32_t constantRgb;                    // the colour when it does not come from the texel
+    uint8_t alphaOf[256];                    // stage alpha from the texel alpha
+    uint8_t red[256], green[256], blue[256]; // texel channel x diffuse channel
+    uint32_t alphaMin;                       // alpha test: smallest alpha drawn
+    BlendKind blend;
+    BlendFactor srcBlend, destBlend;
+};
+
+static uint32_t stageArgAlpha(TextureArg arg, uint32_t texelAlpha, uint32_t diffuseAlpha) {
+    return arg == ArgTexture ? texelAlpha : diffuseAlpha;
+}
+
+static uint32_t stageAlpha(const RenderStates& s, uint32_t at, uint32_t ad) {
+    const uint32_t a1 = stageArgAlpha(s.alphaArg1, at, ad);
+    const uint32_t a2 = stageArgAlpha(s.alphaArg2, at, ad);
+    switch (s.alphaOp) {
+    case OpModulate:
+        return mulByte(a1, a2);
+    case OpBlendTextureAlpha:
+        return (a1 * at + a2 * (255 - at) + 127) / 255;
+    case OpSelectArg1:
+        break;
+    }
+    return a1;
+}
+
+static void preparePixels(PixelSetup& p, const RenderStates& s, const Texture* texture,
+                          uint32_t diffuse) {
+    const uint32_t ad = diffuse >> 24;
+    const uint32_t dr = (diffuse >> 16) & 0xFF, dg = (diffuse >> 8) & 0xFF, db = diffuse & 0xFF;
+    p.texels = texture ? texture->texels : nullptr;
+    if (texture) {
+        p.width = texture->width;
+        p.height = texture->height;
+        p.maskU = (p.width & (p.width - 1)) == 0 ? uint32_t(p.width - 1) : 0;
+        p.maskV = (p.height & (p.height - 1)) == 0 ? uint32_t(p.height - 1) : 0;
+        p.wrapU = s.addressU != AddressClamp;
+        p.wrapV = s.addressV != AddressClamp;
+        for (uint32_t a = 0; a < 256; a++) p.alphaOf[a] = uint8_t(stageAlpha(s, a, ad));
+        // The colour operation is MODULATE of ARG1 with the current (diffuse) colour.
+        p.colourFromTexture = s.colorArg1 == ArgTexture;
+        if (p.colourFromTexture) {
+            for (uint32_t c = 0; c < 256; c++) {
+                p.red[c] = uint8_t(mulByte(c, dr));
+                p.green[c] = uint8_t(mulByte(c, dg));
+                p.blue[c] = uint8_t(mulByte(c, db));
+            }
+        }
+        p.constantRgb = mulByte(dr, dr) << 16 | mulByte(dg, dg) << 8 | mulByte(db, db);
+    } else {
+        // Without a texture the pixel is the vertex colour and alpha.
+        p.width = p.height = 0;
+        p.colourFromTexture = false;
+        p.constantRgb = diffuse & 0xFFFFFF;
+        std::fill_n(p.alphaOf, 256, uint8_t(ad));
+    }
+    p.alphaMin = 0;
+    if (s.alphaTestEnable && s.alphaFunc == CompareGreaterEqual) p.alphaMin = s.alphaRef;
+    p.srcBlend = s.srcBlend;
+    p.destBlend = s.destBlend;
+    if (!s.alphaBlendEnable || (s.srcBlend == BlendOne && s.destBlend == BlendZero))
+        p.blend = BlendOff;
+    else if (s.srcBlend == BlendSrcAlpha && s.destBlend == BlendInvSrcAlpha)
+        p.blend = BlendAlpha;
+    else
+        p.blend = BlendGeneric;
+}
+
+static inline uint32_t blendFactor(BlendFactor f, uint32_t alpha) {
+    switch (f) {
+    case BlendZero:
+        return 0;
+    case BlendOne:
+        return 255;
+    case BlendSrcAlpha:
+        return alpha;
+    case BlendInvSrcAlpha:
+        return 255 - alpha;
+    }
+    return 0;
+}
+
+static inline uint32_t blendPixel(const PixelSetup& p, uint32_t src, uint32_t dst) {
+    const uint32_t a = src >> 24;
+    uint32_t fs = a, fd = 255 - a;
+    if (p.blend == BlendGeneric) {
+        fs = blendFactor(p.srcBlend, a);
+        fd = blendFactor(p.destBlend, a);
+    }
+    uint32_t out = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        const uint32_t c =
+            (((src >> shift) & 0xFF) * fs + ((dst >> shift) & 0xFF) * fd + 127) / 255;
+        out |= std::min(c, 255u) << shift;
+    }
+    return out;
+}
+
+static inline int addressTexel(int64_t i, int size, uint32_t mask, bool wrap) {
+    if (wrap) {
+        if (mask) return int(uint64_t(i) & mask);
+        const int64_t r = i % size;
+        return int(r < 0 ? r + size : r);
+    }
+    return int(std::clamp<int64_t>(i, 0, size - 1));
+}
+
+// Bilinear weights are 8-bit fractions; the four products are summed and
+// rounded once. Each pair of channels shares one 64-bit word in 32-bit lanes.
+static inline uint32_t bilinear(uint32_t c00, uint32_t c10, uint32_t c01, uint32_t c11, uint32_t fu,
+                                uint32_t fv) {
+    if ((c00 == c10) & (c00 == c01) & (c00 == c11)) return c00;
+    const uint64_t w00 = (256 - fu) * (256 - fv), w10 = fu * (256 - fv);
+    const uint64_t w01 = (256 - fu) * fv, w11 = fu * fv;
+    auto rb = [](uint32_t c) { return uint64_t(c & 0xFF) | uint64_t((c >> 16) & 0xFF) << 32; };
+    auto ag = [](uint32_t c) { return uint64_t((c >> 8) & 0xFF) | uint64_t(c >> 24) << 32; };
+    constexpr uint64_t half = 0x0000800000008000ull, lanes = 0x000000FF000000FFull;
+    const uint64_t sumRb =
+        (rb(c00) * w00 + rb(c10) * w10 + rb(c01) * w01 + rb(c11) * w11 + half) >> 16 & lanes;
+    const uint64_t sumAg =
+        (ag(c00) * w00 + ag(c10) * w10 + ag(c01) * w01 + ag(c11) * w11 + half) >> 16 & lanes;
+    return uint32_t(sumRb) | uint32_t(sumRb >> 32) << 16 | uint32_t(sumAg) << 8 |
+           uint32_t(sumAg >> 32) << 24;
+}
+
+// s and t are texel coordinates (u x width, v x height) in 32.32 fixed point.
+template <SampleKind Kind>
+static inline uint32_t sampleTexel(const PixelSetup& p, int64_t s, int64_t t) {
+    if constexpr (Kind == SamplePoint) {
+        const int x = addressTexel(s >> 32, p.width, p.maskU, p.wrapU);
+        const int y = addressTexel(t >> 32, p.height, p.maskV, p.wrapV);
+        return p.texels[y * p.width + x];
+    } else {
+        s -= int64_t(1) << 31; // texel centres lie at half offsets
+        t -= int64_t(1) << 31;
+        const int64_t is = s >> 32, it = t >> 32;
+        const uint32_t fu = uint32_t(s >> 24) & 0xFF, fv = uint32_t(t >> 24) & 0xFF;
+        const int x0 = addressTexel(is, p.width, p.maskU, p.wrapU);
+        const int x1 = addressTexel(is + 1, p.width, p.maskU, p.wrapU);
+        const uint32_t* row0 = p.texels + addressTexel(it, p.height, p.maskV, p.wrapV) * p.width;
+        const uint32_t* row1 =
+            p.texels + addressTexel(it + 1, p.height, p.maskV, p.wrapV) * p.width;
+        return bilinear(row0[x0], row0[x1], row1[x0], row1[x1], fu, fv);
+    }
+}
+
+template <SampleKind Kind>
+static inline void shadePixel(const PixelSetup& p, uint32_t* dst, int64_t s, int64_t t) {
+    uint32_t alpha, rgb;
+    if constexpr (Kind == SampleNone) {
+        alpha = p.alphaOf[0];
+        rgb = p.constantRgb;
+    } else {
+        const uint32_t texel = sampleTexel<Kind>(p, s, t);
+        alpha = p.alphaOf[texel >> 24];
+        rgb = p.colourFromTexture
+                  ? uint32_t(p.red[(texel >> 16) & 0xFF]) << 16 |
+                        uint32_t(p.green[(texel >> 8) & 0xFF]) << 8 | p.blue[texel & 0xFF]
+                  : p.constantRgb;
+    }
+    if (alpha < p.alphaMin) return;
+    const uint32_t src = alpha << 24 | rgb;
+    *dst = p.blend == BlendOff ? src : blendPixel(p, src, *dst);
+}
+
+// ---------------------------------------------------------------------------
+// Rasterization
+
+// A vertex in screen space: pixel position, q = 1/w, texture coordinates.
+struct RasterVertex {
+    double x, y, q, u, v;
+};
+
+// a x + b y + c over pixel positions.
+struct AttributePlane {
+    double a, b, c;
+    double at(double x, double y) const { return a * x + b * y + c; }
+};
+
+struct TriangleAttributes {
+    bool affine; // q equal at every vertex: s and t are linear in screen space
+    AttributePlane s, t, q;
+};
+
+static AttributePlane planeThrough(const double x[3], const double y[3], const double val[3]) {
+    const double det = (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
+    AttributePlane pl{0.0, 0.0, val[0]};
+    if (det == 0.0) return pl;
+    pl.a = ((val[1] - val[0]) * (y[2] - y[0]) - (val[2] - val[0]) * (y[1] - y[0])) / det;
+    pl.b = ((val[2] - val[0]) * (x[1] - x[0]) - (val[1] - val[0]) * (x[2] - x[0])) / det;
+    pl.c = val[0] - pl.a * x[0] - pl.b * y[0];
+    return pl;
+}
+
+static TriangleAttributes triangleAttributes(const RasterVertex* v[3], const double x[3],
+                                             const double y[3], const PixelSetup& p) {
+    TriangleAttributes ta{};
+    ta.affine = v[0]->q == v[1]->q && v[0]->q == v[2]->q;
+    double s[3], t[3], q[3];
+    for (int i = 0; i < 3; i++) {
+        const double w = ta.affine ? 1.0 : v[i]->q;
+        s[i] = v[i]->u * p.width * w;
+        t[i] = v[i]->v * p.height * w;
+        q[i] = v[i]->q;
+    }
+    ta.s = planeThrough(x, y, s);
+    ta.t = planeThrough(x, y, t);
+    ta.q = planeThrough(x, y, q);
+    return ta;
+}
+
+// A texel coordinate made safe for fixed point: wrapped into one period or
+// clamped near the texture, NaN taken as 0.
+static int64_t safeFixed(double s, int size, bool wrap) {
+    if (!std::isfinite(s)) s = 0.0;
+    if (wrap) {
+        s -= std::floor(s / size) * size;
+    } else {
+        s = std::clamp(s, -2.0, double(size) + 2.0);
+    }
+    return int64_t(std::floor(s * FixedOne + 0.5));
+}
+
+constexpr double FixedLimit = 1073741824.0; // 2^30 texels
+
+template <SampleKind Kind>
+static void shadeSpan(const PixelSetup& p, const TriangleAttributes& ta, int py, int xl, int xr) {
+    uint32_t* row = graphics.frame + py * FrameWidth;
+    if constexpr (Kind == SampleNone) {
+        for (int px = xl; px <= xr; px++) shadePixel<Kind>(p, row + px, 0, 0);
+        return;
+    } else {
+        if (!ta.affine) {
+            for (int px = xl; px <= xr; px++) {
+                const double q = ta.q.at(px, py);
+                const double s = ta.s.at(px, py) / q, t = ta.t.at(px, py) / q;
+                shadePixel<Kind>(p, row + px, safeFixed(s, p.width, p.wrapU),
+                                 safeFixed(t, p.height, p.wrapV));
+            }
+            return;
+        }
+        double s0 = ta.s.at(xl, py), s1 = ta.s.at(xr, py);
+        double t0 = ta.t.at(xl, py), t1 = ta.t.at(xr, py);
+        // Whole periods change nothing under wrap addressing.
+        if (p.wrapU && std::isfinite(s0)) {
+            const double k = std::floor(s0 / p.width) * p.width;
+            s0 -= k;
+            s1 -= k;
+        }
+        if (p.wrapV && std::isfinite(t0)) {
+            const double k = std::floor(t0 / p.height) * p.height;
+            t0 -= k;
+            t1 -= k;
+        }
+        const bool fits = std::fabs(s0) < FixedLimit && std::fabs(s1) < FixedLimit &&
+                          std::fabs(t0) < FixedLimit && std::fabs(t1) < FixedLimit &&
+                          std::fabs(ta.s.a) < FixedLimit && std::fabs(ta.t.a) < FixedLimit;
+        if (!fits) {
+            for (int px = xl; px <= xr; px++) {
+                shadePixel<Kind>(p, row + px, safeFixed(ta.s.at(px, py), p.width, p.wrapU),
+                                 safeFixed(ta.t.at(px, py), p.height, p.wrapV));
+            }
+            return;
+        }
+        int64_t s = int64_t(std::floor(s0 * FixedOne + 0.5));
+        int64_t t = int64_t(std::floor(t0 * FixedOne + 0.5));
+        const int64_t ds = int64_t(std::floor(ta.s.a * FixedOne + 0.5));
+        const int64_t dt = int64_t(std::floor(ta.t.a * FixedOne + 0.5));
+        for (int px = xl; px <= xr; px++, s += ds, t += dt) shadePixel<Kind>(p, row + px, s, t);
+    }
+}
+
+static void shadeSpanOf(const PixelSetup& p, const TriangleAttributes& ta, SampleKind kind, int py,
+                        int xl, int xr) {
+    switch (kind) {
+    case SampleNone:
+        shadeSpan<SampleNone>(p, ta, py, xl, xr);
+        break;
+    case SamplePoint:
+        shadeSpan<SamplePoint>(p, ta, py, xl, xr);
+        break;
+    case SampleLinear:
+        shadeSpan<SampleLinear>(p, ta, py, xl, xr);
+        break;
+    }
+}
+
+static int64_t floorDiv(int64_t a, int64_t b) { // b > 0
+    int64_t q = a / b;
+    if ((a % b != 0) && (a < 0)) q--;
+    return q;
+}
+static int64_t ceilDiv(int64_t a, int64_t b) {
+    return -floorDiv(-a, b);
+} // b > 0
+
+// One triangle; pixel centres at integer coordinates, a centre on an edge
+// drawn only for a top or a left edge. Positions lie inside the guard band.
+static void rasterTriangle(const RasterVertex& a, const RasterVertex& b, const RasterVertex& c,
+                           const PixelSetup& p, SampleKind kind) {
+    const RasterVertex* v[3] = {&a, &b, &c};
+    int64_t X[3], Y[3];
+    for (int i = 0; i < 3; i++) {
+        X[i] = int64_t(std::floor(v[i]->x * SubPixels + 0.5));
+        Y[i] = int64_t(std::floor(v[i]->y * SubPixels + 0.5));
+    }
+    int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (Y[1] - Y[0]) * (X[2] - X[0]);
+    if (area == 0) return;
+    if (area < 0) { // culling is off: turn the other winding around
+        std::swap(v[1], v[2]);
+        std::swap(X[1], X[2]);
+        std::swap(Y[1], Y[2]);
+    }
+    double xs[3], ys[3];
+    for (int i = 0; i < 3; i++) {
+        xs[i] = double(X[i]) / SubPixels;
+        ys[i] = double(Y[i]) / SubPixels;
+    }
+    const TriangleAttributes ta = triangleAttributes(v, xs, ys, p);
+
+    struct Edge {
+        int64_t dx, dy, ax, ay, bias;
+    } edges[3];
+    for (int i = 0; i < 3; i++) {
+        const int j = (i + 1) % 3;
+        Edge& e = edges[i];
+        e.dx = X[j] - X[i];
+        e.dy = Y[j] - Y[i];
+        e.ax = X[i];
+        e.ay = Y[i];
+        const bool top = e.dy == 0 && e.dx > 0;
+        const bool left = e.dy < 0;
+        e.bias = (top || left) ? 0 : 1; // edge value needed to be drawn
+    }
+    const int64_t minY = std::min({Y[0], Y[1], Y[2]}), maxY = std::max({Y[0], Y[1], Y[2]});
+    const int64_t minX = std::min({X[0], X[1], X[2]}), maxX = std::max({X[0], X[1], X[2]});
+    const int64_t step = int64_t(SubPixels);
+    const int y0 = int(std::max<int64_t>(ceilDiv(minY, step), 0));
+    const int y1 = int(std::min<int64_t>(floorDiv(maxY, step), FrameHeight - 1));
+    const int64_t xLow = std::max<int64_t>(ceilDiv(minX, step), 0);
+    const int64_t xHigh = std::min<int64_t>(floorDiv(maxX, step), FrameWidth - 1);
+    for (int py = y0; py <= y1; py++) {
+        int64_t xl = xLow, xr = xHigh;
+        const int64_t Py = int64_t(py) * step;
+        for (const Edge& e : edges) {
+            // e(px) = dx (Py - ay) - dy (px step - ax) >= bias
+            const int64_t base = e.dx * (Py - e.ay) + e.dy * e.ax;
+            const int64_t slope = -e.dy * step;
+            if (slope > 0) {
+                xl = std::max(xl, ceilDiv(e.bias - base, slope));
+            } else if (slope < 0) {
+                xr = std::min(xr, floorDiv(base - e.bias, -slope));
+            } else if (base < e.bias) {
+                xr = -1;
+                xl = 0;
+            }
+        }
+        if (xl <= xr) shadeSpanOf(p, ta, kind, py, int(xl), int(xr));
+    }
+}
+
+// An axis-aligned rectangle with one affine mapping: the two triangles of the
+// fan cover exactly the pixels with left <= x < right and top <= y < bottom.
+static bool rasterRectangle(const RasterVertex q[4], const PixelSetup& p, SampleKind kind) {
+    const bool across =
+        q[0].y == q[1].y && q[1].x == q[2].x && q[2].y == q[3].y && q[3].x == q[0].x;
+    const bool down = q[0].x == q[1].x && q[1].y == q[2].y && q[2].x == q[3].x && q[3].y == q[0].y;
+    if (!across && !down) return false;
+    if (q[0].q != q[1].q || q[0].q != q[2].q || q[0].q != q[3].q) return false;
+    if (q[0].u + q[2].u != q[1].u + q[3].u || q[0].v + q[2].v != q[1].v + q[3].v) return false;
+    int64_t X[4], Y[4];
+    for (int i = 0; i < 4; i++) {
+        X[i] = int64_t(std::floor(q[i].x * SubPixels + 0.5));
+        Y[i] = int64_t(std::floor(q[i].y * SubPixels + 0.5));
+    }
+    const int64_t step = int64_t(SubPixels);
+    const int64_t left = std::min(X[0], X[2]), right = std::max(X[0], X[2]);
+    const int64_t top = std::min(Y[0], Y[2]), bottom = std::max(Y[0], Y[2]);
+    if (left == right || top == bottom) return true;
+    const int x0 = int(std::max<int64_t>(ceilDiv(left, step), 0));
+    const int x1 = int(std::min<int64_t>(ceilDiv(right, step) - 1, FrameWidth - 1));
+    const int y0 = int(std::max<int64_t>(ceilDiv(top, step), 0));
+    const int y1 = int(std::min<int64_t>(ceilDiv(bottom, step) - 1, FrameHeight - 1));
+    const RasterVertex* v[3] = {&q[0], &q[1], &q[2]};
+    double xs[3], ys[3];
+    for (int i = 0; i < 3; i++) {
+        xs[i] = double(X[i]) / SubPixels;
+        ys[i] = double(Y[i]) / SubPixels;
+    }
+    const TriangleAttributes ta = triangleAttributes(v, xs, ys, p);
+    if (x0 <= x1)
+        for (int py = y0; py <= y1; py++) shadeSpanOf(p, ta, kind, py, x0, x1);
+    return true;
+}
+
+// Sutherland-Hodgman against one plane; dist >= 0 is kept. Attributes are
+// interpolated in the space the distances are linear in.
+template <typename Vertex, typename Dist, typename Lerp>
+static int clipPolygon(const Vertex* in, int n, Vertex* out, Dist dist, Lerp lerp) {
+    int m = 0;
+    for (int i = 0; i < n; i++) {
+        const Vertex& a = in[i];
+        const Vertex& b = in[(i + 1) % n];
+        const double da = dist(a), db = dist(b);
+        if (da >= 0.0) out[m++] = a;
+        if ((da >= 0.0) != (db >= 0.0)) out[m++] = lerp(a, b, da / (da - db));
+    }
+    return m;
+}
+
+constexpr int MaxPolygon = 16;
+
+static RasterVertex lerpRaster(const RasterVertex& a, const RasterVertex& b, double t) {
+    // Screen-space interpolation: u q, v q and q are linear on the screen.
+    RasterVertex r;
+    r.x = a.x + (b.x - a.x) * t;
+    r.y = a.y + (b.y - a.y) * t;
+    r.q = a.q + (b.q - a.q) * t;
+    const double uq = a.u * a.q + (b.u * b.q - a.u * a.q) * t;
+    const double vq = a.v * a.q + (b.v * b.q - a.v * a.q) * t;
+    r.u = r.q != 0.0 ? uq / r.q : a.u;
+    r.v = r.q != 0.0 ? vq / r.q : a.v;
+    return r;
+}
+
+static SampleKind sampleKindFor(const Texture* texture) {
+    if (!texture || !texture->texels) return SampleNone;
+    return graphics.states.magFilter == FilterPoint ? SamplePoint : SampleLinear;
+}
+
+// A screen-space polygon: clipped to the guard band, then drawn as a fan.
+static void rasterPolygon(RasterVertex* poly, int n, uint32_t diffuse) {
+    if (!graphics.frame) return;
+    for (int i = 0; i < n; i++) {
+        if (!std::isfinite(poly[i].x) || !std::isfinite(poly[i].y)) return;
+        if (!std::isfinite(poly[i].u)) poly[i].u = 0.0;
+        if (!std::isfinite(poly[i].v)) poly[i].v = 0.0;
+    }
+    bool badQ = false;
+    for (int i = 0; i < n; i++) badQ |= !std::isfinite(poly[i].q) || poly[i].q <= 0.0;
+    if (badQ)
+        for (int i = 0; i < n; i++) poly[i].q = 1.0;
+
+    const Texture* texture = graphics.states.texture;
+    static PixelSetup setup; // large tables; the device draws from one thread
+    preparePixels(setup, graphics.states, texture && texture->texels ? texture : nullptr, diffuse);
+    const SampleKind kind = sampleKindFor(texture);
+
+    bool inside = true;
+    for (int i = 0; i < n; i++) {
+        inside &= poly[i].x >= -GuardBand && poly[i].x <= FrameWidth + GuardBand &&
+                  poly[i].y >= -GuardBand && poly[i].y <= FrameHeight + GuardBand;
+    }
+    RasterVertex a[MaxPolygon], b[MaxPolygon];
+    if (!inside) {
+        // The clipped coordinate is set to the band's edge exactly: with huge
+        // vertices the interpolated value would lose it to rounding.
+        auto clipAxis = [](const RasterVertex* in, int count, RasterVertex* out, double lim,
+                           bool isX, double sign) {
+            auto dist = [=](const RasterVertex& r) { return sign * ((isX ? r.x : r.y) - lim); };
+            auto lerp = [=](const RasterVertex& p0, const RasterVertex& p1, double t) {
+                RasterVertex r = lerpRaster(p0, p1, t);
+                (isX ? r.x : r.y) = lim;
+                return r;
+            };
+            return clipPolygon(in, count, out, dist, lerp);
+        };
+        n = clipAxis(poly, n, a, -GuardBand, true, 1.0);
+        n = clipAxis(a, n, b, FrameWidth + GuardBand, true, -1.0);
+        n = clipAxis(b, n, a, -GuardBand, false, 1.0);
+        n = clipAxis(a, n, b, FrameHeight + GuardBand, false, -1.0);
+        poly = b;
+    } else if (n == 4 && rasterRectangle(poly, setup, kind)) {
+        return;
+    }
+    for (int i = 1; i + 1 < n; i++) rasterTriangle(poly[0], poly[i], poly[i + 1], setup, kind);
+}
+
+// ---------------------------------------------------------------------------
+// The two kinds of draw
+
+struct ClipVertex {
+    double x, y, z, w, u, v;
+};
+
+static ClipVertex lerpClip(const ClipVertex& a, const ClipVertex& b, double t) {
+    return {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t,
+            a.w + (b.w - a.w) * t, a.u + (b.u - a.u) * t, a.v + (b.v - a.v) * t};
+}
+
+static void transformRow(const double in[4], const Matrix& m, double out[4]) {
+    for (int j = 0; j < 4; j++) {
+        out[j] = in[0] * m.m[0][j] + in[1] * m.m[1][j] + in[2] * m.m[2][j] + in[3] * m.m[3][j];
+    }
+}
+
+void drawWorldFan(const WorldVertex v[4]) {
+    if (!graphics.frame || !v) return;
+    const RenderStates& s = graphics.states;
+    ClipVertex clip[4];
+    for (int i = 0; i < 4; i++) {
+        const double p[4] = {v[i].x, v[i].y, v[i].z, 1.0};
+        double world[4], view[4], proj[4];
+        transformRow(p, s.world, world);
+        transformRow(world, s.view, view);
+        transformRow(view, s.projection, proj);
+        clip[i] = {proj[0], proj[1], proj[2], proj[3], v[i].u, v[i].v};
+        for (double c : proj)
+            if (!std::isfinite(c)) return;
+    }
+    // Near and far planes in homogeneous space, before the divide; w is kept
+    // positive for projections other than the game's.
+    ClipVertex a[MaxPolygon], b[MaxPolygon];
+    int n = clipPolygon(
+        clip, 4, a, [](const ClipVertex& c) { return c.z; }, lerpClip);
+    n = clipPolygon(
+        a, n, b, [](const ClipVertex& c) { return c.w - c.z; }, lerpClip);
+    n = clipPolygon(
+        b, n, a, [](const ClipVertex& c) { return c.w - 1e-6; }, lerpClip);
+    if (n < 3) return;
+    RasterVertex poly[MaxPolygon];
+    for (int i = 0; i < n; i++) {
+        const double q = 1.0 / a[i].w;
+        poly[i] = {(1.0 + a[i].x * q) * 320.0, (1.0 - a[i].y * q) * 240.0, q, a[i].u, a[i].v};
+    }
+    rasterPolygon(poly, n, v[0].colour);
+}
+
+void drawScreenFan(const ScreenVertex v[4]) {
+    if (!graphics.frame || !v) return;
+    RasterVertex poly[4];
+    for (int i = 0; i < 4; i++) poly[i] = {v[i].x, v[i].y, v[i].rhw, v[i].u, v[i].v};
+    rasterPolygon(poly, 4, v[0].colour);
+}
+
+// ---------------------------------------------------------------------------
+// PNG output
+
+bool writeFramePng(const char* path, const uint32_t* frame) {
+    if (!path || !frame) return false;
+    FILE* file = std::fopen(path, "wb");
+    if (!file) return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    static uint8_t row[FrameWidth * 3];
+    bool ok = png && info;
+    if (ok && setjmp(png_jmpbuf(png)) == 0) {
+        png_init_io(png, file);
+        png_set_IHDR(png, info, FrameWidth, FrameHeight, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_write_info(png, info);
+        for (int y = 0; y < FrameHeight; y++) {
+            for (int x = 0; x < FrameWidth; x++) {
+                const uint32_t c = frame[y * FrameWidth + x];
+                row[x * 3] = uint8_t(c >> 16);
+                row[x * 3 + 1] = uint8_t(c >> 8);
+                row[x * 3 + 2] = uint8_t(c);
+            }
+            png_write_row(png, row);
+        }
+        png_write_end(png, nullptr);
+    } else {
+        ok = false;
+    }
+    png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
+    return std::fclose(file) == 0 && ok;
+}

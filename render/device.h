@@ -32,12 +32,17 @@ struct Texture {
     uint32_t* texels;
 };
 
-enum VertexFormat : uint32_t { FormatWorld = 0x142, FormatScreen = 0x144 };
+enum VertexFormat : uint32_t { FormatNone = 0, FormatWorld = 0x142, FormatScreen = 0x144 };
 enum TextureFilter : uint32_t { FilterPoint = 1, FilterLinear = 2, FilterAnisotropic = 3 };
 enum TextureAddress : uint32_t { AddressWrap = 1, AddressClamp = 3 };
 enum TextureOp : uint32_t { OpSelectArg1 = 2, OpModulate = 4, OpBlendTextureAlpha = 13 };
 enum TextureArg : uint32_t { ArgDiffuse = 0, ArgCurrent = 1, ArgTexture = 2 };
-enum BlendFactor : uint32_t { BlendSrcAlpha = 5, BlendInvSrcAlpha = 6 };
+enum BlendFactor : uint32_t {
+    BlendZero = 1,
+    BlendOne = 2,
+    BlendSrcAlpha = 5,
+    BlendInvSrcAlpha = 6
+};
 enum CompareFunc : uint32_t { CompareGreaterEqual = 7, CompareAlways = 8 };
 enum TransformKind : uint32_t { TransformView = 2, TransformProjection = 3, TransformWorld = 256 };
 
@@ -49,10 +54,10 @@ struct RenderStates {
     bool flatShading;
     bool alphaBlendEnable;
     bool alphaTestEnable;
-    uint32_t alphaRef;       // 0..255
+    uint32_t alphaRef; // 0..255
     CompareFunc alphaFunc;
     BlendFactor srcBlend, destBlend;
-    TextureOp colorOp;       // stage 0
+    TextureOp colorOp; // stage 0
     TextureArg colorArg1, colorArg2;
     TextureOp alphaOp;
     TextureArg alphaArg1, alphaArg2;
@@ -86,9 +91,9 @@ extern Texture* mascotTexture;
 extern Texture* mascotShadowTexture;
 extern Texture* hudPanelTexture;
 
-void createGraphics();     // the device and its frame; states at their defaults
-void setupRenderStates();  // the fixed states and the projection
-void releaseGraphics();    // every texture, then the device
+void createGraphics();    // the device and its frame; states at their defaults
+void setupRenderStates(); // the fixed states and the projection
+void releaseGraphics();   // every texture, then the device
 
 Texture* createTexture(int width, int height); // all texels 0
 void releaseTexture(Texture*& texture);
@@ -108,7 +113,7 @@ void setSrcBlend(BlendFactor factor);
 void setDestBlend(BlendFactor factor);
 void setColorArg1(TextureArg arg);
 void setAlphaOp(TextureOp op);
-void setFilter(TextureFilter filter); // MAG and MIN together
+void setFilter(TextureFilter filter);     // MAG and MIN together
 void setAddressMode(TextureAddress mode); // U and V together
 void setTexture(const Texture* texture);
 void setVertexFormat(VertexFormat format);
