@@ -156,10 +156,11 @@ void kickBall(float power) {
     const Player& k = match.players[owner];
     Ball& b = match.ball;
     if (k.faceY != 0) b.curl = 0; // only a kick along the goal line keeps a corner's curl
-    if (b.curl != 0 || (isGoalkeeper(owner) && match.shotCharge >= 0.02f))
+    if (b.curl != 0 || (isGoalkeeper(owner) && match.shotCharge >= 0.02f)) {
         power = float(power + double(0.015f));
-    else if (match.playState == Restart)
+    } else if (match.playState == Restart) {
         power = float(power / 2.0);
+    }
     match.lastToucher = owner;
     b.speed = power;
     b.dirX = k.faceX;

@@ -74,15 +74,17 @@ static void wideOfGoal(int line, bool teamADefends) {
     float kickY = line > 0 ? 0.7f : -0.7f;
     // Nobody as last toucher counts as team B, like at the side lines.
     if (inTeamA(match.lastToucher)) {
-        if (teamADefends)
+        if (teamADefends) {
             match.restartTaker = match.activePlayerB;
-        else
+        } else {
             goalKick(GoalkeeperB, kickY);
+        }
     } else {
-        if (!teamADefends)
+        if (!teamADefends) {
             match.restartTaker = match.activePlayerA;
-        else
+        } else {
             goalKick(GoalkeeperA, kickY);
+        }
     }
 }
 
@@ -131,10 +133,11 @@ void stepBall() {
     b.x = float(b.x + b.dirX * step);
     b.y = float(b.y + b.dirY * step);
 
-    if (b.speed > 0.000001f)
+    if (b.speed > 0.000001f) {
         b.speed = float(b.speed - b.speed / 20.0 * fs);
-    else
+    } else {
         b.speed = 0;
+    }
 
     if (match.playState == InPlay) {
         if (b.speed < 0.00001f) b.curl = 0;

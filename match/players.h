@@ -11,3 +11,6 @@ extern uint8_t smartFrame;
 extern float distanceToBall[12];
 
 void stepPlayers();
+// Phase 1 of stepPlayers for one player: hold timer, side and goal lines,
+// goalkeeper leash, the move, stumbling, sidestepping, animation, decay.
+void movePlayer(int i);

@@ -1,5 +1,14 @@
 #include "shell/timing.h"
 
+#include <cmath>
+
+#include "match/ball.h"
+#include "match/players.h"
+#include "match/state.h"
+#include "shell/display.h"
+#include "shell/keyboard.h"
+#include "shell/screens.h"
+
 float frameScale = 1.0f;
 uint8_t gameRunning = 1;
 float scrollFrac;
@@ -7,6 +16,49 @@ int32_t scrollPos;
 int32_t scrollLength = 380;
 float titlePhase = 640.0f;
 
-// Filled in with the frame timing.
-float frameScaleFor(uint32_t, uint32_t) { return 1.0f; }
-void runPassAfterDraw() {}
+float frameScaleFor(uint32_t previousMs, uint32_t nowMs) {
+    // Unsigned: a wrap of the counter gives the true small difference. The
+    // tiny offsets keep a same-millisecond frame above zero.
+    double dt = nowMs - previousMs;
+    constexpr double tiny = 0.000001f;
+    return float(double(80.0f) / (double(1000.0f) / (dt + tiny) + tiny));
+}
+
+static void advanceTitleScroll(double fs) {
+    scrollFrac = float(scrollFrac + double(1.5f) * fs);
+    if (scrollFrac >= 16.0f) {
+        // All whole characters at once; exact wherever subtracting 16 one at a
+        // time would be, and no endless loop after an absurd stall.
+        double cells = std::floor(scrollFrac / 16.0);
+        scrollFrac = float(scrollFrac - cells * 16.0);
+        scrollPos = int32_t(scrollPos + cells);
+    }
+    if (scrollPos > scrollLength) scrollPos = 0;
+    titlePhase = float(titlePhase - double(1.5f) * fs);
+}
+
+void runPassAfterDraw() {
+    const double fs = frameScale;
+    if (match.computerDelay > 0)
+        match.computerDelay = float(match.computerDelay - double(0.01f) * fs);
+
+    if (titleActive) {
+        advanceTitleScroll(fs);
+    } else {
+        // The clock stands still while a goalkeeper holds the ball.
+        if (!messageShowing && match.playState == InPlay && !isGoalkeeper(match.ballOwner))
+            matchClock = float(matchClock - double(0.01f) * fs);
+        if (messageShowing) messageTimer = float(messageTimer - double(0.01f) * fs);
+    }
+
+    if (!match.goalScored && !titleActive && match.playState != KickOff && !messageShowing) {
+        stepPlayers();
+        stepKeyboard();
+        stepBall();
+    }
+    // A pending kick-off: the kicker's side starts it from the keyboard.
+    if (match.playState == KickOff && match.ballOwner != -1) {
+        stepBall();
+        stepKeyboard();
+    }
+}

@@ -30,9 +30,11 @@ inline void clearMatch() {
     seedRandom(1);
 }
 
+// Puts player i at (x, y) and makes it his home, where positional play leaves him.
 inline void place(int i, float x, float y) {
-    match.players[i].x = x;
-    match.players[i].y = y;
+    Player& p = match.players[i];
+    p.x = p.homeX = x;
+    p.y = p.homeY = y;
 }
 
 // A loose ball as a kick of `speed` leaves it, last touched by player 0.
