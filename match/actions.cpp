@@ -18,6 +18,22 @@ float playerDistance(int a, int b) {
     return float(std::sqrt(dx * dx + dy * dy));
 }
 
+// playerDistance(a, b) < radius, with the square root taken only where the
+// float rounding of the distance could decide: far outside a band of a
+// millionth around the radius the squares alone give the same answer.
+static bool closerThan(int a, int b, double radius) {
+    const Player& pa = match.players[a];
+    const Player& pb = match.players[b];
+    double dx = double(pa.x) - pb.x;
+    double dy = double(pa.y) - pb.y;
+    double d2 = dx * dx + dy * dy;
+    double lo = radius * (1 - 1e-6);
+    double hi = radius * (1 + 1e-6);
+    if (d2 < lo * lo) return true;
+    if (d2 > hi * hi) return false;
+    return float(std::sqrt(d2)) < radius;
+}
+
 void facePoint(int p, float x, float y) {
     Player& pl = match.players[p];
     bool right = x - DeadZone > pl.x;
@@ -85,14 +101,28 @@ static bool isTarget(int p, int i) {
     return !t.fallen && !isGoalkeeper(i) && i != p && t.isTeamA != match.players[p].isTeamA;
 }
 
-int findOpponentInReach(int p, float reach) {
+int opponentsOf(int p, int8_t out[12]) {
+    int n = 0;
+    for (int i = 0; i < 12; i++) {
+        if (isTarget(p, i)) out[n++] = int8_t(i);
+    }
+    return n;
+}
+
+int findOpponentAmong(int p, const int8_t* candidates, int count, float reach) {
     if (match.players[p].fallen) reach = 1.0f;
     // Two thirds computed as two thirds added, as the collision radius always was.
     double radius = TackleRadius * double(1.1f) * (reach / 3.0 + reach / 3.0);
-    for (int i = 0; i < 12; i++) {
-        if (isTarget(p, i) && playerDistance(i, p) < radius) return i;
+    for (int k = 0; k < count; k++) {
+        if (closerThan(candidates[k], p, radius)) return candidates[k];
     }
     return -1;
+}
+
+int findOpponentInReach(int p, float reach) {
+    int8_t candidates[12];
+    int count = opponentsOf(p, candidates);
+    return findOpponentAmong(p, candidates, count, reach);
 }
 
 // Knocks player i down the way p was running.
@@ -112,7 +142,7 @@ void tackle(int p, float reach) {
     double radius = TackleRadius * double(1.1f) * reach;
     // Every opponent in reach goes down, each with his own sound.
     for (int i = 0; i < 12; i++) {
-        if (!isTarget(p, i) || !(playerDistance(i, p) < radius)) continue;
+        if (!isTarget(p, i) || !closerThan(i, p, radius)) continue;
         knockDown(p, i);
         pl.fallen = 1;
         pl.fallTimer = 0.2f;

@@ -161,8 +161,10 @@ void stepBall() {
     }
 
     // Each check sees what the earlier ones set: a ball over a side line and a
-    // goal line in the same frame ends as a goal-line restart.
-    if (match.ballOwner == -1) {
+    // goal line in the same frame ends as a goal-line restart. A dead ball is
+    // never judged: after a long stall the curl could carry it from the
+    // goal-kick spot over the line and score.
+    if (match.ballOwner == -1 && match.playState != Restart) {
         if (b.x > 0.77f) throwIn(0.75f);
         if (b.x < -0.77f) throwIn(-0.75f);
         if (b.y > 0.98f) goalLine(+1);

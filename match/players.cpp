@@ -68,13 +68,15 @@ static void keepOnPitch(int i) {
 // that ends out of reach stands. 75 trials end three eighths turned.
 static void sidestep(int i, double step) {
     Player& p = match.players[i];
+    int8_t opponents[12];
+    int count = opponentsOf(i, opponents); // only he moves meanwhile
     moveBy(p, -step);
     for (int trial = 0; trial < 75; trial++) {
         turnEighth(p);
         p.speed = 0.01f;
         double trialStep = stepLength(p);
         moveBy(p, trialStep);
-        if (findOpponentInReach(i, 1.5f) != -1) moveBy(p, -trialStep);
+        if (findOpponentAmong(i, opponents, count, 1.5f) != -1) moveBy(p, -trialStep);
     }
 }
 

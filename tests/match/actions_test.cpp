@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <numbers>
 
 #include "fixture.h"
@@ -277,4 +278,25 @@ TEST_F(MatchTest, KickPowerRules) {
         EXPECT_EQ(match.ball.curl, c.curlAfter);
         EXPECT_EQ(match.playState, InPlay);
     }
+}
+
+// The reach test agrees with the float distance right at the radius.
+TEST_F(MatchTest, ReachMatchesTheFloatDistanceAtTheEdge) {
+    seedRandom(3);
+    int inReach = 0;
+    for (float reach : {1.0f, 1.5f}) {
+        double radius = double(0.03f) * double(1.1f) * (reach / 3.0 + reach / 3.0);
+        for (int k = 0; k < 2000; k++) {
+            double angle = randomScaled(6283) / 1000.0;
+            double r = radius * (1 + (randomScaled(200) - 100) * 1e-8);
+            place(2, float(randomScaled(100) / 1000.0), 0.1f);
+            place(8, float(match.players[2].x + r * std::cos(angle)),
+                  float(0.1 + r * std::sin(angle)));
+            int expected = playerDistance(8, 2) < radius ? 8 : -1;
+            ASSERT_EQ(findOpponentInReach(2, reach), expected) << k;
+            inReach += expected == 8;
+        }
+    }
+    EXPECT_GT(inReach, 1000);
+    EXPECT_LT(inReach, 3000);
 }

@@ -170,6 +170,23 @@ TEST_F(MatchTest, OutOfPlayChecksInOrder) {
     EXPECT_EQ(match.ball.x, 0.9f);
 }
 
+// A dead ball waiting for its taker is not judged, even when a long frame
+// lets the curl carry it over the line.
+TEST_F(MatchTest, DeadBallIsNeverOutOrAGoal) {
+    match.playState = Restart;
+    match.restartTaker = 11;
+    match.lastToucher = 2;
+    match.ball.x = 0.0f;
+    match.ball.y = 0.7f;
+    match.ball.curl = 1;
+    frameScale = 160.0f;
+    stepBall();
+    EXPECT_GT(match.ball.y, 0.98f);
+    EXPECT_EQ(match.goalScored, 0);
+    EXPECT_EQ(match.score[0] + match.score[1], 0);
+    EXPECT_EQ(match.restartTaker, 11);
+}
+
 // Field players need speed below 0.005, goalkeepers below 0.015; the kicker
 // waits until the ball has all but stopped.
 TEST_F(MatchTest, WhoMayGainAMovingBall) {
