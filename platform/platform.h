@@ -51,6 +51,8 @@ void platformHidePointer();
 // where there is no display.
 bool platformCreateWindow(const char* className, const char* title);
 bool platformHasWindow();
+// Why the window could not be made (the system's own words), or "".
+const char* platformError();
 
 // Takes at most one pending event, without waiting, and hands it to the window
 // procedure as a message. Returns false when nothing was pending.
@@ -67,11 +69,17 @@ void platformPresent(const uint32_t* frame);
 
 void platformShutdown();
 
+// The virtual-key code of an SDL keycode: arrows, both CTRLs (VK_CONTROL), ESC,
+// SPACE, RETURN, F1 to F12, letters as 'A' to 'Z', digits as '0' to '9' and a
+// few more; VK_OTHER for any other key, so that it still counts as a key.
+constexpr int VK_OTHER = 0xFF;
+int platformVirtualKey(int32_t sdlKeycode);
+
 // Headless controls, for soccer-snapshot and the tests.
 void headlessAdvanceClock(uint32_t ms);
 void headlessSetClock(uint32_t ms);
-void headlessKeyDown(int vk); // holds the key and queues one key-down message
-void headlessKeyUp(int vk);   // releases the key; queues nothing
+void headlessKeyDown(int vk);               // holds the key and queues one key-down message
+void headlessKeyUp(int vk);                 // releases the key; queues nothing
 void headlessSetKeyHeld(int vk, bool held); // only the key state, no message
 void headlessPostMessage(uint32_t message, uintptr_t wParam);
 // The last frame handed to platformPresent (headless), or nullptr.

@@ -1,9 +1,15 @@
 #include "shell/display.h"
 
+#include <algorithm>
+
 #include "match/restarts.h"
 #include "match/state.h"
+#include "render/device.h"
+#include "render/scene.h"
+#include "render/sprites.h"
 #include "render/transform.h"
 #include "shell/options.h"
+#include "shell/screens.h"
 #include "shell/timing.h"
 
 uint8_t messageShowing;
@@ -44,7 +50,143 @@ void checkGameOver() {
     }
 }
 
-// Filled in with the match display.
-void drawMatchScreen() {}
-void drawMessageBox() {}
-void followCamera() {}
+constexpr uint32_t White = 0xFFFFFF;
+constexpr uint32_t LightBlue = 0xA397FF;
+constexpr uint32_t Blue = 0x4F44D8;
+constexpr uint32_t Opaque = 0xFF000000;
+
+static uint32_t teamAColour() {
+    return teamColourTable[teamColour[0]];
+}
+static uint32_t teamBColour() {
+    return teamColourTable[teamColour[2]];
+}
+
+// "GOAL!!!" pulses between two sizes every 0.1 of goalTimer.
+static void drawGoalCelebration() {
+    int32_t p = static_cast<int32_t>(match.goalTimer * 10.0) % 2;
+    beginText();
+    drawText(100 + 120 * (1 - p), 160, "GOAL!!!", static_cast<float>(32 * (p + 1)), White);
+    endText();
+    // The alpha test goes off with the celebration's last frame.
+    if (advanceGoalCelebration()) setAlphaTestEnable(false);
+}
+
+// The charge of the owning side's shot, as a bar that grows upward and
+// brightens; team B's side shows it whenever team A's active player lacks the ball.
+static void drawShotBar() {
+    uint32_t g = static_cast<uint32_t>(static_cast<int32_t>(match.shotCharge * 3000.0)) * 0x010101;
+    if (match.shotCharge >= 0.02f) match.shotCharge = 0.02f;
+    bool sideA = match.ballOwner == match.activePlayerA;
+    uint32_t c = sideA ? teamAColour() : teamBColour();
+    if (c + g > 0xFFFFFF) g = 0;
+    float top = static_cast<float>(29 - (match.shotCharge + double(0.000001f)) / double(0.00073f));
+    // The alpha test is on here: the bar must be opaque to show.
+    if (sideA)
+        drawRect(251, top, 259, 29, Opaque | (c + g), 0);
+    else
+        drawRect(381, top, 389, 29, Opaque | (c + g), 0);
+}
+
+static void drawHeadUpDisplay() {
+    drawPanel(250, 1, 260, 30);
+    drawPanel(380, 1, 390, 30);
+    drawShotBar();
+    checkHalfTime();
+    checkGameOver();
+    drawPanel(270, 1, 370, 30);
+    beginText();
+    int32_t clock = static_cast<int32_t>(matchClock);
+    drawText(280, 5, "TIME   :", 8, White);
+    drawNumber(344, 5, clock, 8, White);
+    if (match.playState == Restart && match.ballOwner == -1)
+        drawText(70, 160, "BALL OUT", 64, White);
+    if ((matchClock <= matchDuration / 2 + 10 && !match.secondHalf) ||
+        (match.secondHalf && matchClock <= 10)) {
+        // Red brightens from 0x9C to 0xFF as each clock second runs out.
+        int32_t h = static_cast<int32_t>(matchClock * 100.0) % 100;
+        drawNumber(304, 200, clock, 16, 0xFF0000 - static_cast<uint32_t>(h) * 0x10000);
+    }
+    drawText(280, 20, "SCORE  :", 8, White);
+    drawNumber(328, 20, match.score[1], 8, teamAColour());
+    drawNumber(344, 20, match.score[0], 8, teamBColour());
+    endText();
+}
+
+void followCamera() {
+    const Player& a = match.players[match.activePlayerA];
+    const Player& b = match.players[match.activePlayerB];
+    float maxX = std::max({a.x, match.ball.x, b.x});
+    float minX = std::min({a.x, match.ball.x, b.x});
+    float maxY = std::max({a.y, match.ball.y, b.y});
+    float minY = std::min({a.y, match.ball.y, b.y});
+    float spanX = static_cast<float>((double(maxX) - minX) * 100);
+    float spanY = static_cast<float>((double(maxY) - minY) * 100);
+    float span = static_cast<int32_t>(spanX) > static_cast<int32_t>(spanY) ? spanX : spanY;
+    // Each frame closes 1/80 of the distance, whatever the frame's length.
+    cameraX = static_cast<float>(cameraX - (cameraX - (maxX - spanX / 200.0)) / 80);
+    cameraY = static_cast<float>(cameraY - (cameraY - (maxY - spanY / 200.0)) / 80);
+    cameraDepth =
+        static_cast<float>(cameraDepth - (static_cast<int32_t>(span) / 90.0 + cameraDepth) / 80);
+    setCamera(cameraX, cameraY, cameraDepth);
+    updateView();
+}
+
+void drawMessageBox() {
+    drawRect(116, 296, 524, 480, Opaque | LightBlue, 0);
+    drawRect(130, 310, 510, 466, Opaque | Blue, 0);
+    if (mascotShadowTexture) drawSprite(mascotShadowTexture, 256, 334, 384, 462, LightBlue, 0);
+    beginText();
+    drawText(140, 318, bootLines[0], 8, LightBlue);
+    drawText(140, 334, bootLines[1], 8, LightBlue);
+    if (messageKind == 1) {
+        drawText(140, 360, "GAME OVER:\n\nHIT SPACE BAR TO CONTINUE", 8, LightBlue);
+        if (match.score[1] > match.score[0])
+            drawText(140, 372, "TEAM A WINS!", 8, teamAColour());
+        else if (match.score[1] < match.score[0])
+            drawText(140, 372, "TEAM B WINS!", 8, teamBColour());
+        else
+            drawText(140, 372, "GAMES ENDS DRAW", 8, LightBlue);
+    } else if (messageKind == 2) {
+        drawText(140, 360, "FIRST HALF:\n\nPRESS ANY KEY TO START", 8, LightBlue);
+        drawText(140, 372, "KICK OFF FOR TEAM A", 8, teamAColour());
+    } else if (messageKind == 3) {
+        drawText(140, 360, "SECOND HALF:\n\nPRESS ANY KEY TO START", 8, LightBlue);
+        drawText(140, 372, "KICK OFF FOR TEAM B", 8, teamBColour());
+    }
+    if (messageTimer >= 0) {
+        // Six digits spin from 000000, the right-hand ones faster.
+        for (int i = 0; i < 6; i++) {
+            int32_t digit = static_cast<int32_t>(messageTimer * 20.0 * (i + 1)) % 10;
+            drawNumber(140 + 8 * i, 396, digit, 8, LightBlue);
+        }
+    } else {
+        drawText(140, 396, "READY", 8, LightBlue);
+        if (static_cast<int32_t>(messageTimer * 2.0) % 2 == 0)
+            drawText(140, 408, "#", 8, LightBlue);
+    }
+    endText();
+}
+
+void drawMatchScreen() {
+    clearFrame(0x3C3C3C);
+    drawGrass();
+    setAlphaBlendEnable(true);
+    setSrcBlend(BlendSrcAlpha);
+    setDestBlend(BlendInvSrcAlpha);
+    setAlphaOp(OpBlendTextureAlpha);
+    setAlphaTestEnable(true);
+    drawMarkings();
+    drawPlayers();
+    drawBall();
+    drawGoals();
+    setAlphaBlendEnable(false);
+    if (match.goalScored)
+        drawGoalCelebration();
+    else
+        drawHeadUpDisplay();
+    // The new view shows in the next frame's scene.
+    followCamera();
+    if (messageShowing) drawMessageBox();
+    presentFrame();
+}

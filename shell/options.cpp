@@ -11,12 +11,15 @@
 
 const uint32_t teamColourTable[10] = {
     0x0000BB, // blue
-    0x595999, 0xBB0000, // red
-    0x995959, 0x00BB00, // green
-    0x599959, 0xF5DF4C, // yellow
-    0xE2E2E2,           // light grey
-    0xF3A43E,           // orange
-    0x71623F,           // brown
+    0x595999, // grey-blue
+    0xBB0000, // red
+    0x995959, // dull red
+    0x00BB00, // green
+    0x599959, // dull green
+    0xF5DF4C, // yellow
+    0xE2E2E2, // light grey
+    0xF3A43E, // orange
+    0x71623F, // brown
 };
 int32_t teamColour[4] = {0, 1, 2, 3};
 uint8_t soundOn = 1;
@@ -27,12 +30,13 @@ int32_t nextFreeColour(int32_t c) {
     // the result is always a colour that no kit wears yet.
     do {
         c = (c == 9) ? 0 : c + 1;
-    } while (c == teamColour[0] || c == teamColour[1] || c == teamColour[2] ||
-             c == teamColour[3]);
+    } while (c == teamColour[0] || c == teamColour[1] || c == teamColour[2] || c == teamColour[3]);
     return c;
 }
 
 void applyMusicRule() {
+    // A song that could not be loaded is never played.
+    if (!musicSong) return;
     if ((soundOn && titleActive) || match.goalScored)
         playSong(musicSong, 1);
     else

@@ -1,0 +1,96 @@
+#include "shell/game.h"
+
+#include "audio/stream.h"
+#include "match/random.h"
+#include "match/state.h"
+#include "platform/platform.h"
+#include "render/bitmaps.h"
+#include "render/device.h"
+#include "render/procedural.h"
+#include "render/scene.h"
+#include "render/transform.h"
+#include "resources/resources.h"
+#include "shell/display.h"
+#include "shell/options.h"
+#include "shell/screens.h"
+#include "shell/timing.h"
+
+uint32_t previousTimestamp;
+
+// The bitmap textures besides the kits, in the order they are loaded.
+struct BitmapTextureEntry {
+    int resource;
+    int shadow;
+    int blackTransparent;
+    Texture** texture;
+};
+static const BitmapTextureEntry bitmapTextures[] = {
+    {ResourcePlayers, 1, 0, &playerShadowTexture}, {ResourceBall, 0, 0, &ballTexture},
+    {ResourceBall, 1, 0, &ballShadowTexture},      {ResourceGoal, 0, 0, &goalTexture},
+    {ResourceGoal, 1, 1, &goalShadowTexture},      {ResourceFont, 0, 0, &fontTexture},
+    {ResourceMascot, 0, 0, &mascotTexture},        {ResourceMascot, 1, 0, &mascotShadowTexture},
+};
+
+bool gameStartup(bool fixedSeed, uint32_t seed) {
+    platformHidePointer();
+    if (!platformCreateWindow("TORVELUN SOCCER", "SOCCER")) return false;
+    createGraphics();
+    setupRenderStates();
+    // The pointer's display count goes down twice and never up again.
+    platformHidePointer();
+    seedRandom(fixedSeed ? seed : platformMilliseconds());
+    makeGrassTexture();
+    makeRingTexture();
+    makeMarkingsTexture();
+    for (int i = 0; i < 10; i++)
+        kitTextures[i] = loadKitTexture(ResourcePlayers, teamColourTable[i]);
+    for (const BitmapTextureEntry& e : bitmapTextures)
+        *e.texture = loadBitmapTexture(e.resource, e.shadow, e.blackTransparent);
+    makeHudPanelTexture();
+    loadSongs();
+    setCamera(0, 0, -0.2f);
+    updateView();
+    frameScale = 1.0f;
+    previousTimestamp = platformMilliseconds();
+    return true;
+}
+
+void gamePass() {
+    // Two readings: the next frame is measured from the second one.
+    frameScale = frameScaleFor(previousTimestamp, platformMilliseconds());
+    previousTimestamp = platformMilliseconds();
+    platformDispatchOneMessage();
+    drawFrame();
+    runPassAfterDraw();
+}
+
+void gameShutdown() {
+    freeSongs();
+    releaseGraphics();
+    if (platformHasWindow()) platformDrainMessages();
+    platformShutdown();
+}
+
+void gameResetState() {
+    frameScale = 1.0f;
+    gameRunning = 1;
+    scrollFrac = 0;
+    scrollPos = 0;
+    titlePhase = 640.0f;
+    bootActive = 1;
+    bootTime = 0;
+    titleActive = 0;
+    bootBorderColour = 0xA397FF;
+    bootScreenColour = 0x4F44D8;
+    messageShowing = 0;
+    messageKind = 0;
+    messageTimer = 0;
+    matchClock = 0;
+    cameraX = cameraY = cameraDepth = 0;
+    soundOn = 1;
+    matchDuration = 90;
+    for (int k = 0; k < 4; k++) teamColour[k] = k;
+    match = MatchState{};
+    match.computerStrength = 60;
+    ballAngle = 0;
+}

@@ -1,0 +1,21 @@
+// The game's life: start-up in its fixed order, one pass of the loop per
+// displayed frame, shutdown. The game `soccer` and soccer-snapshot share it.
+#pragma once
+
+#include <cstdint>
+
+// The millisecond reading that the next pass measures its frame from.
+extern uint32_t previousTimestamp;
+
+// Brings up the window, the device, the textures, the songs and the camera.
+// The random generator is seeded from the millisecond timer, or with `seed`
+// when `fixedSeed` is set. False when there is no display to open a window on.
+bool gameStartup(bool fixedSeed, uint32_t seed);
+// One displayed frame: measure it, one message, draw, timers and simulation.
+void gamePass();
+// Frees the songs, releases the graphics and drains the pending messages.
+void gameShutdown();
+
+// Puts every flag, timer and option of the shell and the match record back to
+// their program-start values (for runs of several games in one process).
+void gameResetState();

@@ -1,0 +1,5 @@
+#include "tools/snapshot/snapshot.h"
+
+int main(int argc, char** argv) {
+    return snapshotMain(argc, argv);
+}

@@ -1,0 +1,41 @@
+// soccer-snapshot: the game run headless for a given number of passes, with a
+// virtual clock, scripted keys, and frames, state and sound written to files.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+struct SnapshotKey {
+    int pass;
+    bool down;
+    int vk;
+};
+struct SnapshotFile {
+    int pass;
+    const char* path;
+};
+struct SnapshotPlan {
+    int frames;
+    uint32_t ms;
+    uint32_t seed;
+    std::vector<SnapshotKey> keys;
+    std::vector<SnapshotFile> shots;
+    std::vector<SnapshotFile> states;
+    const char* wav;
+};
+
+// Reads the command line into `plan`; on a bad option or value writes one
+// line naming it to `err` and returns false.
+bool parseSnapshotArgs(int argc, char** argv, SnapshotPlan& plan, std::FILE* err);
+// Runs the plan: start-up, the passes, shutdown. Returns the exit status.
+int runSnapshot(const SnapshotPlan& plan, std::FILE* err);
+// The whole program: parse, then run (2 for a bad command line).
+int snapshotMain(int argc, char** argv);
+
+// The virtual-key code of a key name of --key (LEFT, CTRL, F5, W...), or -1.
+int snapshotKeyCode(const char* name);
+// The shell's flags, timers and options and the whole match record as JSON.
+void writeStateJson(std::FILE* out);
+// 44100 Hz, 16-bit stereo samples as a WAV file.
+bool writeWav(const char* path, const std::vector<int16_t>& samples);
