@@ -97,7 +97,7 @@ static void drawTitlePanelText() {
              "FOR A MORE DETAILED DESCRIPTION READ THE MANUAL",
              8, Blue);
     drawText(130, panelLine(18), "<FOR MORE GAMES VISIT>", 8, White);
-    drawText(130, panelLine(19), "WWW.TORVELUN-SOCCER.EXAMPLE\nFTP.TORVELUN.EXAMPLE/GAMES", 8,
+    drawText(130, panelLine(19), "WWW.TORVELUN-SOCCER.EXAMPLE\nWWW.TORVELUN-ARCADE.EXAMPLE", 8,
              Blue);
     drawText(276, 388, "VERSION 1.4\nSIX A SIDE EDITION", 8, Blue);
 }
