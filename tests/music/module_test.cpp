@@ -28,12 +28,15 @@ const XmCell& cellAt(const XmModule& m, int pattern, int row, int channel) {
     return m.patterns[pattern][row * m.channels + channel];
 }
 
-// Effects and their parameters as "F05"-style strings, over every cell.
+// The effect numbers of every cell that has an effect (arpeggio needs a
+// parameter to be one).
 std::set<int> effectsUsed(const XmModule& m) {
     std::set<int> used;
-    for (const auto& cells : m.patterns)
-        for (const XmCell& c : cells)
+    for (const auto& cells : m.patterns) {
+        for (const XmCell& c : cells) {
             if (c.effect != 0 || c.parameter != 0) used.insert(c.effect);
+        }
+    }
     return used;
 }
 

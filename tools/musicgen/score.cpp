@@ -210,8 +210,9 @@ bool parseScore(const std::string& text, Score* score, std::string* error) {
         return fail(error, lineNumber, "the last pattern is short of rows");
     if (score->orders.empty() || score->restart >= int(score->orders.size()))
         return fail(error, lineNumber, "missing order list or restart beyond it");
-    for (int order : score->orders)
+    for (int order : score->orders) {
         if (order >= int(score->patterns.size()))
             return fail(error, lineNumber, "order names a missing pattern");
+    }
     return true;
 }

@@ -177,19 +177,16 @@ SynthSample crunchVoice() {
 } // namespace
 
 bool synthesizeVoice(const std::string& voice, SynthSample* sample) {
-    if (voice == "lead")
-        *sample = leadVoice();
-    else if (voice == "bass")
-        *sample = bassVoice();
-    else if (voice == "drum")
-        *sample = drumVoice();
-    else if (voice == "noise")
-        *sample = noiseVoice();
-    else if (voice == "kick")
-        *sample = kickVoice();
-    else if (voice == "crunch")
-        *sample = crunchVoice();
-    else
-        return false;
-    return true;
+    static const struct {
+        const char* name;
+        SynthSample (*make)();
+    } voices[] = {{"lead", leadVoice},   {"bass", bassVoice}, {"drum", drumVoice},
+                  {"noise", noiseVoice}, {"kick", kickVoice}, {"crunch", crunchVoice}};
+    for (const auto& v : voices) {
+        if (voice == v.name) {
+            *sample = v.make();
+            return true;
+        }
+    }
+    return false;
 }
