@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "match/random.h"
+#include "render/bitmaps.h"
+#include "shell/options.h"
 
 constexpr float Pi = 3.14159265358979f;
 constexpr uint32_t MarkingWhite = 0xFFFFFFFF;
@@ -123,4 +125,29 @@ void spriteQuad(float s, float uL, float vT, float uR, float vB, WorldVertex out
     out[1] = {s, s, 1.0f, C, uR, vT};
     out[2] = {s, -s, 1.0f, C, uR, vB};
     out[3] = {-s, -s, 1.0f, C, uL, vB};
+}
+
+void makeStartupTextures() {
+    makeGrassTexture();
+    makeRingTexture();
+    makeMarkingsTexture();
+    for (int i = 0; i < 10; i++) {
+        releaseTexture(kitTextures[i]);
+        kitTextures[i] = loadKitTexture(104, teamColourTable[i]);
+    }
+    struct Load {
+        Texture** texture;
+        int id, silhouette, blackTransparent;
+    };
+    const Load loads[] = {
+        {&playerShadowTexture, 104, 1, 0}, {&ballTexture, 105, 0, 0},
+        {&ballShadowTexture, 105, 1, 0},   {&goalTexture, 106, 0, 0},
+        {&goalShadowTexture, 106, 1, 1},   {&fontTexture, 107, 0, 0},
+        {&mascotTexture, 143, 0, 0},       {&mascotShadowTexture, 143, 1, 0},
+    };
+    for (const Load& l : loads) {
+        releaseTexture(*l.texture);
+        *l.texture = loadBitmapTexture(l.id, l.silhouette, l.blackTransparent);
+    }
+    makeHudPanelTexture();
 }

@@ -25,3 +25,8 @@ extern const WorldVertex goalQuads[4][4];
 // A square of half size s around the origin with the texture cell given:
 // players, rings and shadows (s = 0.03), the ball (its height + 0.015).
 void spriteQuad(float s, float uL, float vT, float uR, float vB, WorldVertex out[4]);
+
+// Every texture of the context in start-up order: grass, ring, markings, the
+// ten kits and the bitmap textures, then the HUD panel. The caller seeds the
+// random generator first (the grass reads it).
+void makeStartupTextures();
