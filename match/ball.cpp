@@ -40,18 +40,20 @@ static void gainBall(int i) {
     p.actionTimer = 1.0f;
 }
 
+// The active player of team B (or A) takes the restart. A goalkeeper never
+// does: his leash would keep him from ever reaching a throw-in or corner spot
+// and the match would wait for him for good. His defender stands in.
+static void activeFieldPlayerTakes(bool teamB) {
+    int32_t& active = teamB ? match.activePlayerB : match.activePlayerA;
+    if (active == (teamB ? GoalkeeperB : GoalkeeperA)) active = teamB ? 10 : 4;
+    match.restartTaker = active;
+}
+
 static void throwIn(float side) {
     match.playState = Restart;
     match.restartX = side;
     match.restartY = match.ball.y;
-    // A goalkeeper never takes a throw-in.
-    if (inTeamA(match.lastToucher)) {
-        if (match.activePlayerB == GoalkeeperB) match.activePlayerB = 10;
-        match.restartTaker = match.activePlayerB;
-    } else {
-        if (match.activePlayerA == GoalkeeperA) match.activePlayerA = 4;
-        match.restartTaker = match.activePlayerA;
-    }
+    activeFieldPlayerTakes(inTeamA(match.lastToucher));
 }
 
 // A goal kick: the ball and the restart spot move in front of the goal.
@@ -75,13 +77,13 @@ static void wideOfGoal(int line, bool teamADefends) {
     // Nobody as last toucher counts as team B, like at the side lines.
     if (inTeamA(match.lastToucher)) {
         if (teamADefends) {
-            match.restartTaker = match.activePlayerB;
+            activeFieldPlayerTakes(true);
         } else {
             goalKick(GoalkeeperB, kickY);
         }
     } else {
         if (!teamADefends) {
-            match.restartTaker = match.activePlayerA;
+            activeFieldPlayerTakes(false);
         } else {
             goalKick(GoalkeeperA, kickY);
         }

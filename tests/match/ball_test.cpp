@@ -136,6 +136,16 @@ TEST_F(MatchTest, ThrowInGoesToTheOtherTeamsFieldPlayer) {
     EXPECT_EQ(match.activePlayerA, 4);
     EXPECT_EQ(match.restartTaker, 4);
 
+    // Nor a corner: his leash would keep him from the spot for good.
+    clearMatch();
+    match.endSign = 1;
+    match.lastToucher = 9;
+    match.activePlayerA = 5;
+    ASSERT_EQ(crossGoalLine(-1, 0.4f), Wide);
+    EXPECT_EQ(match.restartY, -0.97f);
+    EXPECT_EQ(match.restartTaker, 4);
+    EXPECT_EQ(match.activePlayerA, 4);
+
     // Nobody as last toucher reads as team B's touch.
     clearMatch();
     match.ball.x = 0.78f;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "fixture.h"
+#include "match/actions.h"
 #include "match/ball.h"
 #include "match/players.h"
 #include "match/restarts.h"
@@ -192,4 +193,84 @@ TEST_F(MatchTest, ComputerRestartHoldsThePlayerStep) {
     match.singlePlayer = 0;
     stepPlayers();
     EXPECT_EQ(match.players[4].speed, 0.002f);
+}
+
+namespace {
+
+// Frames of the live match until `done` holds (at most 2000).
+template <class Done> int playUntil(Done done) {
+    int frames = 0;
+    while (!done() && frames < 2000) {
+        stepPlayers();
+        stepBall();
+        frames++;
+    }
+    return frames;
+}
+
+} // namespace
+
+// A ball kicked over the side line: the other side's active player walks to
+// the spot, takes the ball, turns back into the pitch, and his throw is halved.
+TEST_F(MatchTest, ThrowInFromKickToThrow) {
+    match.activePlayerA = 3;
+    place(8, 0.6f, 0.0f);
+    match.ballOwner = 8;
+    match.activePlayerB = 8;
+    stepBall(); // the ball at his feet
+    facePoint(8, 1.0f, 0.0f);
+    kickBall(0.02f);
+    playUntil([] { return match.playState == Restart; });
+    ASSERT_EQ(match.playState, Restart);
+    const int taker = match.restartTaker; // team A's active player by then
+    EXPECT_TRUE(inTeamA(taker));
+    EXPECT_EQ(taker, match.activePlayerA);
+    EXPECT_EQ(match.restartX, 0.75f);
+    EXPECT_EQ(match.restartY, 0.0f);
+
+    int frames = playUntil([&] { return match.ballOwner == taker; });
+    ASSERT_EQ(match.ballOwner, taker);
+    EXPECT_GT(frames, 100); // he walked from y = 0.6
+    stepPlayers();
+    stepBall();
+    const Player& t = match.players[taker];
+    EXPECT_EQ(t.dirX, -1); // against the ball's travel
+    EXPECT_EQ(t.speed, 0.0f);
+    EXPECT_EQ(t.faceX, -1);
+    EXPECT_EQ(match.ball.x, t.x);
+    EXPECT_EQ(match.playState, Restart);
+    kickBall(0.02f);
+    EXPECT_EQ(match.ball.speed, 0.01f);
+    EXPECT_EQ(match.ball.dirX, -1);
+    EXPECT_EQ(match.playState, InPlay);
+}
+
+// A corner: team B's goalkeeper, the nearest to the ball, is its active
+// player, so his defender takes it; he keeps the curl when he plays the ball along the goal
+// line, which adds 0.015 instead of halving.
+TEST_F(MatchTest, CornerFromWideBallToCurledKick) {
+    match.endSign = 1;
+    match.activePlayerB = 9;
+    place(2, 0.5f, 0.9f);
+    match.ballOwner = 2;
+    stepBall();
+    facePoint(2, 0.6f, 1.0f);
+    kickBall(0.02f);
+    playUntil([] { return match.playState == Restart; });
+    ASSERT_EQ(match.restartY, 0.97f);
+    EXPECT_EQ(match.restartX, 0.75f);
+    EXPECT_EQ(match.restartTaker, 10);
+    EXPECT_EQ(match.activePlayerB, 10);
+    playUntil([] { return match.ballOwner == 10; });
+    ASSERT_EQ(match.ballOwner, 10);
+    EXPECT_EQ(match.activePlayerA, 5);
+    EXPECT_EQ(match.ball.curl, 1);
+    stepPlayers();
+    const Player& t = match.players[10];
+    EXPECT_EQ(t.dirX, -1);
+    EXPECT_EQ(t.dirY, -1);
+    facePoint(10, 0.0f, t.y);
+    kickBall(0.02f);
+    EXPECT_EQ(match.ball.speed, 0.035f);
+    EXPECT_EQ(match.ball.curl, 1);
 }
