@@ -9,7 +9,7 @@
 static void decodePlayerSheet(benchmark::State& state) {
     ResourceBytes bytes = findResource(ResourcePlayers, "BITMAP");
     BitmapPixels bitmap{0, 0, {}};
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         benchmark::DoNotOptimize(decodeBitmap(bytes.data, bytes.size, &bitmap));
         benchmark::DoNotOptimize(bitmap.rgb.data());
     }
@@ -18,7 +18,7 @@ BENCHMARK(decodePlayerSheet);
 
 static void makeAllBitmapTextures(benchmark::State& state) {
     Texture* textures[18] = {};
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         int n = 0;
         for (uint32_t kit : teamColourTable) textures[n++] = loadKitTexture(ResourcePlayers, kit);
         textures[n++] = loadBitmapTexture(ResourcePlayers, 1, 0);

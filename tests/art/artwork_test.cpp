@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "render/bitmaps.h"
 #include "resources/resources.h"
 
@@ -54,7 +56,8 @@ const BitmapFile bitmapFiles[] = {{"players", ResourcePlayers, 64, 64, 4},
 
 TEST(Artwork, GeneratorReproducesCommittedBitmaps) {
     namespace fs = std::filesystem;
-    fs::path out = fs::path(testing::TempDir()) / "soccer-artgen-check";
+    // One folder per run: other builds may run the same test at the same time.
+    fs::path out = fs::path(testing::TempDir()) / ("soccer-artgen-" + std::to_string(getpid()));
     fs::remove_all(out);
     fs::create_directories(out);
     std::string command = std::string("\"") + ARTGEN_PATH +
