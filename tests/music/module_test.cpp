@@ -185,6 +185,28 @@ TEST(Modules, TitleMusicLastsAboutFiftySeconds) {
     EXPECT_EQ(frames, 8L * 64 * 5 * 882); // 51.2 s
 }
 
+// A mistyped note shows up as one outside the key: every note, and every
+// note an arpeggio adds to it, belongs to C major.
+TEST(Modules, TitleMusicStaysInCMajor) {
+    XmModule m = committedModule("music");
+    const bool inKey[12] = {true,  false, true,  false, true,  true,
+                            false, true,  false, true,  false, true};
+    int notes = 0;
+    for (const auto& cells : m.patterns) {
+        for (const XmCell& c : cells) {
+            if (c.note < 1 || c.note > 96) continue;
+            notes++;
+            int semitone = (c.note - 1) % 12;
+            EXPECT_TRUE(inKey[semitone]) << "note " << c.note;
+            if (c.effect == 0 && c.parameter != 0) {
+                EXPECT_TRUE(inKey[(semitone + (c.parameter >> 4)) % 12]) << "arpeggio " << c.note;
+                EXPECT_TRUE(inKey[(semitone + (c.parameter & 15)) % 12]) << "arpeggio " << c.note;
+            }
+        }
+    }
+    EXPECT_GT(notes, 400);
+}
+
 struct EffectModule {
     const char* name;
     int channels;
