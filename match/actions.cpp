@@ -109,10 +109,13 @@ int opponentsOf(int p, int8_t out[12]) {
     return n;
 }
 
-int findOpponentAmong(int p, const int8_t* candidates, int count, float reach) {
+double collisionRadius(int p, float reach) {
     if (match.players[p].fallen) reach = 1.0f;
     // Two thirds computed as two thirds added, as the collision radius always was.
-    double radius = TackleRadius * double(1.1f) * (reach / 3.0 + reach / 3.0);
+    return TackleRadius * double(1.1f) * (reach / 3.0 + reach / 3.0);
+}
+
+int findOpponentAmong(int p, const int8_t* candidates, int count, double radius) {
     for (int k = 0; k < count; k++) {
         if (closerThan(candidates[k], p, radius)) return candidates[k];
     }
@@ -122,7 +125,7 @@ int findOpponentAmong(int p, const int8_t* candidates, int count, float reach) {
 int findOpponentInReach(int p, float reach) {
     int8_t candidates[12];
     int count = opponentsOf(p, candidates);
-    return findOpponentAmong(p, candidates, count, reach);
+    return findOpponentAmong(p, candidates, count, collisionRadius(p, reach));
 }
 
 // Knocks player i down the way p was running.

@@ -9,11 +9,13 @@ void facePoint(int p, float x, float y);
 void runToward(int p, float x, float y);
 void headFor(int p, float x, float y); // runToward, then facePoint
 int findOpponentInReach(int p, float reach);
-// findOpponentInReach in two halves, for a caller that tests one player many
-// times while nobody else moves: the opponents who can be met at all (not
-// fallen, not goalkeepers), in index order, and the first of them in reach.
+// findOpponentInReach in parts, for a caller that tests one player many times
+// while nobody else moves: the opponents who can be met at all (not fallen,
+// not goalkeepers) in index order, the radius of a reach, and the first of
+// those opponents within it.
 int opponentsOf(int p, int8_t out[12]);
-int findOpponentAmong(int p, const int8_t* candidates, int count, float reach);
+double collisionRadius(int p, float reach);
+int findOpponentAmong(int p, const int8_t* candidates, int count, double radius);
 void tackle(int p, float reach);
 void slideTackle(int p, float reach);
 void kickBall(float power); // the ball owner kicks; nothing happens without an owner

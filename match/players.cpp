@@ -17,15 +17,12 @@ float distanceToBall[12];
 static const int32_t turnCycle[8][2] = {{0, -1}, {1, -1}, {1, 0},  {1, 1},
                                         {0, 1},  {-1, 1}, {-1, 0}, {-1, -1}};
 
-// One eighth of a turn along the cycle; standing still stays still.
-static void turnEighth(Player& p) {
+// Where (dirX, dirY) stands in the cycle; -1 for standing still.
+static int turnIndex(const Player& p) {
     for (int k = 0; k < 8; k++) {
-        if (turnCycle[k][0] == p.dirX && turnCycle[k][1] == p.dirY) {
-            p.dirX = turnCycle[(k + 1) % 8][0];
-            p.dirY = turnCycle[(k + 1) % 8][1];
-            return;
-        }
+        if (turnCycle[k][0] == p.dirX && turnCycle[k][1] == p.dirY) return k;
     }
+    return -1;
 }
 
 static double stepLength(const Player& p) {
@@ -68,15 +65,22 @@ static void keepOnPitch(int i) {
 // that ends out of reach stands. 75 trials end three eighths turned.
 static void sidestep(int i, double step) {
     Player& p = match.players[i];
+    // Only he moves meanwhile, so who can be met and how far stay the same.
     int8_t opponents[12];
-    int count = opponentsOf(i, opponents); // only he moves meanwhile
+    int count = opponentsOf(i, opponents);
+    double radius = collisionRadius(i, 1.5f);
     moveBy(p, -step);
+    int turn = turnIndex(p);
     for (int trial = 0; trial < 75; trial++) {
-        turnEighth(p);
+        if (turn >= 0) {
+            turn = (turn + 1) % 8;
+            p.dirX = turnCycle[turn][0];
+            p.dirY = turnCycle[turn][1];
+        }
         p.speed = 0.01f;
         double trialStep = stepLength(p);
         moveBy(p, trialStep);
-        if (findOpponentAmong(i, opponents, count, 1.5f) != -1) moveBy(p, -trialStep);
+        if (findOpponentAmong(i, opponents, count, radius) != -1) moveBy(p, -trialStep);
     }
 }
 
