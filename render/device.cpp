@@ -1,6 +1,7 @@
 #include "render/device.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
@@ -223,6 +224,8 @@ struct PixelSetup {
     uint32_t maskU, maskV; // width - 1 and height - 1 when powers of two, else 0
     bool wrapU, wrapV;
     bool colourFromTexture;
+    bool colourIsTexel;                      // white diffuse: the texel's colour unchanged
+    bool zeroTexelFails;                     // a texel of 0 fails the alpha test
     uint32_t constantRgb;                    // the colour when it does not come from the texel
     uint8_t alphaOf[256];                    // stage alpha from the texel alpha
     uint8_t red[256], green[256], blue[256]; // texel channel x diffuse channel
@@ -272,15 +275,18 @@ static void preparePixels(PixelSetup& p, const RenderStates& s, const Texture* t
             }
         }
         p.constantRgb = mulByte(dr, dr) << 16 | mulByte(dg, dg) << 8 | mulByte(db, db);
+        p.colourIsTexel = p.colourFromTexture && (diffuse & 0xFFFFFF) == 0xFFFFFF;
     } else {
         // Without a texture the pixel is the vertex colour and alpha.
         p.width = p.height = 0;
         p.colourFromTexture = false;
+        p.colourIsTexel = false;
         p.constantRgb = diffuse & 0xFFFFFF;
         std::fill_n(p.alphaOf, 256, uint8_t(ad));
     }
     p.alphaMin = 0;
     if (s.alphaTestEnable && s.alphaFunc == CompareGreaterEqual) p.alphaMin = s.alphaRef;
+    p.zeroTexelFails = p.alphaOf[0] < p.alphaMin;
     p.srcBlend = s.srcBlend;
     p.destBlend = s.destBlend;
     if (!s.alphaBlendEnable || (s.srcBlend == BlendOne && s.destBlend == BlendZero))
@@ -305,13 +311,30 @@ static inline uint32_t blendFactor(BlendFactor f, uint32_t alpha) {
     return 0;
 }
 
+#define ALWAYS_INLINE inline __attribute__((always_inline))
+
+// The four channels in 16-bit lanes: 0x00AA00RR00GG00BB.
+static ALWAYS_INLINE uint64_t spreadChannels(uint32_t c) {
+    const uint64_t x = c;
+    return (x & 0xFF) | (x & 0xFF00) << 8 | (x & 0xFF0000) << 16 | (x & 0xFF000000) << 24;
+}
+static ALWAYS_INLINE uint32_t packChannels(uint64_t x) {
+    return uint32_t((x & 0xFF) | (x >> 8 & 0xFF00) | (x >> 16 & 0xFF0000) | (x >> 24 & 0xFF000000));
+}
+
+// result = src x alpha + dst x (1 - alpha), every channel rounded to nearest:
+// (s a + d (255 - a) + 127) / 255, four lanes at once. Each lane stays below
+// 65536, and (y + 1 + y / 256) / 256 equals y / 255 there.
+static ALWAYS_INLINE uint32_t blendSourceAlpha(uint32_t src, uint32_t dst) {
+    constexpr uint64_t lanes = 0x00FF00FF00FF00FFull, ones = 0x0001000100010001ull;
+    const uint64_t a = src >> 24;
+    const uint64_t y = spreadChannels(src) * a + spreadChannels(dst) * (255 - a) + 127 * ones;
+    return packChannels(((y + ((y >> 8) & lanes) + ones) >> 8) & lanes);
+}
+
 static inline uint32_t blendPixel(const PixelSetup& p, uint32_t src, uint32_t dst) {
     const uint32_t a = src >> 24;
-    uint32_t fs = a, fd = 255 - a;
-    if (p.blend == BlendGeneric) {
-        fs = blendFactor(p.srcBlend, a);
-        fd = blendFactor(p.destBlend, a);
-    }
+    const uint32_t fs = blendFactor(p.srcBlend, a), fd = blendFactor(p.destBlend, a);
     uint32_t out = 0;
     for (int shift = 0; shift < 32; shift += 8) {
         const uint32_t c =
@@ -320,6 +343,9 @@ static inline uint32_t blendPixel(const PixelSetup& p, uint32_t src, uint32_t ds
     }
     return out;
 }
+
+// Address modes of both coordinates, as the inner loops specialise them.
+enum AddressKind { AddressWrapMask, AddressClampBoth, AddressAny };
 
 static inline int addressTexel(int64_t i, int size, uint32_t mask, bool wrap) {
     if (wrap) {
@@ -330,10 +356,17 @@ static inline int addressTexel(int64_t i, int size, uint32_t mask, bool wrap) {
     return int(std::clamp<int64_t>(i, 0, size - 1));
 }
 
+template <AddressKind A>
+static ALWAYS_INLINE int addressOf(int64_t i, int size, uint32_t mask, bool wrap) {
+    if constexpr (A == AddressWrapMask) return int(uint64_t(i) & mask);
+    if constexpr (A == AddressClampBoth) return int(std::clamp<int64_t>(i, 0, size - 1));
+    return addressTexel(i, size, mask, wrap);
+}
+
 // Bilinear weights are 8-bit fractions; the four products are summed and
 // rounded once. Each pair of channels shares one 64-bit word in 32-bit lanes.
-static inline uint32_t bilinear(uint32_t c00, uint32_t c10, uint32_t c01, uint32_t c11, uint32_t fu,
-                                uint32_t fv) {
+static ALWAYS_INLINE uint32_t bilinear(uint32_t c00, uint32_t c10, uint32_t c01, uint32_t c11,
+                                       uint32_t fu, uint32_t fv) {
     if ((c00 == c10) & (c00 == c01) & (c00 == c11)) return c00;
     const uint64_t w00 = (256 - fu) * (256 - fv), w10 = fu * (256 - fv);
     const uint64_t w01 = (256 - fu) * fv, w11 = fu * fv;
@@ -348,44 +381,165 @@ static inline uint32_t bilinear(uint32_t c00, uint32_t c10, uint32_t c01, uint32
            uint32_t(sumAg >> 32) << 24;
 }
 
+// Stage 0, alpha test and blending for one pixel whose texel is known.
+static ALWAYS_INLINE void shadeTexel(const PixelSetup& p, uint32_t* dst, uint32_t texel) {
+    const uint32_t alpha = p.alphaOf[texel >> 24];
+    if (alpha < p.alphaMin) return;
+    const uint32_t rgb = p.colourIsTexel       ? texel & 0xFFFFFF
+                         : p.colourFromTexture ? uint32_t(p.red[(texel >> 16) & 0xFF]) << 16 |
+                                                     uint32_t(p.green[(texel >> 8) & 0xFF]) << 8 |
+                                                     p.blue[texel & 0xFF]
+                                               : p.constantRgb;
+    const uint32_t src = alpha << 24 | rgb;
+    if (p.blend == BlendOff)
+        *dst = src;
+    else if (p.blend == BlendAlpha)
+        *dst = blendSourceAlpha(src, *dst);
+    else
+        *dst = blendPixel(p, src, *dst);
+}
+
 // s and t are texel coordinates (u x width, v x height) in 32.32 fixed point.
-template <SampleKind Kind>
-static inline uint32_t sampleTexel(const PixelSetup& p, int64_t s, int64_t t) {
+template <SampleKind Kind, AddressKind A>
+static ALWAYS_INLINE uint32_t sampleTexel(const PixelSetup& p, int64_t s, int64_t t) {
     if constexpr (Kind == SamplePoint) {
-        const int x = addressTexel(s >> 32, p.width, p.maskU, p.wrapU);
-        const int y = addressTexel(t >> 32, p.height, p.maskV, p.wrapV);
+        const int x = addressOf<A>(s >> 32, p.width, p.maskU, p.wrapU);
+        const int y = addressOf<A>(t >> 32, p.height, p.maskV, p.wrapV);
         return p.texels[y * p.width + x];
     } else {
         s -= int64_t(1) << 31; // texel centres lie at half offsets
         t -= int64_t(1) << 31;
         const int64_t is = s >> 32, it = t >> 32;
         const uint32_t fu = uint32_t(s >> 24) & 0xFF, fv = uint32_t(t >> 24) & 0xFF;
-        const int x0 = addressTexel(is, p.width, p.maskU, p.wrapU);
-        const int x1 = addressTexel(is + 1, p.width, p.maskU, p.wrapU);
-        const uint32_t* row0 = p.texels + addressTexel(it, p.height, p.maskV, p.wrapV) * p.width;
+        const int x0 = addressOf<A>(is, p.width, p.maskU, p.wrapU);
+        const int x1 = addressOf<A>(is + 1, p.width, p.maskU, p.wrapU);
+        const uint32_t* row0 = p.texels + addressOf<A>(it, p.height, p.maskV, p.wrapV) * p.width;
         const uint32_t* row1 =
-            p.texels + addressTexel(it + 1, p.height, p.maskV, p.wrapV) * p.width;
+            p.texels + addressOf<A>(it + 1, p.height, p.maskV, p.wrapV) * p.width;
         return bilinear(row0[x0], row0[x1], row1[x0], row1[x1], fu, fv);
     }
 }
 
-template <SampleKind Kind>
-static inline void shadePixel(const PixelSetup& p, uint32_t* dst, int64_t s, int64_t t) {
-    uint32_t alpha, rgb;
-    if constexpr (Kind == SampleNone) {
-        alpha = p.alphaOf[0];
-        rgb = p.constantRgb;
-    } else {
-        const uint32_t texel = sampleTexel<Kind>(p, s, t);
-        alpha = p.alphaOf[texel >> 24];
-        rgb = p.colourFromTexture
-                  ? uint32_t(p.red[(texel >> 16) & 0xFF]) << 16 |
-                        uint32_t(p.green[(texel >> 8) & 0xFF]) << 8 | p.blue[texel & 0xFF]
-                  : p.constantRgb;
+// From a pixel at texel column is (whose columns is and is + 1 hold nothing)
+// stepping ds per pixel: how many pixels on the first one whose columns take
+// in a texel that is not 0, or -1 when no later pixel of the row does.
+template <AddressKind A>
+static int64_t pixelsToNextTexel(const PixelSetup& p, const uint32_t* row0, const uint32_t* row1,
+                                 int64_t is, int64_t s, int64_t ds) {
+    if (ds == 0) return -1;
+    const int step = ds > 0 ? 1 : -1;
+    int64_t c = ds > 0 ? is + 2 : is - 1;
+    for (int n = 0; n < p.width + 2; n++, c += step) {
+        if (A == AddressClampBoth && (c < 0 || c >= p.width)) {
+            // Beyond the edge the edge texel repeats, and it is transparent.
+            if ((step > 0) == (c >= p.width)) return -1;
+            c = step > 0 ? 0 : p.width - 1;
+        }
+        const int x = addressOf<A>(c, p.width, p.maskU, p.wrapU);
+        if ((row0[x] | row1[x]) == 0) continue;
+        const int64_t one = int64_t(1) << 32;
+        if (ds > 0) { // first k with s + k ds >= (c - 1) one
+            const int64_t need = (c - 1) * one - s;
+            return need <= 0 ? 1 : std::max<int64_t>(1, (need + ds - 1) / ds);
+        }
+        // first k with s + k ds < (c + 1) one
+        const int64_t over = s - (c + 1) * one;
+        return over < 0 ? 1 : over / -ds + 1;
     }
-    if (alpha < p.alphaMin) return;
-    const uint32_t src = alpha << 24 | rgb;
-    *dst = p.blend == BlendOff ? src : blendPixel(p, src, *dst);
+    return -1;
+}
+
+// An affine span in fixed point. Where t does not change along the row (every
+// quad of the scene that is not turned) the texel rows are fixed for the span.
+template <SampleKind Kind, AddressKind A>
+static void affineSpan(const PixelSetup& p, uint32_t* dst, int count, int64_t s, int64_t t,
+                       int64_t ds, int64_t dt) {
+    if (dt != 0) {
+        for (int i = 0; i < count; i++, s += ds, t += dt)
+            shadeTexel(p, dst + i, sampleTexel<Kind, A>(p, s, t));
+        return;
+    }
+    if constexpr (Kind == SamplePoint) {
+        const uint32_t* row =
+            p.texels + addressOf<A>(t >> 32, p.height, p.maskV, p.wrapV) * p.width;
+        for (int i = 0; i < count; i++, s += ds)
+            shadeTexel(p, dst + i, row[addressOf<A>(s >> 32, p.width, p.maskU, p.wrapU)]);
+    } else {
+        t -= int64_t(1) << 31;
+        const int64_t it = t >> 32;
+        const uint64_t fv = uint64_t(t >> 24) & 0xFF;
+        const uint32_t* row0 = p.texels + addressOf<A>(it, p.height, p.maskV, p.wrapV) * p.width;
+        const uint32_t* row1 =
+            p.texels + addressOf<A>(it + 1, p.height, p.maskV, p.wrapV) * p.width;
+        // The vertical sums of a texel column (c0 (256 - fv) + c1 fv, in 32-bit
+        // lanes) serve every pixel between the same two columns; the horizontal
+        // step then adds the same four products as bilinear() and rounds once.
+        auto column = [&](int64_t i, uint64_t& rb, uint64_t& ag) {
+            const int x = addressOf<A>(i, p.width, p.maskU, p.wrapU);
+            const uint32_t c0 = row0[x], c1 = row1[x];
+            if (c0 == c1) { // (256 - fv) + fv = 256
+                rb = ((c0 & 0xFF) | uint64_t((c0 >> 16) & 0xFF) << 32) << 8;
+                ag = (((c0 >> 8) & 0xFF) | uint64_t(c0 >> 24) << 32) << 8;
+                return;
+            }
+            rb = ((c0 & 0xFF) | uint64_t((c0 >> 16) & 0xFF) << 32) * (256 - fv) +
+                 ((c1 & 0xFF) | uint64_t((c1 >> 16) & 0xFF) << 32) * fv;
+            ag = (((c0 >> 8) & 0xFF) | uint64_t(c0 >> 24) << 32) * (256 - fv) +
+                 (((c1 >> 8) & 0xFF) | uint64_t(c1 >> 24) << 32) * fv;
+        };
+        constexpr uint64_t half = 0x0000800000008000ull, lanes = 0x000000FF000000FFull;
+        s -= int64_t(1) << 31;
+        int64_t current = (s >> 32) - 2;
+        uint64_t rb0 = 0, ag0 = 0, rb1 = 0, ag1 = 0;
+        bool skip = false; // four transparent texels, which fail the alpha test
+        for (int i = 0; i < count; i++, s += ds) {
+            const int64_t is = s >> 32;
+            if (is != current) {
+                if (is == current + 1) {
+                    rb0 = rb1;
+                    ag0 = ag1;
+                } else {
+                    column(is, rb0, ag0);
+                }
+                column(is + 1, rb1, ag1);
+                current = is;
+                skip = p.zeroTexelFails && (rb0 | ag0 | rb1 | ag1) == 0;
+            }
+            if (skip) {
+                // Jump to the first pixel whose two columns reach a texel that
+                // is not transparent; the pixels before it fail the alpha test.
+                const int64_t k = pixelsToNextTexel<A>(p, row0, row1, is, s, ds);
+                if (k < 0 || k >= count - i) break;
+                i += int(k) - 1;
+                s += (k - 1) * ds;
+                current = INT64_MIN / 2; // recompute both columns there
+            }
+            if (skip) continue;
+            uint64_t rb, ag;
+            if (rb0 == rb1 && ag0 == ag1) { // (r (256 - fu) + r fu + half) >> 16
+                rb = (rb0 + 0x0000008000000080ull) >> 8 & lanes;
+                ag = (ag0 + 0x0000008000000080ull) >> 8 & lanes;
+            } else {
+                const uint64_t fu = uint64_t(s >> 24) & 0xFF;
+                rb = (rb0 * (256 - fu) + rb1 * fu + half) >> 16 & lanes;
+                ag = (ag0 * (256 - fu) + ag1 * fu + half) >> 16 & lanes;
+            }
+            shadeTexel(p, dst + i,
+                       uint32_t(rb) | uint32_t(rb >> 32) << 16 | uint32_t(ag) << 8 |
+                           uint32_t(ag >> 32) << 24);
+        }
+    }
+}
+
+template <SampleKind Kind>
+static void affineSpanOf(const PixelSetup& p, uint32_t* dst, int count, int64_t s, int64_t t,
+                         int64_t ds, int64_t dt) {
+    if (p.wrapU && p.wrapV && p.maskU == uint32_t(p.width - 1) && p.maskV == uint32_t(p.height - 1))
+        affineSpan<Kind, AddressWrapMask>(p, dst, count, s, t, ds, dt);
+    else if (!p.wrapU && !p.wrapV)
+        affineSpan<Kind, AddressClampBoth>(p, dst, count, s, t, ds, dt);
+    else
+        affineSpan<Kind, AddressAny>(p, dst, count, s, t, ds, dt);
 }
 
 // ---------------------------------------------------------------------------
@@ -448,19 +602,23 @@ static int64_t safeFixed(double s, int size, bool wrap) {
 
 constexpr double FixedLimit = 1073741824.0; // 2^30 texels
 
+static int64_t toFixed(double s) {
+    return int64_t(std::floor(s * FixedOne + 0.5));
+}
+
 template <SampleKind Kind>
 static void shadeSpan(const PixelSetup& p, const TriangleAttributes& ta, int py, int xl, int xr) {
     uint32_t* row = graphics.frame + py * FrameWidth;
     if constexpr (Kind == SampleNone) {
-        for (int px = xl; px <= xr; px++) shadePixel<Kind>(p, row + px, 0, 0);
-        return;
+        for (int px = xl; px <= xr; px++) shadeTexel(p, row + px, 0);
     } else {
         if (!ta.affine) {
             for (int px = xl; px <= xr; px++) {
                 const double q = ta.q.at(px, py);
                 const double s = ta.s.at(px, py) / q, t = ta.t.at(px, py) / q;
-                shadePixel<Kind>(p, row + px, safeFixed(s, p.width, p.wrapU),
-                                 safeFixed(t, p.height, p.wrapV));
+                shadeTexel(p, row + px,
+                           sampleTexel<Kind, AddressAny>(p, safeFixed(s, p.width, p.wrapU),
+                                                         safeFixed(t, p.height, p.wrapV)));
             }
             return;
         }
@@ -482,16 +640,14 @@ static void shadeSpan(const PixelSetup& p, const TriangleAttributes& ta, int py,
                           std::fabs(ta.s.a) < FixedLimit && std::fabs(ta.t.a) < FixedLimit;
         if (!fits) {
             for (int px = xl; px <= xr; px++) {
-                shadePixel<Kind>(p, row + px, safeFixed(ta.s.at(px, py), p.width, p.wrapU),
-                                 safeFixed(ta.t.at(px, py), p.height, p.wrapV));
+                const int64_t s = safeFixed(ta.s.at(px, py), p.width, p.wrapU);
+                const int64_t t = safeFixed(ta.t.at(px, py), p.height, p.wrapV);
+                shadeTexel(p, row + px, sampleTexel<Kind, AddressAny>(p, s, t));
             }
             return;
         }
-        int64_t s = int64_t(std::floor(s0 * FixedOne + 0.5));
-        int64_t t = int64_t(std::floor(t0 * FixedOne + 0.5));
-        const int64_t ds = int64_t(std::floor(ta.s.a * FixedOne + 0.5));
-        const int64_t dt = int64_t(std::floor(ta.t.a * FixedOne + 0.5));
-        for (int px = xl; px <= xr; px++, s += ds, t += dt) shadePixel<Kind>(p, row + px, s, t);
+        affineSpanOf<Kind>(p, row + xl, xr - xl + 1, toFixed(s0), toFixed(t0), toFixed(ta.s.a),
+                           toFixed(ta.t.a));
     }
 }
 

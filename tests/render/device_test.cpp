@@ -255,6 +255,54 @@ TEST(DeviceSampling, LinearAtHalfTexelOffsets) {
     releaseTexture(t);
 }
 
+// Few opaque texels among transparent ones, like the pitch markings.
+uint32_t sparseTexel(int x, int y) {
+    const uint32_t h = uint32_t(x * 7919 + y * 104729) % 23;
+    return h == 0 ? 0xFF000000u | uint32_t(x * 4) << 16 | uint32_t(y * 30) << 8 | 0x80u : 0u;
+}
+
+TEST(DeviceSampling, TransparentRunsSkippedExactly) {
+    // Whole rows, in which runs of transparent texels are skipped, against the
+    // same mapping drawn one pixel column at a time. s steps by half a texel
+    // per pixel, exactly, in both directions and under both address modes.
+    freshDevice();
+    Texture* t = makeTexture(64, 8, sparseTexel);
+    setTexture(t);
+    setFilter(FilterLinear);
+    setAlphaTestEnable(true);
+    setAlphaBlendEnable(true);
+    setSrcBlend(BlendSrcAlpha);
+    setDestBlend(BlendInvSrcAlpha);
+    setAlphaOp(OpBlendTextureAlpha);
+    struct Case {
+        TextureAddress mode;
+        float u0, u1;
+        int width;
+    };
+    const Case cases[] = {{AddressClamp, 0, 1, 128},  {AddressClamp, 1, 0, 128},
+                          {AddressClamp, -1, 2, 384}, {AddressWrap, 2, -1, 384},
+                          {AddressWrap, 0, 1, 128},   {AddressClamp, 1.5f, -0.5f, 256}};
+    for (const Case& c : cases) {
+        clearFrame(0xFF204060);
+        setAddressMode(c.mode);
+        const float du = (c.u1 - c.u0) / float(c.width);
+        drawScreenQuad(0, 0, float(c.width), 16, 0x0FFFFFFF, c.u0, 0, c.u1, 1);
+        for (int x = 0; x < c.width; x++) {
+            const float ua = c.u0 + du * float(x), ub = c.u0 + du * float(x + 1);
+            drawScreenQuad(float(x), 20, float(x + 1), 36, 0x0FFFFFFF, ua, 0, ub, 1);
+        }
+        int drawn = 0;
+        for (int y = 0; y < 16; y++) {
+            for (int x = 0; x < c.width; x++) {
+                ASSERT_EQ(pixelAt(x, y), pixelAt(x, y + 20)) << x << "," << y << " " << c.u0;
+                drawn += pixelAt(x, y) != 0xFF204060u;
+            }
+        }
+        EXPECT_GT(drawn, 100);
+    }
+    releaseTexture(t);
+}
+
 TEST(DeviceClipping, NearPlaneAndPerspective) {
     freshDevice();
     setTexture(nullptr);
