@@ -45,6 +45,7 @@ static Voice* steadyVoice(const Sample* s, int volumeA, int volumeB, uint32_t in
 
 TEST(Mixer, NonLoopingSampleEndsAfterItsFrames) {
     TestData t(362, 1000);
+    for (int i = 1; i < 362; i++) t.data[i] = int16_t(1000 + i * 37 % 2000);
     Voice* v = steadyVoice(&t.sample, 255, 0, 0, 814485521u);
     std::vector<float> buf(2 * 2000, 0.0f);
     mixVoices(buf.data(), 2000);
@@ -56,11 +57,15 @@ TEST(Mixer, NonLoopingSampleEndsAfterItsFrames) {
     EXPECT_EQ(buf[2 * 1909], 0.0f);
     EXPECT_EQ(buf[1], 0.0f);
 
-    // The same frames in many small calls.
-    v = steadyVoice(&t.sample, 255, 0, 0, 814485521u);
-    std::vector<float> pieces(2 * 2000, 0.0f);
-    for (int at = 0; at < 2000; at += 7) mixVoices(pieces.data() + 2 * at, std::min(7, 2000 - at));
-    EXPECT_EQ(pieces, buf);
+    // The same frames in small calls, down to one frame at a time (the
+    // plain path of the paired loop).
+    for (int size : {1, 7}) {
+        steadyVoice(&t.sample, 255, 0, 0, 814485521u);
+        std::vector<float> pieces(2 * 2000, 0.0f);
+        for (int at = 0; at < 2000; at += size)
+            mixVoices(pieces.data() + 2 * at, std::min(size, 2000 - at));
+        EXPECT_EQ(pieces, buf) << size;
+    }
 }
 
 TEST(Mixer, InterpolatesLinearly) {

@@ -1,0 +1,109 @@
+// Two seconds of the title music (one ring, what playSong renders before it
+// returns) by the game's block renderer, by libxmp and by libopenmpt.
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "audio/mixer.h"
+#include "audio/output.h"
+#include "audio/stream.h"
+#include "audio/xm.h"
+#include "platform/audio_device.h"
+#include "resources/resources.h"
+
+#ifdef SOCCER_HAVE_LIBXMP
+#include <xmp.h>
+#endif
+#ifdef SOCCER_HAVE_LIBOPENMPT
+#include <libopenmpt/libopenmpt.h>
+#endif
+
+static const int framesPerRun = ringFrames; // 2.0 s
+
+static void reportRate(benchmark::State& state) {
+    state.SetItemsProcessed(int64_t(state.iterations()) * framesPerRun);
+    state.counters["x_realtime"] = benchmark::Counter(
+        double(state.iterations()) * framesPerRun / outputRate, benchmark::Counter::kIsRate);
+}
+
+// The ring blocks rendered one after the other, as the output thread does.
+static void BM_BlockRenderer(benchmark::State& state) {
+    loadSongs();
+    audioDeviceUseManual(true);
+    if (!playSong(musicSong, 1)) {
+        state.SkipWithError("the title music does not play");
+        return;
+    }
+    for (auto _ : state) {
+        for (int b = 0; b < blockCount; b++) fillBlock();
+        benchmark::DoNotOptimize(output.ring[0]);
+    }
+    reportRate(state);
+    freeSongs();
+}
+BENCHMARK(BM_BlockRenderer)->Unit(benchmark::kMillisecond);
+
+// playSong as the game calls it: reset, allocate, prefill the ring.
+static void BM_PlaySong(benchmark::State& state) {
+    loadSongs();
+    audioDeviceUseManual(true);
+    for (auto _ : state) {
+        playSong(musicSong, 1);
+        stopSong(musicSong);
+    }
+    reportRate(state);
+    freeSongs();
+}
+BENCHMARK(BM_PlaySong)->Unit(benchmark::kMillisecond);
+
+#ifdef SOCCER_HAVE_LIBXMP
+static void BM_Libxmp(benchmark::State& state) {
+    ResourceBytes r = findResource(ResourceMusicSong, "XM");
+    xmp_context ctx = xmp_create_context();
+    if (xmp_load_module_from_memory(ctx, const_cast<uint8_t*>(r.data), long(r.size)) != 0) {
+        state.SkipWithError("libxmp cannot load the title music");
+        xmp_free_context(ctx);
+        return;
+    }
+    xmp_start_player(ctx, outputRate, 0);
+    xmp_set_player(ctx, XMP_PLAYER_INTERP, XMP_INTERP_LINEAR);
+    std::vector<int16_t> buf(size_t(framesPerRun) * 2);
+    for (auto _ : state) {
+        xmp_play_buffer(ctx, buf.data(), int(buf.size() * 2), 0);
+        benchmark::DoNotOptimize(buf[0]);
+    }
+    reportRate(state);
+    xmp_end_player(ctx);
+    xmp_release_module(ctx);
+    xmp_free_context(ctx);
+}
+BENCHMARK(BM_Libxmp)->Unit(benchmark::kMillisecond);
+#endif
+
+#ifdef SOCCER_HAVE_LIBOPENMPT
+static void BM_Libopenmpt(benchmark::State& state) {
+    ResourceBytes r = findResource(ResourceMusicSong, "XM");
+    openmpt_module* mod = openmpt_module_create_from_memory2(
+        r.data, r.size, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    if (mod == nullptr) {
+        state.SkipWithError("libopenmpt cannot load the title music");
+        return;
+    }
+    openmpt_module_set_repeat_count(mod, -1);
+    openmpt_module_set_render_param(mod, OPENMPT_MODULE_RENDER_INTERPOLATIONFILTER_LENGTH, 2);
+    std::vector<int16_t> buf(size_t(framesPerRun) * 2);
+    for (auto _ : state) {
+        size_t done = 0;
+        while (done < size_t(framesPerRun)) {
+            size_t n = openmpt_module_read_interleaved_stereo(mod, outputRate, framesPerRun - done,
+                                                              buf.data() + 2 * done);
+            if (n == 0) break;
+            done += n;
+        }
+        benchmark::DoNotOptimize(buf[0]);
+    }
+    reportRate(state);
+    openmpt_module_destroy(mod);
+}
+BENCHMARK(BM_Libopenmpt)->Unit(benchmark::kMillisecond);
+#endif
