@@ -1,0 +1,213 @@
+// The match screen's flow and drawing: half time, game over, the camera, the HUD.
+#include <cmath>
+
+#include "match/state.h"
+#include "render/device.h"
+#include "render/transform.h"
+#include "shell/display.h"
+#include "shell/options.h"
+#include "shell/screens.h"
+#include "shell/timing.h"
+#include "tests/shell/shell_fixture.h"
+
+using Display = HeadlessGame;
+
+// A two-player match in play, no box showing.
+static void matchInPlay(int duration) {
+    bootActive = 0;
+    titleActive = 0;
+    matchDuration = duration;
+    match.singlePlayer = 0;
+    newMatchReset();
+    messageShowing = 0;
+    messageTimer = -0.5f;
+    match.playState = InPlay;
+}
+
+TEST_F(Display, HalfTimeComesAtTheRightClockForEachDuration) {
+    const int durations[] = {90, 120, 150, 180};
+    const float halfTime[] = {46, 61, 76, 91};
+    for (int k = 0; k < 4; k++) {
+        matchInPlay(durations[k]);
+        matchClock = std::nextafter(halfTime[k], 1000.0f);
+        drawMatchScreen();
+        EXPECT_FALSE(messageShowing) << durations[k];
+        matchClock = halfTime[k];
+        drawMatchScreen();
+        EXPECT_TRUE(messageShowing) << durations[k];
+        EXPECT_EQ(messageKind, 3);
+        EXPECT_EQ(messageTimer, 1.0f);
+        EXPECT_EQ(match.secondHalf, 1);
+        EXPECT_EQ(match.endSign, -1);
+        EXPECT_EQ(match.kickOffTeamB, 1);
+        EXPECT_EQ(match.playState, KickOff);
+        EXPECT_EQ(match.activePlayerB, 6);
+        // Only once.
+        messageShowing = 0;
+        drawMatchScreen();
+        EXPECT_FALSE(messageShowing);
+        EXPECT_EQ(match.endSign, -1);
+    }
+}
+
+TEST_F(Display, GameOverOpensInItsReadyPhase) {
+    matchInPlay(90);
+    match.secondHalf = 1;
+    messageTimer = -1.2f;
+    matchClock = 0.001f;
+    drawMatchScreen();
+    EXPECT_FALSE(messageShowing);
+    matchClock = 0;
+    drawMatchScreen();
+    EXPECT_TRUE(messageShowing);
+    EXPECT_EQ(messageKind, 1);
+    EXPECT_EQ(messageTimer, -1.2f);
+    // A long frame past both thresholds: half time, then game over.
+    matchInPlay(90);
+    matchClock = -0.5f;
+    drawMatchScreen();
+    EXPECT_EQ(match.secondHalf, 1);
+    EXPECT_EQ(messageKind, 1);
+    // Nothing of either is tested while a goal is celebrated.
+    matchInPlay(90);
+    matchClock = 0;
+    match.goalScored = 1;
+    match.goalTimer = 1.0f;
+    drawMatchScreen();
+    EXPECT_FALSE(messageShowing);
+    EXPECT_EQ(match.secondHalf, 0);
+}
+
+TEST_F(Display, CameraEasesTowardTheActionEachFrame) {
+    matchInPlay(90);
+    cameraX = cameraY = cameraDepth = 0;
+    match.activePlayerA = 2;
+    match.activePlayerB = 8;
+    match.players[2].x = 0.5f;
+    match.players[2].y = 0.0f;
+    match.ball.x = 0.0f;
+    match.ball.y = 0.0f;
+    match.players[8].x = -0.5f;
+    match.players[8].y = 0.2f;
+    followCamera();
+    // The box is x -0.5..0.5 (span 100), y 0..0.2: its middle is (0, 0.1).
+    EXPECT_FLOAT_EQ(cameraX, 0.0f);
+    EXPECT_FLOAT_EQ(cameraY, 0.1f / 80);
+    EXPECT_FLOAT_EQ(cameraDepth, -(100.0f / 90) / 80);
+    EXPECT_EQ(camera.position.x, cameraX);
+    EXPECT_EQ(camera.position.y, cameraY);
+    EXPECT_EQ(camera.position.z, cameraDepth);
+    // The easing is per frame, whatever the frame's length.
+    frameScale = 40;
+    for (int i = 0; i < 2000; i++) followCamera();
+    EXPECT_NEAR(cameraY, 0.1f, 1e-5);
+    EXPECT_NEAR(cameraDepth, -100.0f / 90, 1e-5);
+
+    // The larger span, by whole hundredths, sets the depth; a tie takes y's.
+    match.players[2].x = 0.305f; // spanX 60.5 -> 60
+    match.players[8].x = -0.3f;
+    match.players[8].y = 0.609f; // spanY 60.9 -> 60: the tie takes 60.9
+    cameraDepth = 0;
+    followCamera();
+    EXPECT_FLOAT_EQ(cameraDepth, -(60.0f / 90) / 80);
+    match.players[2].x = 0.5f; // spanX 80
+    cameraDepth = 0;
+    followCamera();
+    EXPECT_FLOAT_EQ(cameraDepth, -(80.0f / 90) / 80);
+}
+
+TEST_F(Display, ShotBarShowsTheOwnersChargeInHisColour) {
+    matchInPlay(90);
+    match.ballOwner = match.activePlayerA;
+    match.shotCharge = 0.02f;
+    drawMatchScreen();
+    // Team A's blue 0x0000BB brightened by 0x3B in each channel: the float
+    // 0.02 times 3000 falls just short of 60.
+    EXPECT_EQ(framePixel(255, 20), 0x3B3BF6u);
+    EXPECT_EQ(framePixel(255, 2), 0x3B3BF6u);
+    EXPECT_NE(framePixel(255, 1), 0x3B3BF6u);
+    EXPECT_NE(framePixel(385, 20), 0x3B3BF6u);
+    // A charge that ran over is clamped, after its grey was taken.
+    match.shotCharge = 0.0201f;
+    drawMatchScreen();
+    EXPECT_EQ(match.shotCharge, 0.02f);
+    EXPECT_EQ(framePixel(255, 20), 0x3C3CF7u);
+
+    // Nobody's ball: team B's side, team B's red; a colour that would run over
+    // white is not brightened.
+    match.ballOwner = -1;
+    match.shotCharge = 0.015f;
+    teamColour[2] = 7; // light grey 0xE2E2E2 + 0x2C2C2C runs over
+    drawMatchScreen();
+    EXPECT_EQ(framePixel(385, 25), 0xE2E2E2u);
+    EXPECT_EQ(framePixel(385, 9), 0xE2E2E2u);
+    EXPECT_NE(framePixel(385, 8), 0xE2E2E2u); // a partial charge ends lower
+    // 0.01 gives 29 (0x1D), which just reaches white without running over.
+    match.shotCharge = 0.01f;
+    drawMatchScreen();
+    EXPECT_EQ(framePixel(385, 25), 0xFFFFFFu);
+}
+
+// Pixels of colour `rgb` in the box (x0, y0) to (x1, y1), exclusive.
+static int countPixels(int x0, int y0, int x1, int y1, uint32_t rgb) {
+    int n = 0;
+    for (int y = y0; y < y1; y++)
+        for (int x = x0; x < x1; x++) n += framePixel(x, y) == rgb;
+    return n;
+}
+
+TEST_F(Display, BallOutAndTheCountdown) {
+    matchInPlay(90);
+    match.playState = Restart;
+    match.ballOwner = -1;
+    matchClock = 60;
+    drawMatchScreen();
+    // "BALL OUT" in size 64 starts at (70, 160): the B's strokes are white.
+    EXPECT_GT(countPixels(70, 160, 134, 224, 0xFFFFFF), 200);
+    match.ballOwner = 0; // the taker holds it: no longer drawn
+    drawMatchScreen();
+    EXPECT_EQ(countPixels(70, 160, 134, 224, 0xFFFFFF), 0);
+
+    // The countdown from 55 clock seconds left in the first half; its red
+    // brightens through each second: h = 50 gives 0xCD.
+    match.playState = InPlay;
+    matchClock = 54.5f;
+    drawMatchScreen();
+    EXPECT_GT(countPixels(304, 200, 336, 216, 0xCD0000), 20);
+    matchClock = 54.99f; // h = 99: 0x9C
+    drawMatchScreen();
+    EXPECT_GT(countPixels(304, 200, 336, 216, 0x9C0000), 20);
+    matchClock = 55.5f;
+    drawMatchScreen();
+    EXPECT_EQ(countPixels(304, 200, 336, 216, 0xCD0000), 0);
+    // In the second half only for the last 10 seconds.
+    match.secondHalf = 1;
+    matchClock = 10.5f;
+    drawMatchScreen();
+    EXPECT_EQ(countPixels(304, 200, 336, 216, 0xCD0000), 0);
+    matchClock = 9.5f;
+    drawMatchScreen();
+    EXPECT_GT(countPixels(304, 200, 336, 216, 0xCD0000), 20);
+}
+
+TEST_F(Display, MessageBoxDigitsSpinThenReady) {
+    matchInPlay(90);
+    messageShowing = 1;
+    messageKind = 2;
+    messageTimer = 1.0f;
+    drawMatchScreen();
+    // Digits i = trunc(20 (i + 1)) mod 10 = 0 for every i: "000000". The 0 glyph
+    // has lit pixels; READY's R at (140, 396) and the cursor are not drawn.
+    auto lit = [](int x0, int y0) { return countPixels(x0, y0, x0 + 8, y0 + 8, 0xA397FF); };
+    int zero = lit(140, 396);
+    EXPECT_GT(zero, 0);
+    for (int i = 1; i < 6; i++) EXPECT_EQ(lit(140 + 8 * i, 396), zero);
+    EXPECT_EQ(lit(140, 408), 0);
+    messageTimer = -0.25f; // READY with the cursor
+    drawMatchScreen();
+    EXPECT_GT(lit(140, 408), 40);
+    messageTimer = -0.75f; // READY, cursor hidden
+    drawMatchScreen();
+    EXPECT_EQ(lit(140, 408), 0);
+    EXPECT_GT(lit(140, 396), 0);
+}

@@ -1,0 +1,54 @@
+#include "tests/shell/shell_fixture.h"
+
+#include <png.h>
+
+#include "platform/audio_device.h"
+#include "render/device.h"
+#include "shell/game.h"
+
+void HeadlessGame::SetUp() {
+    gameResetState();
+    platformSetHeadless(true);
+    headlessSetClock(0);
+    audioDeviceUseManual(true);
+    ASSERT_TRUE(gameStartup(true, 1));
+}
+
+void HeadlessGame::TearDown() {
+    gameShutdown();
+}
+
+void runPasses(int count, uint32_t ms) {
+    for (int i = 0; i < count; i++) {
+        headlessAdvanceClock(ms);
+        gamePass();
+    }
+}
+
+void pressKey(int vk, uint32_t ms) {
+    headlessKeyDown(vk);
+    runPasses(1, ms);
+    headlessKeyUp(vk);
+}
+
+uint32_t framePixel(int x, int y) {
+    const uint32_t* frame = headlessLastFrame();
+    if (!frame) frame = graphics.frame;
+    return frame[y * FrameWidth + x] & 0xFFFFFF;
+}
+
+bool readPngPixels(const std::string& path, int& width, int& height,
+                   std::vector<uint32_t>& pixels) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return false;
+    width = static_cast<int>(image.width);
+    height = static_cast<int>(image.height);
+    pixels.resize(static_cast<size_t>(width) * height);
+    for (size_t i = 0; i < pixels.size(); i++)
+        pixels[i] = uint32_t(rgb[3 * i]) << 16 | uint32_t(rgb[3 * i + 1]) << 8 | rgb[3 * i + 2];
+    return true;
+}
