@@ -4,32 +4,16 @@
 #include "match/random.h"
 #include "match/state.h"
 #include "platform/platform.h"
-#include "render/bitmaps.h"
 #include "render/device.h"
 #include "render/procedural.h"
 #include "render/scene.h"
 #include "render/transform.h"
-#include "resources/resources.h"
 #include "shell/display.h"
 #include "shell/options.h"
 #include "shell/screens.h"
 #include "shell/timing.h"
 
 uint32_t previousTimestamp;
-
-// The bitmap textures besides the kits, in the order they are loaded.
-struct BitmapTextureEntry {
-    int resource;
-    int shadow;
-    int blackTransparent;
-    Texture** texture;
-};
-static const BitmapTextureEntry bitmapTextures[] = {
-    {ResourcePlayers, 1, 0, &playerShadowTexture}, {ResourceBall, 0, 0, &ballTexture},
-    {ResourceBall, 1, 0, &ballShadowTexture},      {ResourceGoal, 0, 0, &goalTexture},
-    {ResourceGoal, 1, 1, &goalShadowTexture},      {ResourceFont, 0, 0, &fontTexture},
-    {ResourceMascot, 0, 0, &mascotTexture},        {ResourceMascot, 1, 0, &mascotShadowTexture},
-};
 
 bool gameStartup(bool fixedSeed, uint32_t seed) {
     platformHidePointer();
@@ -39,14 +23,9 @@ bool gameStartup(bool fixedSeed, uint32_t seed) {
     // The pointer's display count goes down twice and never up again.
     platformHidePointer();
     seedRandom(fixedSeed ? seed : platformMilliseconds());
-    makeGrassTexture();
-    makeRingTexture();
-    makeMarkingsTexture();
-    for (int i = 0; i < 10; i++)
-        kitTextures[i] = loadKitTexture(ResourcePlayers, teamColourTable[i]);
-    for (const BitmapTextureEntry& e : bitmapTextures)
-        *e.texture = loadBitmapTexture(e.resource, e.shadow, e.blackTransparent);
-    makeHudPanelTexture();
+    // Grass, ring and markings, the ten kits, the bitmap textures in their
+    // order, then the HUD panel.
+    makeStartupTextures();
     loadSongs();
     setCamera(0, 0, -0.2f);
     updateView();
