@@ -107,8 +107,16 @@ bool platformCreateWindow(const char* className, const char* title) {
     SDL_setenv("SDL_VIDEO_X11_WMCLASS", className, 1);
     SDL_SetHint(SDL_HINT_APP_NAME, className);
     if (!startVideo()) return failWindow();
-    platform.window = SDL_CreateWindow(title, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                       FrameWidth, FrameHeight, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    // Made at the desktop's size from the start: without a window manager to
+    // grant the full-screen request, the window would keep a smaller size.
+    SDL_DisplayMode desktop;
+    int width = FrameWidth, height = FrameHeight;
+    if (SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
+        width = desktop.w;
+        height = desktop.h;
+    }
+    platform.window = SDL_CreateWindow(title, 0, 0, width, height,
+                                       SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
     if (!platform.window) return failWindow();
     platform.renderer = SDL_CreateRenderer(platform.window, -1,
                                            SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
