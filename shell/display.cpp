@@ -66,7 +66,8 @@ static uint32_t teamBColour() {
 static void drawGoalCelebration() {
     int32_t p = static_cast<int32_t>(match.goalTimer * 10.0) % 2;
     beginText();
-    drawText(100 + 120 * (1 - p), 160, "GOAL!!!", static_cast<float>(32 * (p + 1)), White);
+    if (fontTexture)
+        drawText(100 + 120 * (1 - p), 160, "GOAL!!!", static_cast<float>(32 * (p + 1)), White);
     endText();
     // The alpha test goes off with the celebration's last frame.
     if (advanceGoalCelebration()) setAlphaTestEnable(false);
@@ -88,14 +89,8 @@ static void drawShotBar() {
         drawRect(381, top, 389, 29, Opaque | (c + g), 0);
 }
 
-static void drawHeadUpDisplay() {
-    drawPanel(250, 1, 260, 30);
-    drawPanel(380, 1, 390, 30);
-    drawShotBar();
-    checkHalfTime();
-    checkGameOver();
-    drawPanel(270, 1, 370, 30);
-    beginText();
+// Clock, "BALL OUT", the countdown and the score.
+static void drawHudText() {
     int32_t clock = static_cast<int32_t>(matchClock);
     drawText(280, 5, "TIME   :", 8, White);
     drawNumber(344, 5, clock, 8, White);
@@ -110,6 +105,18 @@ static void drawHeadUpDisplay() {
     drawText(280, 20, "SCORE  :", 8, White);
     drawNumber(328, 20, match.score[1], 8, teamAColour());
     drawNumber(344, 20, match.score[0], 8, teamBColour());
+}
+
+static void drawHeadUpDisplay() {
+    drawPanel(250, 1, 260, 30);
+    drawPanel(380, 1, 390, 30);
+    drawShotBar();
+    checkHalfTime();
+    checkGameOver();
+    drawPanel(270, 1, 370, 30);
+    // Text needs the font; without it the text is left out.
+    beginText();
+    if (fontTexture) drawHudText();
     endText();
 }
 
@@ -132,11 +139,8 @@ void followCamera() {
     updateView();
 }
 
-void drawMessageBox() {
-    drawRect(116, 296, 524, 480, Opaque | LightBlue, 0);
-    drawRect(130, 310, 510, 466, Opaque | Blue, 0);
-    if (mascotShadowTexture) drawSprite(mascotShadowTexture, 256, 334, 384, 462, LightBlue, 0);
-    beginText();
+// The boot lines, the message of its kind, then spinning digits or READY.
+static void drawMessageText() {
     drawText(140, 318, bootLines[0], 8, LightBlue);
     drawText(140, 334, bootLines[1], 8, LightBlue);
     if (messageKind == 1) {
@@ -165,6 +169,14 @@ void drawMessageBox() {
         if (static_cast<int32_t>(messageTimer * 2.0) % 2 == 0)
             drawText(140, 408, "#", 8, LightBlue);
     }
+}
+
+void drawMessageBox() {
+    drawRect(116, 296, 524, 480, Opaque | LightBlue, 0);
+    drawRect(130, 310, 510, 466, Opaque | Blue, 0);
+    if (mascotShadowTexture) drawSprite(mascotShadowTexture, 256, 334, 384, 462, LightBlue, 0);
+    beginText();
+    if (fontTexture) drawMessageText();
     endText();
 }
 

@@ -40,6 +40,15 @@ constexpr uint32_t Blue = 0x4F44D8;
 constexpr uint32_t CreditRole = 0xC5C7F6;
 constexpr uint32_t MascotTint = 0xCBC4FF;
 
+// The lines typed so far, and the cursor blinking 16 ticks on, 16 off.
+static void drawBootText(int32_t t) {
+    for (int i = 0; i < 3; i++) drawText(132, 148 + 16 * i, bootLines[i], 8, LightBlue);
+    if (bootTime < 400 && (t & 16) == 0) drawText(132, 188, "#", 8, LightBlue);
+    if (bootTime > 400) drawText(132, 188, "LOAD\"TORVELUN SOCCER\",8,1", 8, LightBlue);
+    if (bootTime > 500) drawText(132, 202, "SEARCHING FOR TORVELUN SOCCER", 8, LightBlue);
+    if (bootTime > 700) drawText(132, 210, "LOADING", 8, LightBlue);
+}
+
 void drawBootScreen() {
     clearFrame(0x000000);
     int32_t t = static_cast<int32_t>(bootTime);
@@ -50,11 +59,7 @@ void drawBootScreen() {
     drawRect(96, 99, 544, 381, bootBorderColour, 0);
     drawRect(132, 140, 508, 340, bootScreenColour, 0);
     beginText();
-    for (int i = 0; i < 3; i++) drawText(132, 148 + 16 * i, bootLines[i], 8, LightBlue);
-    if (bootTime < 400 && (t & 16) == 0) drawText(132, 188, "#", 8, LightBlue);
-    if (bootTime > 400) drawText(132, 188, "LOAD\"TORVELUN SOCCER\",8,1", 8, LightBlue);
-    if (bootTime > 500) drawText(132, 202, "SEARCHING FOR TORVELUN SOCCER", 8, LightBlue);
-    if (bootTime > 700) drawText(132, 210, "LOADING", 8, LightBlue);
+    if (fontTexture) drawBootText(t);
     endText();
     presentFrame();
 
@@ -146,13 +151,14 @@ void drawTitleScreen() {
     drawRect(140, 40, 540, 440, 0x77000000, 0); // the panel's drop shadow
     setAlphaBlendEnable(false);
     drawRect(120, 20, 520, 420, LightBlue, 0);
+    // Text needs the font; without it the text is left out.
     beginText();
-    drawTitlePanelText();
+    if (fontTexture) drawTitlePanelText();
     endText();
     drawColourSwatches();
     for (int i = 0; i < 15; i++) drawMascot(i, mascotShadowTexture, MascotTint + i * 0x030300);
     beginText();
-    drawScrollText();
+    if (fontTexture) drawScrollText();
     endText();
     drawMascot(15, mascotTexture, 0);
     presentFrame();

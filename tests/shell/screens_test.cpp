@@ -1,0 +1,117 @@
+// The boot and title screens drawn directly: timed lines, the cursor, the
+// scroll text, and pieces that could not be made.
+#include <cstring>
+
+#include "match/state.h"
+#include "render/device.h"
+#include "shell/display.h"
+#include "shell/options.h"
+#include "shell/screens.h"
+#include "shell/timing.h"
+#include "tests/shell/shell_fixture.h"
+
+using Screens = HeadlessGame;
+
+// Light-blue text pixels in the 8 x 8 cell at (x, y).
+static int textPixels(int x, int y) {
+    int n = 0;
+    for (int j = y; j < y + 8; j++)
+        for (int i = x; i < x + 8; i++) n += framePixel(i, j) == 0xA397FF;
+    return n;
+}
+
+TEST_F(Screens, BootLinesAppearOnTime) {
+    frameScale = 0; // the screen's own clock stands still
+    struct Moment {
+        float time;
+        bool cursor, load, searching, loading;
+    };
+    const Moment moments[] = {
+        {0, true, false, false, false},      {15.9f, true, false, false, false},
+        {16, false, false, false, false},    {32, true, false, false, false},
+        {399, true, false, false, false},    {400, false, false, false, false},
+        {400.5f, false, true, false, false}, {500, false, true, false, false},
+        {501, false, true, true, false},     {701, false, true, true, true},
+    };
+    for (const Moment& m : moments) {
+        bootTime = m.time;
+        drawBootScreen();
+        // The cursor and the L of LOAD share the cell at (132, 188).
+        EXPECT_EQ(textPixels(132, 188) > 0, m.cursor || m.load) << m.time;
+        EXPECT_EQ(textPixels(132, 188) >= 56, m.cursor) << m.time; // a solid block
+        EXPECT_EQ(textPixels(132, 202) > 0, m.searching) << m.time;
+        EXPECT_EQ(textPixels(132, 210) > 0, m.loading) << m.time;
+        EXPECT_EQ(framePixel(100, 100), 0xA397FFu);
+        EXPECT_EQ(framePixel(300, 300), 0x4F44D8u);
+    }
+    // From 1000 on both rectangles flicker through the kit colours.
+    bootTime = 1003.5f;
+    drawBootScreen();
+    EXPECT_EQ(framePixel(100, 100), teamColourTable[3]);
+    EXPECT_EQ(framePixel(300, 300), teamColourTable[6]);
+    EXPECT_EQ(bootBorderColour, teamColourTable[3]);
+}
+
+TEST(ScrollText, FourHundredCharactersWithBlankEnds) {
+    EXPECT_EQ(std::strlen(scrollText), 400u);
+    for (int i = 0; i < 32; i++) EXPECT_EQ(scrollText[i], ' ') << i;
+    EXPECT_NE(scrollText[32], ' ');
+    for (int i = 361; i < 400; i++) EXPECT_EQ(scrollText[i], ' ') << i;
+    EXPECT_NE(scrollText[360], ' ');
+    for (int i = 0; i < 400; i++) {
+        char c = scrollText[i];
+        bool allowed = (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       std::strchr(" !-.:<>", c) != nullptr;
+        EXPECT_TRUE(allowed) << i << ": " << c;
+    }
+    EXPECT_EQ(scrollLength, 380);
+}
+
+TEST_F(Screens, TitleShowsTheOptionsInTheirBlanks) {
+    bootActive = 0;
+    titleActive = 1;
+    match.computerStrength = 100;
+    soundOn = 0;
+    drawTitleScreen();
+    // "100" fills the three cells before "%" at 130 + 8 x 26 on line 9 (y 178).
+    auto white = [](int x, int y) {
+        int n = 0;
+        for (int j = y; j < y + 8; j++)
+            for (int i = x; i < x + 8; i++) n += framePixel(i, j) == 0xFFFFFF;
+        return n;
+    };
+    for (int cell = 23; cell < 26; cell++) EXPECT_GT(white(130 + 8 * cell, 178), 0) << cell;
+    EXPECT_GT(white(432 + 16, 178), 0); // the second F of "OFF"
+    match.computerStrength = 20;
+    drawTitleScreen();
+    EXPECT_EQ(white(130 + 8 * 25, 178), 0); // the third cell stays blank
+    // Swatches: team B's goalkeeper in dull red inside its dark frame.
+    EXPECT_EQ(framePixel(320, 205), 0x995959u);
+    EXPECT_EQ(framePixel(314, 201), 0x1A1A1Au);
+}
+
+TEST_F(Screens, ScrollWindowPastTheEndDrawsNothing) {
+    bootActive = 0;
+    titleActive = 1;
+    scrollPos = 380; // indices 380 to 402: blanks and past the end
+    scrollFrac = 5;
+    drawTitleScreen();
+    for (int y = 320; y < 352; y++)
+        for (int x = 146; x < 520; x += 3) EXPECT_NE(framePixel(x, y), 0xFFFFFFu);
+}
+
+TEST_F(Screens, MissingTexturesAreLeftOut) {
+    releaseTexture(mascotTexture);
+    releaseTexture(mascotShadowTexture);
+    releaseTexture(fontTexture);
+    bootActive = 0;
+    titleActive = 1;
+    drawTitleScreen();
+    // The panel shows where the mascot would swing.
+    EXPECT_EQ(framePixel(320, 372), 0xA397FFu);
+    titleActive = 0;
+    messageShowing = 1;
+    messageKind = 2;
+    drawFrame();
+    EXPECT_EQ(framePixel(320, 400), 0x4F44D8u);
+}
