@@ -226,6 +226,7 @@ struct PixelSetup {
     bool colourFromTexture;
     bool colourIsTexel;                      // white diffuse: the texel's colour unchanged
     bool zeroTexelFails;                     // a texel of 0 fails the alpha test
+    bool plain;                              // the texel alpha, no test, no blending
     uint32_t constantRgb;                    // the colour when it does not come from the texel
     uint8_t alphaOf[256];                    // stage alpha from the texel alpha
     uint8_t red[256], green[256], blue[256]; // texel channel x diffuse channel
@@ -287,6 +288,8 @@ static void preparePixels(PixelSetup& p, const RenderStates& s, const Texture* t
     p.alphaMin = 0;
     if (s.alphaTestEnable && s.alphaFunc == CompareGreaterEqual) p.alphaMin = s.alphaRef;
     p.zeroTexelFails = p.alphaOf[0] < p.alphaMin;
+    p.plain = p.blend == BlendOff && p.alphaMin == 0;
+    for (uint32_t a = 0; a < 256; a++) p.plain &= p.alphaOf[a] == a;
     p.srcBlend = s.srcBlend;
     p.destBlend = s.destBlend;
     if (!s.alphaBlendEnable || (s.srcBlend == BlendOne && s.destBlend == BlendZero))
@@ -381,8 +384,17 @@ static ALWAYS_INLINE uint32_t bilinear(uint32_t c00, uint32_t c10, uint32_t c01,
            uint32_t(sumAg >> 32) << 24;
 }
 
-// Stage 0, alpha test and blending for one pixel whose texel is known.
+// Stage 0, alpha test and blending for one pixel whose texel is known. Plain
+// draws (the grass) only modulate the colour.
+template <bool Plain = false>
 static ALWAYS_INLINE void shadeTexel(const PixelSetup& p, uint32_t* dst, uint32_t texel) {
+    if constexpr (Plain) {
+        *dst = p.colourIsTexel
+                   ? texel
+                   : (texel & 0xFF000000) | uint32_t(p.red[(texel >> 16) & 0xFF]) << 16 |
+                         uint32_t(p.green[(texel >> 8) & 0xFF]) << 8 | p.blue[texel & 0xFF];
+        return;
+    }
     const uint32_t alpha = p.alphaOf[texel >> 24];
     if (alpha < p.alphaMin) return;
     const uint32_t rgb = p.colourIsTexel       ? texel & 0xFFFFFF
@@ -420,6 +432,48 @@ static ALWAYS_INLINE uint32_t sampleTexel(const PixelSetup& p, int64_t s, int64_
     }
 }
 
+constexpr int MaxTableColumns = 256;
+
+// The horizontal step of the bilinear filter from two columns' vertical sums:
+// the same four products as bilinear(), rounded once; shortened where both
+// columns agree.
+static ALWAYS_INLINE uint32_t acrossColumns(uint64_t rb0, uint64_t ag0, uint64_t rb1, uint64_t ag1,
+                                            uint64_t fu) {
+    auto across = [fu](uint64_t l0, uint64_t l1) -> uint64_t {
+        constexpr uint64_t half = 0x0000800000008000ull, lanes = 0x000000FF000000FFull;
+        if (l0 == l1) return (l0 + 0x0000008000000080ull) >> 8 & lanes;
+        return (l0 * (256 - fu) + l1 * fu + half) >> 16 & lanes;
+    };
+    const uint64_t rb = across(rb0, rb1), ag = across(ag0, ag1);
+    return uint32_t(rb) | uint32_t(rb >> 32) << 16 | uint32_t(ag) << 8 | uint32_t(ag >> 32) << 24;
+}
+
+// From a pixel at texel column is (whose columns is and is + 1 hold nothing)
+// stepping ds per pixel: how many pixels on the first one whose columns take
+// in a texel that is not 0, or -1 when no later pixel of the row does.
+// The first column from c on, stepping by step and staying within lo .. hi,
+// that holds a texel other than 0 in either row; -1 when there is none. Four
+// columns at a time where it can.
+static int64_t findTexelColumn(const uint32_t* row0, const uint32_t* row1, int64_t c, int step,
+                               int64_t lo, int64_t hi) {
+    auto any4 = [&](int64_t first) {
+        uint64_t a[2], b[2];
+        std::memcpy(a, row0 + first, sizeof a);
+        std::memcpy(b, row1 + first, sizeof b);
+        return ((a[0] | a[1] | b[0] | b[1]) != 0);
+    };
+    if (step > 0) {
+        while (c + 3 <= hi && !any4(c)) c += 4;
+        for (; c <= hi; c++)
+            if (row0[c] | row1[c]) return c;
+    } else {
+        while (c - 3 >= lo && !any4(c - 3)) c -= 4;
+        for (; c >= lo; c--)
+            if (row0[c] | row1[c]) return c;
+    }
+    return -1;
+}
+
 // From a pixel at texel column is (whose columns is and is + 1 hold nothing)
 // stepping ds per pixel: how many pixels on the first one whose columns take
 // in a texel that is not 0, or -1 when no later pixel of the row does.
@@ -429,41 +483,45 @@ static int64_t pixelsToNextTexel(const PixelSetup& p, const uint32_t* row0, cons
     if (ds == 0) return -1;
     const int step = ds > 0 ? 1 : -1;
     int64_t c = ds > 0 ? is + 2 : is - 1;
-    for (int n = 0; n < p.width + 2; n++, c += step) {
-        if (A == AddressClampBoth && (c < 0 || c >= p.width)) {
-            // Beyond the edge the edge texel repeats, and it is transparent.
-            if ((step > 0) == (c >= p.width)) return -1;
-            c = step > 0 ? 0 : p.width - 1;
+    if constexpr (A == AddressClampBoth) {
+        // Beyond an edge the edge texel repeats, and it is transparent.
+        if (step > 0 ? c >= p.width : c < 0) return -1;
+        c = std::clamp<int64_t>(c, 0, p.width - 1);
+        c = findTexelColumn(row0, row1, c, step, 0, p.width - 1);
+    } else {
+        int n = 0;
+        for (; n < p.width + 2; n++, c += step) {
+            const int x = addressOf<A>(c, p.width, p.maskU, p.wrapU);
+            if (row0[x] | row1[x]) break;
         }
-        const int x = addressOf<A>(c, p.width, p.maskU, p.wrapU);
-        if ((row0[x] | row1[x]) == 0) continue;
-        const int64_t one = int64_t(1) << 32;
-        if (ds > 0) { // first k with s + k ds >= (c - 1) one
-            const int64_t need = (c - 1) * one - s;
-            return need <= 0 ? 1 : std::max<int64_t>(1, (need + ds - 1) / ds);
-        }
-        // first k with s + k ds < (c + 1) one
-        const int64_t over = s - (c + 1) * one;
-        return over < 0 ? 1 : over / -ds + 1;
+        if (n == p.width + 2) return -1;
     }
-    return -1;
+    if (c < 0 && A == AddressClampBoth) return -1;
+    const int64_t one = int64_t(1) << 32;
+    if (ds > 0) { // first k with s + k ds >= (c - 1) one
+        const int64_t need = (c - 1) * one - s;
+        return need <= 0 ? 1 : std::max<int64_t>(1, (need + ds - 1) / ds);
+    }
+    // first k with s + k ds < (c + 1) one
+    const int64_t over = s - (c + 1) * one;
+    return over < 0 ? 1 : over / -ds + 1;
 }
 
 // An affine span in fixed point. Where t does not change along the row (every
 // quad of the scene that is not turned) the texel rows are fixed for the span.
-template <SampleKind Kind, AddressKind A>
+template <SampleKind Kind, AddressKind A, bool Plain>
 static void affineSpan(const PixelSetup& p, uint32_t* dst, int count, int64_t s, int64_t t,
                        int64_t ds, int64_t dt) {
     if (dt != 0) {
         for (int i = 0; i < count; i++, s += ds, t += dt)
-            shadeTexel(p, dst + i, sampleTexel<Kind, A>(p, s, t));
+            shadeTexel<Plain>(p, dst + i, sampleTexel<Kind, A>(p, s, t));
         return;
     }
     if constexpr (Kind == SamplePoint) {
         const uint32_t* row =
             p.texels + addressOf<A>(t >> 32, p.height, p.maskV, p.wrapV) * p.width;
         for (int i = 0; i < count; i++, s += ds)
-            shadeTexel(p, dst + i, row[addressOf<A>(s >> 32, p.width, p.maskU, p.wrapU)]);
+            shadeTexel<Plain>(p, dst + i, row[addressOf<A>(s >> 32, p.width, p.maskU, p.wrapU)]);
     } else {
         t -= int64_t(1) << 31;
         const int64_t it = t >> 32;
@@ -474,21 +532,36 @@ static void affineSpan(const PixelSetup& p, uint32_t* dst, int count, int64_t s,
         // The vertical sums of a texel column (c0 (256 - fv) + c1 fv, in 32-bit
         // lanes) serve every pixel between the same two columns; the horizontal
         // step then adds the same four products as bilinear() and rounds once.
+        // A pair of channels in 32-bit lanes; where both rows agree the sum is
+        // the channel x 256, as (256 - fv) + fv = 256.
+        auto lanePair = [fv](uint64_t l0, uint64_t l1) {
+            return l0 == l1 ? l0 << 8 : l0 * (256 - fv) + l1 * fv;
+        };
         auto column = [&](int64_t i, uint64_t& rb, uint64_t& ag) {
             const int x = addressOf<A>(i, p.width, p.maskU, p.wrapU);
             const uint32_t c0 = row0[x], c1 = row1[x];
-            if (c0 == c1) { // (256 - fv) + fv = 256
-                rb = ((c0 & 0xFF) | uint64_t((c0 >> 16) & 0xFF) << 32) << 8;
-                ag = (((c0 >> 8) & 0xFF) | uint64_t(c0 >> 24) << 32) << 8;
+            rb = lanePair((c0 & 0xFF) | uint64_t((c0 >> 16) & 0xFF) << 32,
+                          (c1 & 0xFF) | uint64_t((c1 >> 16) & 0xFF) << 32);
+            ag = lanePair(((c0 >> 8) & 0xFF) | uint64_t(c0 >> 24) << 32,
+                          ((c1 >> 8) & 0xFF) | uint64_t(c1 >> 24) << 32);
+        };
+        s -= int64_t(1) << 31;
+        if constexpr (A == AddressWrapMask) {
+            // A narrow wrapped texture (the grass) across a long span: the sums
+            // of all its columns once, then two look-ups a pixel.
+            if (p.width <= MaxTableColumns && count >= p.width / 2) {
+                static uint64_t tableRb[MaxTableColumns], tableAg[MaxTableColumns];
+                for (int x = 0; x < p.width; x++) column(x, tableRb[x], tableAg[x]);
+                for (int i = 0; i < count; i++, s += ds) {
+                    const uint32_t x0 = uint32_t(s >> 32) & p.maskU, x1 = (x0 + 1) & p.maskU;
+                    const uint64_t fu = uint64_t(s >> 24) & 0xFF;
+                    shadeTexel<Plain>(
+                        p, dst + i,
+                        acrossColumns(tableRb[x0], tableAg[x0], tableRb[x1], tableAg[x1], fu));
+                }
                 return;
             }
-            rb = ((c0 & 0xFF) | uint64_t((c0 >> 16) & 0xFF) << 32) * (256 - fv) +
-                 ((c1 & 0xFF) | uint64_t((c1 >> 16) & 0xFF) << 32) * fv;
-            ag = (((c0 >> 8) & 0xFF) | uint64_t(c0 >> 24) << 32) * (256 - fv) +
-                 (((c1 >> 8) & 0xFF) | uint64_t(c1 >> 24) << 32) * fv;
-        };
-        constexpr uint64_t half = 0x0000800000008000ull, lanes = 0x000000FF000000FFull;
-        s -= int64_t(1) << 31;
+        }
         int64_t current = (s >> 32) - 2;
         uint64_t rb0 = 0, ag0 = 0, rb1 = 0, ag1 = 0;
         bool skip = false; // four transparent texels, which fail the alpha test
@@ -515,18 +588,8 @@ static void affineSpan(const PixelSetup& p, uint32_t* dst, int count, int64_t s,
                 current = INT64_MIN / 2; // recompute both columns there
             }
             if (skip) continue;
-            uint64_t rb, ag;
-            if (rb0 == rb1 && ag0 == ag1) { // (r (256 - fu) + r fu + half) >> 16
-                rb = (rb0 + 0x0000008000000080ull) >> 8 & lanes;
-                ag = (ag0 + 0x0000008000000080ull) >> 8 & lanes;
-            } else {
-                const uint64_t fu = uint64_t(s >> 24) & 0xFF;
-                rb = (rb0 * (256 - fu) + rb1 * fu + half) >> 16 & lanes;
-                ag = (ag0 * (256 - fu) + ag1 * fu + half) >> 16 & lanes;
-            }
-            shadeTexel(p, dst + i,
-                       uint32_t(rb) | uint32_t(rb >> 32) << 16 | uint32_t(ag) << 8 |
-                           uint32_t(ag >> 32) << 24);
+            const uint64_t fu = uint64_t(s >> 24) & 0xFF;
+            shadeTexel<Plain>(p, dst + i, acrossColumns(rb0, ag0, rb1, ag1, fu));
         }
     }
 }
@@ -534,12 +597,16 @@ static void affineSpan(const PixelSetup& p, uint32_t* dst, int count, int64_t s,
 template <SampleKind Kind>
 static void affineSpanOf(const PixelSetup& p, uint32_t* dst, int count, int64_t s, int64_t t,
                          int64_t ds, int64_t dt) {
-    if (p.wrapU && p.wrapV && p.maskU == uint32_t(p.width - 1) && p.maskV == uint32_t(p.height - 1))
-        affineSpan<Kind, AddressWrapMask>(p, dst, count, s, t, ds, dt);
+    const bool wrapMask =
+        p.wrapU && p.wrapV && p.maskU == uint32_t(p.width - 1) && p.maskV == uint32_t(p.height - 1);
+    if (wrapMask && p.plain)
+        affineSpan<Kind, AddressWrapMask, true>(p, dst, count, s, t, ds, dt);
+    else if (wrapMask)
+        affineSpan<Kind, AddressWrapMask, false>(p, dst, count, s, t, ds, dt);
     else if (!p.wrapU && !p.wrapV)
-        affineSpan<Kind, AddressClampBoth>(p, dst, count, s, t, ds, dt);
+        affineSpan<Kind, AddressClampBoth, false>(p, dst, count, s, t, ds, dt);
     else
-        affineSpan<Kind, AddressAny>(p, dst, count, s, t, ds, dt);
+        affineSpan<Kind, AddressAny, false>(p, dst, count, s, t, ds, dt);
 }
 
 // ---------------------------------------------------------------------------
@@ -610,7 +677,17 @@ template <SampleKind Kind>
 static void shadeSpan(const PixelSetup& p, const TriangleAttributes& ta, int py, int xl, int xr) {
     uint32_t* row = graphics.frame + py * FrameWidth;
     if constexpr (Kind == SampleNone) {
-        for (int px = xl; px <= xr; px++) shadeTexel(p, row + px, 0);
+        // One colour for the whole span: a fill, or a blend of a constant.
+        const uint32_t alpha = p.alphaOf[0];
+        if (alpha < p.alphaMin) return;
+        const uint32_t src = alpha << 24 | p.constantRgb;
+        if (p.blend == BlendOff) {
+            std::fill(row + xl, row + xr + 1, src);
+        } else if (p.blend == BlendAlpha) {
+            for (int px = xl; px <= xr; px++) row[px] = blendSourceAlpha(src, row[px]);
+        } else {
+            for (int px = xl; px <= xr; px++) row[px] = blendPixel(p, src, row[px]);
+        }
     } else {
         if (!ta.affine) {
             for (int px = xl; px <= xr; px++) {
