@@ -12,18 +12,20 @@
 static void playWithoutBall(int p) {
     Player& pl = match.players[p];
     if (smartFrame || randomScaled(100) != 0) {
-        if (smartFrame || pl.dirX + pl.dirY == 0)
+        if (smartFrame || pl.dirX + pl.dirY == 0) {
             headFor(p, match.ball.x, match.ball.y);
-        else
+        } else {
             headFor(p, float(double(pl.x) + pl.dirX), float(double(pl.y) + pl.dirY));
+        }
     } else {
         pl.speed = 0;
     }
     if (match.ballOwner < 0) return;
-    if (smartFrame)
+    if (smartFrame) {
         tackle(p, 1.5f);
-    else if (randomScaled(100) == 0)
+    } else if (randomScaled(100) == 0) {
         slideTackle(p, 2.0f);
+    }
 }
 
 // Dribble toward the attacking end, push the ball on when pressed, shoot when close.
@@ -60,10 +62,11 @@ static void playWithBall(int p) {
 
 void stepComputerPlayer() {
     int p = match.activePlayerB;
-    if (match.ballOwner == p)
+    if (match.ballOwner == p) {
         playWithBall(p);
-    else
+    } else {
         playWithoutBall(p);
+    }
 }
 
 bool computerRestartKick() {

@@ -45,10 +45,11 @@ static void zonePlayerCovers(int i) {
     const Ball& b = match.ball;
     if (std::fabs(double(b.y) - p.homeY) < double(0.5f) &&
         std::fabs(double(b.x) - p.homeX) < double(0.4f)) {
-        if (match.ballOwner < 0 || opponents(i, match.ballOwner))
+        if (match.ballOwner < 0 || opponents(i, match.ballOwner)) {
             runToward(i, b.x, b.y);
-        else
+        } else {
             runToward(i, p.homeX, b.y);
+        }
     }
 }
 
@@ -59,10 +60,11 @@ static void defenderMarks(int i) {
     if (r < 0 || !opponents(i, r)) return;
     bool sameHalf = (p.y < 0 && b.y < 0) || (p.y > 0 && b.y > 0);
     if (!sameHalf) return;
-    if (match.playState == Restart)
+    if (match.playState == Restart) {
         runToward(i, float(double(b.x) / 2), float(double(b.y) / 6 * 5));
-    else
+    } else {
         runToward(i, b.x, b.y);
+    }
 }
 
 void stepPositionalPlay() {
@@ -111,10 +113,11 @@ void stepGoalkeeperPossession() {
         bool active = i == match.activePlayerA || i == match.activePlayerB;
         // The computer's active field player falls back with the rest.
         bool computerField = i == match.activePlayerB && match.singlePlayer && i != GoalkeeperB;
-        if ((!isGoalkeeper(i) && !active) || computerField)
+        if ((!isGoalkeeper(i) && !active) || computerField) {
             headFor(i, p.homeX, p.homeY);
-        else
+        } else {
             facePoint(i, float(double(p.x) + p.dirX), float(double(p.y) + p.dirY));
+        }
     }
     if (match.singlePlayer && match.ballOwner == GoalkeeperB) computerGoalkeeperClearance();
 }

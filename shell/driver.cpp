@@ -84,12 +84,13 @@ static void scriptedPlayer(DriverKeys& k, bool teamA) {
     bool shoot = false;
     if (owns) {
         double charge = 0;
-        if (isGoalkeeper(p))
+        if (isGoalkeeper(p)) {
             charge = 0.02;
-        else if (match.playState == Restart)
+        } else if (match.playState == Restart) {
             charge = 0.008;
-        else if (std::fabs(attackY - pl.y) < 0.4)
+        } else if (std::fabs(attackY - pl.y) < 0.4) {
             charge = 0.012;
+        }
         // Holds the key until the charge is reached; the release shoots.
         shoot = charge > 0 && match.shotCharge < charge;
     } else if (match.ballOwner >= 0 && match.players[match.ballOwner].isTeamA != pl.isTeamA) {
@@ -167,19 +168,21 @@ static void observeFrame(const Observer& before, MatchStats& s) {
     }
 
     if (match.playState == Restart && before.playState != Restart) {
-        if (match.restartY == 0.97f || match.restartY == -0.97f)
+        if (match.restartY == 0.97f || match.restartY == -0.97f) {
             s.corners++;
-        else if (isGoalkeeper(match.restartTaker))
+        } else if (isGoalkeeper(match.restartTaker)) {
             s.goalKicks++;
-        else
+        } else {
             s.throwIns++;
+        }
     }
 
     if (match.ballOwner >= 0) {
-        if (match.ballOwner < 6)
+        if (match.ballOwner < 6) {
             s.framesA++;
-        else
+        } else {
             s.framesB++;
+        }
     }
     s.frames++;
 }
@@ -219,12 +222,13 @@ MatchStats playMatch(const DriverOptions& o) {
     Observer before{};
 
     while (s.frames < maxFrames) {
-        if (o.frameMicros)
+        if (o.frameMicros) {
             micros += o.frameMicros;
-        else if (o.msMax > o.msMin)
+        } else if (o.msMax > o.msMin) {
             micros += uint64_t(o.msMin + driverRandom() % (o.msMax - o.msMin + 1)) * 1000;
-        else
+        } else {
             micros += uint64_t(o.msMin) * 1000;
+        }
         uint32_t now = uint32_t(micros / 1000);
         frameScale = frameScaleFor(previous, now);
         previous = now;

@@ -1,0 +1,210 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "match/state.h"
+#include "shell/display.h"
+#include "shell/driver.h"
+#include "shell/timing.h"
+
+namespace {
+
+// What the soak checks after every frame, and the first thing that broke.
+struct SoakCheck {
+    int32_t owner; // before the frame
+    char failure[200];
+    int64_t frame;
+};
+
+bool finite(float v) {
+    return std::isfinite(v);
+}
+
+const char* brokenInvariant(const SoakCheck& c) {
+    for (const Player& p : match.players) {
+        for (float v : {p.actionTimer, p.fallTimer, p.x, p.y, p.homeX, p.homeY, p.speed, p.heading,
+                        p.runPhase})
+            if (!finite(v)) return "player field not finite";
+    }
+    const Ball& b = match.ball;
+    for (float v : {b.x, b.y, b.height, b.speed, b.liftSpeed, b.roll, match.restartX,
+                    match.restartY, match.shotCharge, match.computerDelay, match.goalTimer,
+                    matchClock, messageTimer, frameScale})
+        if (!finite(v)) return "ball or match field not finite";
+    if (match.activePlayerA < 0 || match.activePlayerA > 5) return "activePlayerA out of team A";
+    if (match.activePlayerB < 6 || match.activePlayerB > 11) return "activePlayerB out of team B";
+    int o = match.ballOwner;
+    if (o < -1 || o > 11) return "ballOwner out of range";
+    // The player step makes an owner his team's active player; an owner who
+    // is not must have gained the ball in this frame's ball step.
+    if (o >= 0 && o == c.owner && !match.goalScored && !messageShowing) {
+        int active = o < 6 ? match.activePlayerA : match.activePlayerB;
+        if (o != active) return "owner is not his team's active player";
+    }
+    if (match.ballOwner == -1 && match.lastToucher == -1)
+        return "ballOwner and lastToucher both -1";
+    // The ball: at the owner's feet, or loose in play within the lines. After
+    // a goal it stays where it crossed; out of play it waits for the restart.
+    const float margin = 0.05f;
+    if (o >= 0 && (b.x != match.players[o].x || b.y != match.players[o].y))
+        return "owned ball not at the owner's feet";
+    if (!match.goalScored && (std::fabs(b.x) > 0.77f + margin || std::fabs(b.y) > 0.98f + margin))
+        return "ball off the pitch";
+    return nullptr;
+}
+
+void checkFrame(void* context) {
+    auto* c = static_cast<SoakCheck*>(context);
+    if (!c->failure[0]) {
+        if (const char* why = brokenInvariant(*c))
+            std::snprintf(c->failure, sizeof c->failure, "frame %lld: %s",
+                          static_cast<long long>(c->frame), why);
+    }
+    c->owner = match.ballOwner;
+    c->frame++;
+}
+
+int soakMatches() {
+    const char* env = std::getenv("SOCCER_SOAK_MATCHES");
+    return env ? std::atoi(env) : 240;
+}
+
+TEST(MatchDriver, SoakKeepsTheInvariants) {
+    int matches = soakMatches();
+    int unfinished = 0;
+    for (int k = 0; k < matches; k++) {
+        DriverOptions o = defaultDriverOptions();
+        o.seed = 1000u + uint32_t(k);
+        o.randomKeys = 1;
+        o.versusComputer = k % 2;
+        o.strength = 20 + 20 * (k % 5);
+        o.duration = 90;
+        o.msMin = 0;
+        o.msMax = 1000;
+        o.clockStart = 0xFFFFF000u; // the counter wraps early in every match
+        o.maxFrames = 200000;
+        SoakCheck check{};
+        check.owner = -1;
+        o.afterFrame = checkFrame;
+        o.context = &check;
+        MatchStats s = playMatch(o);
+        unfinished += !s.finished;
+        ASSERT_EQ(check.failure[0], 0) << "seed " << o.seed << ": " << check.failure;
+    }
+    EXPECT_EQ(unfinished, 0);
+}
+
+// Team A's scripted player against the computer at both ends of its range.
+TEST(MatchDriver, StrongerComputerScoresMoreAndConcedesLess) {
+    int forWeak = 0, againstWeak = 0, forStrong = 0, againstStrong = 0;
+    for (uint32_t seed = 1; seed <= 12; seed++) {
+        DriverOptions o = defaultDriverOptions();
+        o.seed = seed;
+        o.msMin = o.msMax = 25;
+        o.strength = 20;
+        MatchStats weak = playMatch(o);
+        o.strength = 100;
+        MatchStats strong = playMatch(o);
+        ASSERT_TRUE(weak.finished && strong.finished);
+        forWeak += weak.scoreB;
+        againstWeak += weak.scoreA;
+        forStrong += strong.scoreB;
+        againstStrong += strong.scoreA;
+    }
+    EXPECT_GT(forStrong, forWeak);
+    EXPECT_LT(againstStrong, againstWeak);
+}
+
+TEST(MatchDriver, SameSeedSameMatch) {
+    DriverOptions o = defaultDriverOptions();
+    o.seed = 42;
+    o.msMin = 5;
+    o.msMax = 60;
+    o.versusComputer = 0;
+    MatchStats a = playMatch(o);
+    MatchStats b = playMatch(o);
+    EXPECT_TRUE(a.finished);
+    EXPECT_EQ(a.frames, b.frames);
+    EXPECT_EQ(a.scoreA, b.scoreA);
+    EXPECT_EQ(a.scoreB, b.scoreB);
+    EXPECT_EQ(a.kicks, b.kicks);
+    EXPECT_EQ(a.framesA, b.framesA);
+    EXPECT_GT(a.kicks, 0);
+    EXPECT_GT(a.framesA + a.framesB, 0);
+}
+
+bool parse(std::initializer_list<const char*> args, SimSettings* s, char* error) {
+    const char* argv[16] = {"soccer-sim"};
+    int argc = 1;
+    for (const char* a : args) argv[argc++] = a;
+    return parseSimArguments(argc, argv, s, error, 128);
+}
+
+TEST(MatchDriver, CommandLine) {
+    SimSettings s;
+    char error[128] = "";
+    ASSERT_TRUE(parse({}, &s, error));
+    EXPECT_EQ(s.matches, 1);
+    EXPECT_EQ(s.driver.seed, 1u);
+    EXPECT_EQ(s.driver.strength, 60);
+    EXPECT_EQ(s.driver.duration, 90);
+    EXPECT_EQ(s.driver.msMin, 16u);
+    EXPECT_EQ(s.driver.msMax, 16u);
+    EXPECT_EQ(s.driver.versusComputer, 1);
+    EXPECT_EQ(s.json, 0);
+
+    ASSERT_TRUE(parse({"--matches", "5", "--seed", "9", "--strength", "100", "--duration", "150",
+                       "--ms-range", "0:1000", "--versus", "scripted", "--json"},
+                      &s, error));
+    EXPECT_EQ(s.matches, 5);
+    EXPECT_EQ(s.driver.seed, 9u);
+    EXPECT_EQ(s.driver.strength, 100);
+    EXPECT_EQ(s.driver.duration, 150);
+    EXPECT_EQ(s.driver.msMin, 0u);
+    EXPECT_EQ(s.driver.msMax, 1000u);
+    EXPECT_EQ(s.driver.versusComputer, 0);
+    EXPECT_EQ(s.json, 1);
+
+    struct Bad {
+        std::initializer_list<const char*> args;
+        const char* message;
+    };
+    for (const Bad& bad :
+         {Bad{{"--strength", "50"}, "bad value for --strength: 50"},
+          Bad{{"--duration", "100"}, "bad value for --duration: 100"},
+          Bad{{"--ms", "0"}, "bad value for --ms: 0"},
+          Bad{{"--ms-range", "9:3"}, "bad value for --ms-range: 9:3"},
+          Bad{{"--ms-range", "9"}, "bad value for --ms-range: 9"},
+          Bad{{"--matches", "two"}, "bad value for --matches: two"},
+          Bad{{"--seed", "-1"}, "bad value for --seed: -1"},
+          Bad{{"--versus", "human"}, "bad value for --versus: human"},
+          Bad{{"--seed"}, "missing value for --seed"}, Bad{{"--fast"}, "unknown option: --fast"}}) {
+        EXPECT_FALSE(parse(bad.args, &s, error));
+        EXPECT_STREQ(error, bad.message);
+    }
+}
+
+TEST(MatchDriver, JsonLineHasEveryField) {
+    MatchStats m{};
+    m.seed = 3;
+    m.strength = 80;
+    m.scoreA = 2;
+    m.scoreB = 1;
+    m.kicks = 40;
+    m.tackles = 7;
+    m.throwIns = 5;
+    m.corners = 2;
+    m.goalKicks = 3;
+    m.framesA = 250;
+    m.framesB = 500;
+    m.frames = 1000;
+    char line[512];
+    formatMatchLine(m, true, line, sizeof line);
+    EXPECT_STREQ(line, "{\"seed\":3,\"strength\":80,\"scoreA\":2,\"scoreB\":1,\"kicks\":40,"
+                       "\"tackles\":7,\"throwIns\":5,\"corners\":2,\"goalKicks\":3,"
+                       "\"possessionA\":0.2500,\"possessionB\":0.5000,\"frames\":1000}");
+}
+
+} // namespace
