@@ -33,19 +33,16 @@ struct MatchStats {
     uint8_t finished; // the game-over box showed before maxFrames
 };
 
-DriverOptions defaultDriverOptions();
+inline DriverOptions defaultDriverOptions() {
+    DriverOptions o{};
+    o.seed = 1;
+    o.strength = 60;
+    o.duration = 90;
+    o.msMin = 16;
+    o.msMax = 16;
+    o.versusComputer = 1;
+    return o;
+}
+
 // One whole match, from the new-match reset to the game-over box.
 MatchStats playMatch(const DriverOptions& options);
-
-// soccer-sim's command line.
-struct SimSettings {
-    DriverOptions driver;
-    int32_t matches;
-    uint8_t json;
-};
-// Parses the arguments (argv[0] skipped). On a bad option or value returns
-// false with a one-line message naming it in error.
-bool parseSimArguments(int argc, const char* const* argv, SimSettings* settings, char* error,
-                       int errorSize);
-// One match's line: readable, or a JSON object.
-void formatMatchLine(const MatchStats& stats, bool json, char* out, int outSize);

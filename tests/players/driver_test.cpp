@@ -6,8 +6,8 @@
 
 #include "match/state.h"
 #include "shell/display.h"
-#include "shell/driver.h"
 #include "shell/timing.h"
+#include "tools/sim/args.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // soccer-sim: plays whole matches without a window and prints what happened.
 #include <cstdio>
 
-#include "shell/driver.h"
+#include "tools/sim/args.h"
 
 int main(int argc, char** argv) {
     SimSettings settings;

@@ -1,0 +1,105 @@
+#include "tools/sim/args.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+static bool parseNumber(const char* text, long long low, long long high, long long* value) {
+    if (!text || !*text) return false;
+    char* end = nullptr;
+    errno = 0;
+    long long v = std::strtoll(text, &end, 10);
+    if (errno || *end || v < low || v > high) return false;
+    *value = v;
+    return true;
+}
+
+bool parseSimArguments(int argc, const char* const* argv, SimSettings* settings, char* error,
+                       int errorSize) {
+    SimSettings s{};
+    s.driver = defaultDriverOptions();
+    s.matches = 1;
+    for (int i = 1; i < argc; i++) {
+        const char* opt = argv[i];
+        if (std::strcmp(opt, "--json") == 0) {
+            s.json = 1;
+            continue;
+        }
+        bool known = !std::strcmp(opt, "--matches") || !std::strcmp(opt, "--seed") ||
+                     !std::strcmp(opt, "--strength") || !std::strcmp(opt, "--duration") ||
+                     !std::strcmp(opt, "--ms") || !std::strcmp(opt, "--ms-range") ||
+                     !std::strcmp(opt, "--versus");
+        if (!known) {
+            std::snprintf(error, size_t(errorSize), "unknown option: %s", opt);
+            return false;
+        }
+        if (i + 1 >= argc) {
+            std::snprintf(error, size_t(errorSize), "missing value for %s", opt);
+            return false;
+        }
+        const char* value = argv[++i];
+        long long v = 0;
+        bool ok = true;
+        if (!std::strcmp(opt, "--matches")) {
+            ok = parseNumber(value, 1, 1000000000, &v);
+            s.matches = int32_t(v);
+        } else if (!std::strcmp(opt, "--seed")) {
+            ok = parseNumber(value, 0, 0xFFFFFFFFll, &v);
+            s.driver.seed = uint32_t(v);
+        } else if (!std::strcmp(opt, "--strength")) {
+            ok = parseNumber(value, 20, 100, &v) && v % 20 == 0;
+            s.driver.strength = int32_t(v);
+        } else if (!std::strcmp(opt, "--duration")) {
+            ok = parseNumber(value, 90, 180, &v) && v % 30 == 0;
+            s.driver.duration = int32_t(v);
+        } else if (!std::strcmp(opt, "--ms")) {
+            // A frame of 0 ms moves nothing: a match of such frames never ends.
+            ok = parseNumber(value, 1, 10000, &v);
+            s.driver.msMin = s.driver.msMax = uint32_t(v);
+        } else if (!std::strcmp(opt, "--ms-range")) {
+            const char* colon = std::strchr(value, ':');
+            long long a = 0, b = 0;
+            char first[32];
+            size_t n = colon ? size_t(colon - value) : 0;
+            ok = colon && n < sizeof first;
+            if (ok) {
+                std::memcpy(first, value, n);
+                first[n] = 0;
+                ok = parseNumber(first, 0, 10000, &a) && parseNumber(colon + 1, 1, 10000, &b) &&
+                     a <= b;
+            }
+            s.driver.msMin = uint32_t(a);
+            s.driver.msMax = uint32_t(b);
+        } else {
+            ok = !std::strcmp(value, "computer") || !std::strcmp(value, "scripted");
+            s.driver.versusComputer = !std::strcmp(value, "computer");
+        }
+        if (!ok) {
+            std::snprintf(error, size_t(errorSize), "bad value for %s: %s", opt, value);
+            return false;
+        }
+    }
+    *settings = s;
+    return true;
+}
+
+void formatMatchLine(const MatchStats& m, bool json, char* out, int outSize) {
+    double frames = m.frames > 0 ? double(m.frames) : 1.0;
+    double posA = double(m.framesA) / frames, posB = double(m.framesB) / frames;
+    if (json) {
+        std::snprintf(out, size_t(outSize),
+                      "{\"seed\":%u,\"strength\":%d,\"scoreA\":%d,\"scoreB\":%d,\"kicks\":%d,"
+                      "\"tackles\":%d,\"throwIns\":%d,\"corners\":%d,\"goalKicks\":%d,"
+                      "\"possessionA\":%.4f,\"possessionB\":%.4f,\"frames\":%lld}",
+                      m.seed, m.strength, m.scoreA, m.scoreB, m.kicks, m.tackles, m.throwIns,
+                      m.corners, m.goalKicks, posA, posB, static_cast<long long>(m.frames));
+    } else {
+        std::snprintf(out, size_t(outSize),
+                      "seed %u strength %d: A %d - %d B, kicks %d, tackles %d, throw-ins %d, "
+                      "corners %d, goal kicks %d, possession A %.1f%% B %.1f%%, %lld frames%s",
+                      m.seed, m.strength, m.scoreA, m.scoreB, m.kicks, m.tackles, m.throwIns,
+                      m.corners, m.goalKicks, posA * 100, posB * 100,
+                      static_cast<long long>(m.frames), m.finished ? "" : " (unfinished)");
+    }
+}

@@ -1,0 +1,17 @@
+// soccer-sim's command line and its output lines.
+#pragma once
+
+#include "shell/driver.h"
+
+struct SimSettings {
+    DriverOptions driver;
+    int32_t matches;
+    uint8_t json;
+};
+
+// Parses the arguments (argv[0] skipped). On a bad option or value returns
+// false with a one-line message naming it in error.
+bool parseSimArguments(int argc, const char* const* argv, SimSettings* settings, char* error,
+                       int errorSize);
+// One match's line: readable, or a JSON object.
+void formatMatchLine(const MatchStats& stats, bool json, char* out, int outSize);
