@@ -1,5 +1,6 @@
 #include "match/actions.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -74,10 +75,13 @@ static int32_t directionTo(float target, float from) {
 void runToward(int p, float x, float y) {
     Player& pl = match.players[p];
     // At the edges a target further out is taken as the player's own position.
-    if (pl.x >= 0.8f && x > 0.8f) x = pl.x;
-    if (pl.x <= -0.8f && x < -0.8f) x = pl.x;
-    if (pl.y >= 0.95f && y > 0.95f) y = pl.y;
-    if (pl.y <= -0.95f && y < -0.95f) y = pl.y;
+    // Only further out than he stands: a player pushed over a line must still
+    // be able to walk back in to a target beyond it (a restart taker beyond
+    // the goal line would otherwise never reach a corner spot).
+    if (pl.x >= 0.8f && x > 0.8f) x = std::min(x, pl.x);
+    if (pl.x <= -0.8f && x < -0.8f) x = std::max(x, pl.x);
+    if (pl.y >= 0.95f && y > 0.95f) y = std::min(y, pl.y);
+    if (pl.y <= -0.95f && y < -0.95f) y = std::max(y, pl.y);
     int32_t dx = directionTo(x, pl.x);
     int32_t dy = directionTo(y, pl.y);
     if (dx != 0 || dy != 0) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "match/actions.h"
 #include "match/players.h"
 #include "match/positional.h"
 #include "match/state.h"
@@ -284,6 +285,28 @@ TEST(Positional, ComputerGoalkeeperClearsWhenTheDelayIsOver) {
     match.activePlayerB = 11;
     stepGoalkeeperPossession();
     EXPECT_EQ(match.ballOwner, 11);
+}
+
+} // namespace
+
+namespace {
+
+// A restart taker pushed over the goal line walks back to the corner spot;
+// a target further out than he stands still stops him.
+TEST(Positional, PlayerOverTheLineWalksBackIn) {
+    quietPitch();
+    place(6, 0.759f, 1.035f);
+    runToward(6, 0.75f, 0.97f);
+    EXPECT_EQ(match.players[6].dirY, -1);
+    EXPECT_EQ(match.players[6].speed, 0.002f);
+    runToward(6, 0.759f, 1.2f);
+    EXPECT_EQ(match.players[6].dirY, 0);
+    EXPECT_EQ(match.players[6].speed, 0.0f);
+    place(6, -0.85f, 0);
+    runToward(6, -0.81f, 0);
+    EXPECT_EQ(match.players[6].dirX, 1);
+    runToward(6, -0.9f, 0);
+    EXPECT_EQ(match.players[6].dirX, 0);
 }
 
 } // namespace
