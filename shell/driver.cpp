@@ -52,6 +52,7 @@ static int takeKey(KeyQueue& q) {
 struct DriverKeys {
     bool held[10];
     KeyQueue queue;
+    double shotPower[2]; // each scripted side's next shot, drawn anew after every kick
 };
 
 // Holds or releases a key as a keyboard would: a key going down also sends a
@@ -63,8 +64,10 @@ static void pressKey(DriverKeys& k, int slot, bool down) {
 }
 
 // A simple human: runs his active player at the ball, dribbles toward the
-// opponents' goal, shoots when near it, clears from his own goalkeeper, takes
-// restarts with a short kick and tackles an opponent on the ball next to him.
+// middle of the opponents' goal, shoots once within reach of it, clears from
+// his own goalkeeper, takes restarts with a short kick and tackles an
+// opponent on the ball next to him. How hard he shoots varies from shot to
+// shot (the driver's generator), so matches of different seeds differ.
 static void scriptedPlayer(DriverKeys& k, bool teamA) {
     int first = teamA ? 0 : 5;
     int p = teamA ? match.activePlayerA : match.activePlayerB;
@@ -78,18 +81,21 @@ static void scriptedPlayer(DriverKeys& k, bool teamA) {
     pressKey(k, first + 2, ty - 0.01 > pl.y);
     pressKey(k, first + 3, ty + 0.01 < pl.y);
 
+    double& power = k.shotPower[teamA ? 0 : 1];
+    if (match.shotCharge == 0) power = 0.014 + 0.001 * (driverRandom() % 7);
     bool shoot = false;
     if (owns) {
         double charge = 0;
         if (isGoalkeeper(p)) {
             charge = 0.02;
         } else if (match.playState == Restart) {
-            charge = 0.008;
-        } else if (std::fabs(attackY - pl.y) < 0.4) {
-            charge = 0.012;
+            charge = 0.006;
+        } else if (std::fabs(attackY - pl.y) < 0.7) {
+            charge = power;
         }
-        // Holds the key until the charge is reached; the release shoots.
-        shoot = charge > 0 && match.shotCharge < charge;
+        // Holds the key until the charge is reached (the full charge is the
+        // float 0.02, where it stops growing); the release shoots.
+        shoot = charge > 0 && match.shotCharge < float(charge);
     } else if (match.ballOwner >= 0 && match.players[match.ballOwner].isTeamA != pl.isTeamA) {
         shoot = playerDistance(p, match.ballOwner) < 0.045f;
     }
