@@ -214,3 +214,11 @@ TEST_F(Flow, OneMessagePerPass) {
     runPasses(1);
     EXPECT_EQ(match.computerStrength, 20);
 }
+
+TEST_F(Flow, TimerWrapBetweenTwoPassesGivesTheTrueFrame) {
+    headlessSetClock(0xFFFFFFE0u);
+    runPasses(1, 25); // measured from the start-up reading at 0: a huge frame
+    EXPECT_GT(frameScale, 1000.0f);
+    runPasses(1, 25); // 0xFFFFFFF9 + 25 wraps to 0x12
+    EXPECT_EQ(frameScale, 2.0f);
+}
