@@ -202,11 +202,8 @@ static void mixVoice(Voice* v, float* out, int frames) {
         int count = remaining;
         bool boundary = false;
         bool backward = v->direction == VoiceBackward;
-        int64_t distance;
-        if (backward)
-            distance = pos - start;
-        else
-            distance = (pos > end ? int64_t(s->length) << 32 : end) - pos;
+        int64_t distance =
+            backward ? pos - start : (pos > end ? int64_t(s->length) << 32 : end) - pos;
         if (distance < 0) distance = 0;
         if ((uint64_t(distance) >> 32) < (1u << 24)) {
             // Frames to the boundary in 8.24 fixed point. An unset step

@@ -88,7 +88,9 @@ static void slideVolume(Channel* ch, int amount) {
 }
 
 static void advanceVibrato(Channel* ch) {
-    int p = int8_t(uint8_t(ch->vibratoPosition + ch->vibratoSpeed));
+    // An 8-bit add, then back into -32 ... 31.
+    int p = (uint8_t(ch->vibratoPosition) + ch->vibratoSpeed) & 0xFF;
+    if (p >= 128) p -= 256;
     if (p > 31) p -= 64;
     ch->vibratoPosition = int8_t(p);
 }
@@ -138,10 +140,11 @@ void processRow(Song* song) {
             applyVibrato(ch);
             break;
         case 15:
-            if (x < 32)
+            if (x < 32) {
                 song->speed = x;
-            else
+            } else {
                 setBpm(song, x);
+            }
             break;
         default:
             break;
@@ -251,7 +254,7 @@ void processTick(Song* song) {
 }
 
 void applyVibrato(Channel* ch) {
-    int p = ch->vibratoPosition;
+    int p = ch->vibratoPosition; // NOLINT(bugprone-signed-char-misuse): a signed position
     // The sine peaks at exactly 256: the product is taken in single precision
     // before truncation, so position 16 at depth 4 gives 32 units, not 28.
     int v = int(float(std::fabs(std::sin(2 * p * 3.141592 / 64) * 256)));
@@ -330,11 +333,9 @@ void updateVoice(Channel* ch, const Sample* sample, const Song* song) {
         v->volumeB = v->volume * (255 - v->pan) / 255;
     }
     if (ch->flags & FlagFrequency) {
-        int32_t f;
-        if (song->flags & SongLinearFrequencies)
-            f = linearFrequency(ch->period, ch->periodDelta);
-        else
-            f = int32_t(14317056 / q);
+        int32_t f = (song->flags & SongLinearFrequencies)
+                        ? linearFrequency(ch->period, ch->periodDelta)
+                        : int32_t(14317056 / q);
         setVoiceStep(v, f);
     }
 }

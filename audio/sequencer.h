@@ -10,22 +10,22 @@ struct Sample;
 struct Voice;
 
 struct Channel {
-    uint8_t note; // 0-based
-    uint8_t flags;
-    Voice* voice;
+    Voice* voice; // the channel's current voice, k or its twin k + 32
     int32_t period;
-    int32_t volume;
-    int32_t pan;
+    int32_t volume; // 0 ... 64
+    int32_t pan;    // 0 ... 255 nominal; slides are not clamped here
     int32_t periodDelta;
     int32_t envelopeVolume;
     int32_t envelopePan;
     int32_t fadeVolume;
+    int32_t notePeriod;
+    int32_t portaTarget;
+    uint8_t note; // 0-based
+    uint8_t flags;
     uint8_t keyOff;
     uint8_t instrument; // 0-based
     uint8_t realNote;
-    int32_t notePeriod;
     uint8_t portaDownSpeed;
-    int32_t portaTarget;
     uint8_t tonePortaSpeed;
     int8_t vibratoPosition; // -32 ... 31
     uint8_t vibratoSpeed;

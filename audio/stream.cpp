@@ -14,10 +14,11 @@ Song* challengeSong = nullptr;
 
 void installStreamOps(StreamOpen open, StreamClose close, StreamRead read, StreamSeek seek,
                       StreamTell tell) {
-    if (open && close && read && seek && tell)
+    if (open && close && read && seek && tell) {
         streamOps = {open, close, read, seek, tell};
-    else
+    } else {
         streamOps = {};
+    }
 }
 
 bool streamOpsComplete() {

@@ -83,10 +83,11 @@ static bool readCell(XmFile* f, PatternCell* c) {
         c->parameter = rest[3];
     }
     // Notes above 97 would index past the 96-entry keymap: they are ignored.
-    if (c->note == 97)
+    if (c->note == 97) {
         c->note = 255;
-    else if (c->note > 97)
+    } else if (c->note > 97) {
         c->note = 0;
+    }
     if (c->instrument > 128) c->instrument = 0;
     return true;
 }
@@ -217,10 +218,11 @@ static bool readSampleData(Sample* s, XmFile* f, uint32_t byteLength) {
         s->data[k] = a;
     }
     uint32_t end = uint32_t(s->loopStart) + uint32_t(s->loopLength);
-    if (s->loopMode == LoopPingPong)
+    if (s->loopMode == LoopPingPong) {
         s->data[end] = s->data[end - 1];
-    else if (s->loopMode == LoopForward)
+    } else if (s->loopMode == LoopForward) {
         s->data[end] = s->data[s->loopStart];
+    }
     return true;
 }
 

@@ -2,6 +2,7 @@
 //
 // Plays the module on the caller-driven audio device and writes what is
 // heard: the same blocks, ring and one-shot cut the game's output produces.
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -111,7 +112,7 @@ int main(int argc, char** argv) {
     // A one-shot is heard for its first quarter second; a looping song for
     // ten seconds unless asked otherwise.
     if (seconds < 0) seconds = once ? double(oneShotFrames) / outputRate : 10.0;
-    uint32_t frames = uint32_t(seconds * outputRate + 0.5);
+    uint32_t frames = uint32_t(std::lround(seconds * outputRate));
     std::vector<int16_t> samples(size_t(frames) * 2);
     audioDeviceUseManual(true);
     if (!playSong(song, once ? 0 : 1)) {
