@@ -17,9 +17,10 @@ struct AudioDeviceState {
     bool loop;
     std::atomic<uint64_t> played;
     void (*manualPoll)();
+    bool unavailable; // no sound card: not asked again
 };
 
-static AudioDeviceState audioDevice = {false, false, 0, nullptr, 0, false, {0}, nullptr};
+static AudioDeviceState audioDevice = {false, false, 0, nullptr, 0, false, {0}, nullptr, false};
 
 // Copies the next `length` bytes the device hears into `out` and counts them;
 // a one-shot stops counting at its end.
@@ -50,7 +51,13 @@ bool audioDeviceOpen() {
         audioDevice.open = true;
         return true;
     }
-    if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    // Without a sound card every try fails the same way (and the system's
+    // audio libraries complain each time): the first failure is final.
+    if (audioDevice.unavailable) return false;
+    if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        audioDevice.unavailable = true;
+        return false;
+    }
     SDL_AudioSpec want = {};
     want.freq = 44100;
     want.format = AUDIO_S16SYS;
@@ -59,7 +66,10 @@ bool audioDeviceOpen() {
     want.callback = audioCallback;
     SDL_AudioSpec have = {};
     audioDevice.id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (audioDevice.id == 0) return false;
+    if (audioDevice.id == 0) {
+        audioDevice.unavailable = SDL_GetNumAudioDevices(0) <= 0;
+        return false;
+    }
     audioDevice.open = true;
     return true;
 }

@@ -188,6 +188,26 @@ TEST_F(Output, ResourceSongsPlay) {
     EXPECT_EQ(output.currentSong, nullptr);
 }
 
+// The sound-card device over SDL, with SDL's dummy driver standing in for a
+// card: the real output thread follows the callback's byte count.
+TEST_F(Output, SoundCardDeviceFeedsTheOutputThread) {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    audioDeviceUseManual(false);
+    Song* s = tone();
+    if (!playSong(s, 1)) {
+        audioDeviceUseManual(true);
+        GTEST_SKIP() << "no SDL audio";
+    }
+    for (int i = 0; i < 200 && audioDeviceBytesPlayed() < 4 * 3 * blockFrames; i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_GE(audioDeviceBytesPlayed(), 4u * 3 * blockFrames);
+    EXPECT_TRUE(stopSong(s));
+    EXPECT_EQ(audioDeviceBytesPlayed(), 0u);
+    audioDeviceUseManual(true);
+    EXPECT_TRUE(audioDeviceIsManual());
+}
+
 // The main thread starts and stops songs while the real output thread polls
 // the device and renders (run under ThreadSanitizer in CI).
 TEST_F(Output, PlayAndStopAgainstTheOutputThread) {
