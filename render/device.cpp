@@ -287,17 +287,15 @@ static void preparePixels(PixelSetup& p, const RenderStates& s, const Texture* t
     }
     p.alphaMin = 0;
     if (s.alphaTestEnable && s.alphaFunc == CompareGreaterEqual) p.alphaMin = s.alphaRef;
+    p.srcBlend = s.srcBlend;
+    p.destBlend = s.destBlend;
+    const bool alphaFactors = s.srcBlend == BlendSrcAlpha && s.destBlend == BlendInvSrcAlpha;
+    const bool noBlend =
+        !s.alphaBlendEnable || (s.srcBlend == BlendOne && s.destBlend == BlendZero);
+    p.blend = noBlend ? BlendOff : (alphaFactors ? BlendAlpha : BlendGeneric);
     p.zeroTexelFails = p.alphaOf[0] < p.alphaMin;
     p.plain = p.blend == BlendOff && p.alphaMin == 0;
     for (uint32_t a = 0; a < 256; a++) p.plain &= p.alphaOf[a] == a;
-    p.srcBlend = s.srcBlend;
-    p.destBlend = s.destBlend;
-    if (!s.alphaBlendEnable || (s.srcBlend == BlendOne && s.destBlend == BlendZero))
-        p.blend = BlendOff;
-    else if (s.srcBlend == BlendSrcAlpha && s.destBlend == BlendInvSrcAlpha)
-        p.blend = BlendAlpha;
-    else
-        p.blend = BlendGeneric;
 }
 
 static inline uint32_t blendFactor(BlendFactor f, uint32_t alpha) {
@@ -403,12 +401,17 @@ static ALWAYS_INLINE void shadeTexel(const PixelSetup& p, uint32_t* dst, uint32_
                                                      p.blue[texel & 0xFF]
                                                : p.constantRgb;
     const uint32_t src = alpha << 24 | rgb;
-    if (p.blend == BlendOff)
+    switch (p.blend) {
+    case BlendOff:
         *dst = src;
-    else if (p.blend == BlendAlpha)
+        break;
+    case BlendAlpha:
         *dst = blendSourceAlpha(src, *dst);
-    else
+        break;
+    case BlendGeneric:
         *dst = blendPixel(p, src, *dst);
+        break;
+    }
 }
 
 // s and t are texel coordinates (u x width, v x height) in 32.32 fixed point.
@@ -599,14 +602,15 @@ static void affineSpanOf(const PixelSetup& p, uint32_t* dst, int count, int64_t 
                          int64_t ds, int64_t dt) {
     const bool wrapMask =
         p.wrapU && p.wrapV && p.maskU == uint32_t(p.width - 1) && p.maskV == uint32_t(p.height - 1);
-    if (wrapMask && p.plain)
+    if (wrapMask && p.plain) {
         affineSpan<Kind, AddressWrapMask, true>(p, dst, count, s, t, ds, dt);
-    else if (wrapMask)
+    } else if (wrapMask) {
         affineSpan<Kind, AddressWrapMask, false>(p, dst, count, s, t, ds, dt);
-    else if (!p.wrapU && !p.wrapV)
+    } else if (!p.wrapU && !p.wrapV) {
         affineSpan<Kind, AddressClampBoth, false>(p, dst, count, s, t, ds, dt);
-    else
+    } else {
         affineSpan<Kind, AddressAny, false>(p, dst, count, s, t, ds, dt);
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -36,11 +36,13 @@ void makeRingTexture() {
     for (int i = 0; i < 10; i++) {
         const double radius = 16 - i;
         const uint32_t colour = 0xEEFFFFFFu - uint32_t(i) * 0x08080808u;
-        for (float a = 0.01f; a < 2.0f * Pi; a = float(double(a) + double(0.01f))) {
+        float a = 0.01f; // stepped in single precision, as the ring's points depend on it
+        while (a < 2.0f * Pi) {
             // The row is truncated after the centre offset, the column before.
             const int row = int(float(std::sin(double(a)) * radius + 16.0));
             const int column = int(float(std::cos(double(a)) * radius)) + 16;
             putTexel(t, column, row, colour);
+            a = float(double(a) + double(0.01f));
         }
     }
 }
@@ -53,12 +55,14 @@ void fillTexels(Texture* t, int x0, int y0, int w, int h, uint32_t colour) {
 void drawTexelArc(Texture* t, int cx, int cy, int r, int n, float a0, float a1, uint32_t colour) {
     for (int i = 0; i < n; i++) {
         const double radius = r - i;
-        for (float a = a0; a < a1; a = float(double(a) + double(0.001f))) {
+        float a = a0;
+        while (a < a1) {
             // Stored as floats before the truncation: the centre circle's
             // first point, sin of the float nearest pi, rounds onto row cy.
             const int row = int(float(std::sin(double(a)) * radius + cy));
             const int column = cx + int(float(std::cos(double(a)) * radius));
             putTexel(t, column, row, colour);
+            a = float(double(a) + double(0.001f));
         }
     }
 }

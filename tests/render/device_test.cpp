@@ -187,6 +187,31 @@ TEST(DeviceCombiner, BlendTextureAlphaShadowAndFigure) {
     releaseTexture(kit);
 }
 
+TEST(DeviceCombiner, EachDrawTakesItsOwnBlendState) {
+    // An opaque draw, then a blended one of a translucent texel under the
+    // default alpha operation: the second must blend, whatever came before.
+    freshDevice();
+    clearFrame(0xFFFFFFFF);
+    Texture* opaque = solidTexture(4, 4, 0xFF000000);
+    Texture* half = solidTexture(4, 4, 0x80000000);
+    setFilter(FilterLinear);
+    setTexture(opaque);
+    drawScreenQuad(0, 0, 8, 8, 0xFFFFFFFF);
+    setAlphaBlendEnable(true);
+    setSrcBlend(BlendSrcAlpha);
+    setDestBlend(BlendInvSrcAlpha);
+    setTexture(half);
+    drawScreenQuad(10, 0, 18, 8, 0xFFFFFFFF);
+    EXPECT_EQ(rgbAt(4, 4), 0u);
+    EXPECT_EQ(rgbAt(14, 4), mul(255, 255 - 0x80) * 0x010101u);
+    // And the other way round: blended, then opaque.
+    setAlphaBlendEnable(false);
+    drawScreenQuad(20, 0, 28, 8, 0xFFFFFFFF);
+    EXPECT_EQ(rgbAt(24, 4), 0u);
+    releaseTexture(opaque);
+    releaseTexture(half);
+}
+
 TEST(DeviceCombiner, UntexturedDrawUsesVertexColourAndAlpha) {
     freshDevice();
     clearFrame(0x4F44D8);
