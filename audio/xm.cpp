@@ -271,7 +271,7 @@ bool readXm(Song* song, XmFile* file) {
     // What the tables have room for, and what the sequencer can play: a song
     // that restarts outside its order list or a tempo of 0 has no sound.
     if (song->numChannels < 1 || song->numChannels > maxChannels || song->songLength < 1 ||
-        song->songLength > 256 || song->restartPosition < 0 ||
+        song->songLength > 256 || storedPatterns > maxPatterns || song->restartPosition < 0 ||
         song->restartPosition >= song->songLength || song->numInstruments < 0 ||
         song->defaultBpm < 1)
         return false;

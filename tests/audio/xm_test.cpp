@@ -256,6 +256,7 @@ TEST(XmLoader, RejectsModulesThePlayerCannotPlay) {
             m.restart = 2;
         },
         [](TestModule& m) { m.bpm = 0; },
+        [](TestModule& m) { m.patterns.resize(257); },
         [](TestModule& m) { m.patterns[0].rows = 0; },
         [](TestModule& m) { // a loop ending at 17 of 16
             m.instruments[0].samples[0].loopStart = 10;
