@@ -7,7 +7,8 @@
 
 #include <cstdint>
 
-// Opens the device; false when there is none (the game then stays silent).
+// Opens the device; false when there is none (the game then stays silent). A
+// run without a sound card does not ask again after the first failure.
 bool audioDeviceOpen();
 void audioDeviceClose();
 // Starts playing `bytes` bytes of `buffer` from its start; the caller keeps the
@@ -26,7 +27,8 @@ bool audioDeviceIsManual();
 // (if one is set) after each step, so the output can render the blocks the
 // device has left right there, on the caller's thread: what is heard then
 // depends only on the song, never on thread timing or on how the caller
-// splits its advances.
+// splits its advances. (The wave output then starts no thread of its own;
+// see outputThreadWithManualDevice in audio/output.h.)
 void audioDeviceManualAdvance(uint32_t frames, int16_t* out);
 void audioDeviceSetManualPoll(void (*poll)());
 constexpr uint32_t manualStepFrames = 441;
