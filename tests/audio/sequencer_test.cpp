@@ -222,14 +222,24 @@ TEST(Sequencer, ANewNoteMovesToTheTwinVoice) {
     Song* song = startSong(rows({{49, 1}, {53}, {49}}, 1));
     songTick(song);
     EXPECT_EQ(channels[0].voice, &voices[0]);
+    std::vector<float> buf(2 * 200);
+    mixVoices(buf.data(), 200);
+    EXPECT_EQ(voices[0].rampA, 63u << 8);
     songTick(song);
     EXPECT_EQ(channels[0].voice, &voices[32]);
+    // The old note ramps out while the new one ramps in, 128 frames each.
+    mixVoices(buf.data(), 64);
+    EXPECT_NEAR(int(voices[0].rampA >> 8), 31, 1);
+    EXPECT_NEAR(int(voices[32].rampA >> 8), 31, 1);
+    mixVoices(buf.data(), 64);
+    EXPECT_EQ(voices[0].rampA, 0u);
+    EXPECT_EQ(voices[0].rampRemaining, 0);
+    EXPECT_EQ(voices[32].rampA, 63u << 8);
     EXPECT_EQ(voices[32].index, 32);
     EXPECT_EQ(voices[0].volume, 0);
     EXPECT_EQ(voices[0].volumeA, 0);
     EXPECT_EQ(voices[0].volumeB, 0);
     EXPECT_NE(voices[0].sample, nullptr); // ramps out while still playing
-    EXPECT_EQ(voices[32].rampA, 0u);
     EXPECT_EQ(voices[32].volume, 127);
     EXPECT_EQ(voices[32].frequency, linearHz(4608 - 4 * 64, 0));
     songTick(song);
