@@ -83,10 +83,11 @@ static void drawShotBar() {
     if (c + g > 0xFFFFFF) g = 0;
     float top = static_cast<float>(29 - (match.shotCharge + double(0.000001f)) / double(0.00073f));
     // The alpha test is on here: the bar must be opaque to show.
-    if (sideA)
+    if (sideA) {
         drawRect(251, top, 259, 29, Opaque | (c + g), 0);
-    else
+    } else {
         drawRect(381, top, 389, 29, Opaque | (c + g), 0);
+    }
 }
 
 // Clock, "BALL OUT", the countdown and the score.
@@ -145,12 +146,13 @@ static void drawMessageText() {
     drawText(140, 334, bootLines[1], 8, LightBlue);
     if (messageKind == 1) {
         drawText(140, 360, "GAME OVER:\n\nHIT SPACE BAR TO CONTINUE", 8, LightBlue);
-        if (match.score[1] > match.score[0])
+        if (match.score[1] > match.score[0]) {
             drawText(140, 372, "TEAM A WINS!", 8, teamAColour());
-        else if (match.score[1] < match.score[0])
+        } else if (match.score[1] < match.score[0]) {
             drawText(140, 372, "TEAM B WINS!", 8, teamBColour());
-        else
+        } else {
             drawText(140, 372, "GAMES ENDS DRAW", 8, LightBlue);
+        }
     } else if (messageKind == 2) {
         drawText(140, 360, "FIRST HALF:\n\nPRESS ANY KEY TO START", 8, LightBlue);
         drawText(140, 372, "KICK OFF FOR TEAM A", 8, teamAColour());
@@ -193,10 +195,11 @@ void drawMatchScreen() {
     drawBall();
     drawGoals();
     setAlphaBlendEnable(false);
-    if (match.goalScored)
+    if (match.goalScored) {
         drawGoalCelebration();
-    else
+    } else {
         drawHeadUpDisplay();
+    }
     // The new view shows in the next frame's scene.
     followCamera();
     if (messageShowing) drawMessageBox();

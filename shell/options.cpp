@@ -37,10 +37,11 @@ int32_t nextFreeColour(int32_t c) {
 void applyMusicRule() {
     // A song that could not be loaded is never played.
     if (!musicSong) return;
-    if ((soundOn && titleActive) || match.goalScored)
+    if ((soundOn && titleActive) || match.goalScored) {
         playSong(musicSong, 1);
-    else
+    } else {
         stopSong(musicSong);
+    }
 }
 
 void newMatchReset() {

@@ -165,10 +165,11 @@ void drawTitleScreen() {
 }
 
 void drawFrame() {
-    if (bootActive)
+    if (bootActive) {
         drawBootScreen();
-    else if (titleActive)
+    } else if (titleActive) {
         drawTitleScreen();
-    else
+    } else {
         drawMatchScreen();
+    }
 }

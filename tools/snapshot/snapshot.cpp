@@ -136,10 +136,11 @@ bool parseSnapshotArgs(int argc, char** argv, SnapshotPlan& plan, std::FILE* err
 }
 
 static void writeFloat(std::FILE* out, const char* name, float v, bool comma = true) {
-    if (std::isfinite(v))
+    if (std::isfinite(v)) {
         std::fprintf(out, "\"%s\": %.9g%s", name, double(v), comma ? ", " : "");
-    else
+    } else {
         std::fprintf(out, "\"%s\": null%s", name, comma ? ", " : "");
+    }
 }
 static void writeInt(std::FILE* out, const char* name, long long v, bool comma = true) {
     std::fprintf(out, "\"%s\": %lld%s", name, v, comma ? ", " : "");
@@ -292,10 +293,11 @@ int runSnapshot(const SnapshotPlan& plan, std::FILE* err) {
         headlessAdvanceClock(plan.ms);
         for (const SnapshotKey& k : plan.keys) {
             if (k.pass != pass) continue;
-            if (k.down)
+            if (k.down) {
                 headlessKeyDown(k.vk);
-            else
+            } else {
                 headlessKeyUp(k.vk);
+            }
         }
         gamePass();
         // The sound device plays on until the next pass, for that pass's milliseconds.
