@@ -76,10 +76,16 @@ static void mixFrames(float* out, const int16_t* data, uint64_t& position, uint6
     int pairs = count / 2;
     for (int i = 0; i < pairs; i++, out += 4, q += pairStep) {
         uint64_t q1 = q + step;
-        const int16_t* s0 = data + (q >> 32);
-        const int16_t* s1 = data + (q1 >> 32);
-        __m128d first = _mm_set_pd(s1[0], s0[0]);
-        __m128d second = _mm_set_pd(s1[1], s0[1]);
+        // Each frame's two neighbouring entries in one 32-bit load, widened
+        // to (first of frame 0, first of frame 1, second of 0, second of 1).
+        int32_t pair0, pair1;
+        std::memcpy(&pair0, data + (q >> 32), 4);
+        std::memcpy(&pair1, data + (q1 >> 32), 4);
+        __m128i v = _mm_unpacklo_epi32(_mm_cvtsi32_si128(pair0), _mm_cvtsi32_si128(pair1));
+        v = _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16);
+        v = _mm_shuffle_epi32(v, _MM_SHUFFLE(3, 1, 2, 0));
+        __m128d first = _mm_cvtepi32_pd(v);
+        __m128d second = _mm_cvtepi32_pd(_mm_unpackhi_epi64(v, v));
         __m128d t =
             _mm_mul_pd(_mm_set_pd(double(uint32_t(q1) >> 1), double(uint32_t(q) >> 1)), scale);
         __m128d x = _mm_add_pd(first, _mm_mul_pd(t, _mm_sub_pd(second, first)));
