@@ -10,7 +10,7 @@ static void wholeMatch(benchmark::State& state) {
     o.versusComputer = uint8_t(state.range(0));
     int64_t frames = 0;
     uint32_t seed = 1;
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         o.seed = seed++;
         MatchStats s = playMatch(o);
         frames += s.frames;

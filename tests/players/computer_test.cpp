@@ -90,7 +90,10 @@ TEST(Computer, SmartFrameChasesAndTackles) {
 
 TEST(Computer, RareSlideTackleOnWeakFrames) {
     // Draws: the run (not 0), then the lunge (0).
-    uint32_t seed = seedWhere([] { return randomScaled(100) != 0 && randomScaled(100) == 0; });
+    uint32_t seed = seedWhere([] {
+        int run = randomScaled(100), lunge = randomScaled(100);
+        return run != 0 && lunge == 0;
+    });
     computerAt(0, 0);
     place(2, 0.05f, 0); // within the slide's 0.06
     giveBall(2);
@@ -103,7 +106,10 @@ TEST(Computer, RareSlideTackleOnWeakFrames) {
     EXPECT_EQ(match.players[8].fallTimer, 0.2f);
 
     // The second draw not 0: no lunge.
-    seed = seedWhere([] { return randomScaled(100) != 0 && randomScaled(100) != 0; });
+    seed = seedWhere([] {
+        int run = randomScaled(100), lunge = randomScaled(100);
+        return run != 0 && lunge != 0;
+    });
     computerAt(0, 0);
     place(2, 0.05f, 0);
     giveBall(2);

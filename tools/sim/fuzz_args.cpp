@@ -21,6 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     words.push_back(word);
     std::vector<const char*> argv;
+    argv.reserve(words.size());
     for (const std::string& w : words) argv.push_back(w.c_str());
     SimSettings settings;
     char error[64];
