@@ -451,9 +451,6 @@ static ALWAYS_INLINE uint32_t acrossColumns(uint64_t rb0, uint64_t ag0, uint64_t
     return uint32_t(rb) | uint32_t(rb >> 32) << 16 | uint32_t(ag) << 8 | uint32_t(ag >> 32) << 24;
 }
 
-// From a pixel at texel column is (whose columns is and is + 1 hold nothing)
-// stepping ds per pixel: how many pixels on the first one whose columns take
-// in a texel that is not 0, or -1 when no later pixel of the row does.
 // The first column from c on, stepping by step and staying within lo .. hi,
 // that holds a texel other than 0 in either row; -1 when there is none. Four
 // columns at a time where it can.

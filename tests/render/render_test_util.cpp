@@ -97,8 +97,10 @@ std::string compareWithGolden(const char* name) {
         }
     }
     if (differing == 0) return "";
-    char message[160];
-    std::snprintf(message, sizeof message, "%d pixels differ from %s, first at (%d, %d)", differing,
-                  name, firstX, firstY);
+    char message[256];
+    std::snprintf(message, sizeof message,
+                  "%d pixels differ from %s, first at (%d, %d); after a deliberate change to the "
+                  "drawing or the artwork, SOCCER_UPDATE_GOLDEN=1 redraws it",
+                  differing, name, firstX, firstY);
     return message;
 }
