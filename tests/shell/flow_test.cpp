@@ -147,12 +147,20 @@ TEST_F(Flow, KickOffStartsOnAKey) {
 TEST_F(Flow, GoalIsCelebratedFor400TicksThenTheConcedingSideKicksOff) {
     startTwoPlayerMatch();
     soundOn = 0; // the celebration's music plays whatever the sound option
-    // Team A scores: the goal rule sets the flag, the timer and the next kick-off.
-    match.goalScored = 1;
-    match.goalTimer = 2.0f;
-    match.kickOffTeamB = 1;
-    match.score[1] = 1;
-    applyMusicRule();
+    // Team A attacks -y in the first half: a loose ball rolls over that goal
+    // line inside the goal mouth, with team B's goalkeeper out of the way.
+    match.playState = InPlay;
+    match.ballOwner = -1;
+    match.ball = Ball{};
+    match.ball.x = 0.1f;
+    match.ball.y = -0.975f;
+    match.ball.dirY = -1;
+    match.ball.speed = 0.01f;
+    match.players[GoalkeeperB].x = 0.6f;
+    runPasses(1);
+    ASSERT_TRUE(match.goalScored);
+    EXPECT_EQ(match.score[1], 1);
+    EXPECT_EQ(match.kickOffTeamB, 1);
     EXPECT_EQ(output.currentSong, musicSong);
     float clock = matchClock;
     runPasses(49, 100); // 392 ticks
