@@ -136,7 +136,10 @@ void stepBall() {
     b.y = float(b.y + b.dirY * step);
 
     if (b.speed > 0.000001f) {
+        // A frame longer than 20 ticks would take away more speed than the
+        // ball has and send it backwards, past every "slow enough" test.
         b.speed = float(b.speed - b.speed / 20.0 * fs);
+        if (b.speed < 0) b.speed = 0;
     } else {
         b.speed = 0;
     }

@@ -356,6 +356,21 @@ TEST_F(MatchTest, KickedBallRollsLiftsAndLands) {
     EXPECT_EQ(b.speed, 0.0f);
 }
 
+// A stall of more than 20 ticks stops the ball dead instead of sending it
+// back toward its kicker, who could otherwise collect his own kick again.
+TEST_F(MatchTest, LongFrameStopsTheBallWithoutReversingIt) {
+    Ball& b = match.ball;
+    looseBall(0.0f, 0.0f, 0.02f, 0, 1);
+    frameScale = 40.0f;
+    stepBall();
+    EXPECT_EQ(b.speed, 0.0f);
+    EXPECT_FLOAT_EQ(b.y, 0.02f * 40.0f);
+    frameScale = 10.0f;
+    looseBall(0.0f, 0.0f, 0.02f, 0, 1);
+    stepBall();
+    EXPECT_FLOAT_EQ(b.speed, 0.01f);
+}
+
 // A corner kicked along the goal line swings out while it rises, then bends
 // back; curl ends when the ball has all but stopped.
 TEST_F(MatchTest, CurlDriftsTheBall) {
