@@ -438,17 +438,19 @@ static ALWAYS_INLINE uint32_t sampleTexel(const PixelSetup& p, int64_t s, int64_
 constexpr int MaxTableColumns = 256;
 
 // The horizontal step of the bilinear filter from two columns' vertical sums:
-// the same four products as bilinear(), rounded once; shortened where both
-// columns agree.
-static ALWAYS_INLINE uint32_t acrossColumns(uint64_t rb0, uint64_t ag0, uint64_t rb1, uint64_t ag1,
-                                            uint64_t fu) {
-    auto across = [fu](uint64_t l0, uint64_t l1) -> uint64_t {
-        constexpr uint64_t half = 0x0000800000008000ull, lanes = 0x000000FF000000FFull;
-        if (l0 == l1) return (l0 + 0x0000008000000080ull) >> 8 & lanes;
-        return (l0 * (256 - fu) + l1 * fu + half) >> 16 & lanes;
-    };
-    const uint64_t rb = across(rb0, rb1), ag = across(ag0, ag1);
-    return uint32_t(rb) | uint32_t(rb >> 32) << 16 | uint32_t(ag) << 8 | uint32_t(ag >> 32) << 24;
+// the same four products as bilinear(), rounded once. l0 (256 - fu) + l1 fu is
+// written 256 l0 + (l1 - l0) fu: a lane of the difference may go negative and
+// borrow from the next, but every lane of the total lies in 0 .. 2^24, so the
+// word comes out right modulo 2^64.
+static ALWAYS_INLINE uint64_t acrossLanes(uint64_t l0, uint64_t delta, uint64_t fu) {
+    constexpr uint64_t half = 0x0000800000008000ull, lanes = 0x000000FF000000FFull;
+    return ((l0 << 8) + delta * fu + half) >> 16 & lanes;
+}
+// Blue at bit 0 and red at bit 32, green and alpha likewise: x holds B, G at
+// 0 .. 15 and R, A at 32 .. 47, which the fold moves to 16 .. 31.
+static ALWAYS_INLINE uint32_t packLanes(uint64_t rb, uint64_t ag) {
+    const uint64_t x = rb | ag << 8;
+    return uint32_t(x) | uint32_t(x >> 16);
 }
 
 // The first column from c on, stepping by step and staying within lo .. hi,
@@ -550,14 +552,20 @@ static void affineSpan(const PixelSetup& p, uint32_t* dst, int count, int64_t s,
             // A narrow wrapped texture (the grass) across a long span: the sums
             // of all its columns once, then two look-ups a pixel.
             if (p.width <= MaxTableColumns && count >= p.width / 2) {
-                static uint64_t tableRb[MaxTableColumns], tableAg[MaxTableColumns];
-                for (int x = 0; x < p.width; x++) column(x, tableRb[x], tableAg[x]);
+                static uint64_t rb[MaxTableColumns], ag[MaxTableColumns];
+                static uint64_t rbDelta[MaxTableColumns], agDelta[MaxTableColumns];
+                for (int x = 0; x < p.width; x++) column(x, rb[x], ag[x]);
+                for (int x = 0; x < p.width; x++) {
+                    const int next = (x + 1) & int(p.maskU);
+                    rbDelta[x] = rb[next] - rb[x];
+                    agDelta[x] = ag[next] - ag[x];
+                }
                 for (int i = 0; i < count; i++, s += ds) {
-                    const uint32_t x0 = uint32_t(s >> 32) & p.maskU, x1 = (x0 + 1) & p.maskU;
+                    const uint32_t x = uint32_t(s >> 32) & p.maskU;
                     const uint64_t fu = uint64_t(s >> 24) & 0xFF;
-                    shadeTexel<Plain>(
-                        p, dst + i,
-                        acrossColumns(tableRb[x0], tableAg[x0], tableRb[x1], tableAg[x1], fu));
+                    shadeTexel<Plain>(p, dst + i,
+                                      packLanes(acrossLanes(rb[x], rbDelta[x], fu),
+                                                acrossLanes(ag[x], agDelta[x], fu)));
                 }
                 return;
             }
@@ -589,7 +597,9 @@ static void affineSpan(const PixelSetup& p, uint32_t* dst, int count, int64_t s,
             }
             if (skip) continue;
             const uint64_t fu = uint64_t(s >> 24) & 0xFF;
-            shadeTexel<Plain>(p, dst + i, acrossColumns(rb0, ag0, rb1, ag1, fu));
+            shadeTexel<Plain>(
+                p, dst + i,
+                packLanes(acrossLanes(rb0, rb1 - rb0, fu), acrossLanes(ag0, ag1 - ag0, fu)));
         }
     }
 }
