@@ -34,7 +34,7 @@ static void BM_BlockRenderer(benchmark::State& state) {
         state.SkipWithError("the title music does not play");
         return;
     }
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         for (int b = 0; b < blockCount; b++) fillBlock();
         benchmark::DoNotOptimize(output.ring[0]);
     }
@@ -47,7 +47,7 @@ BENCHMARK(BM_BlockRenderer)->Unit(benchmark::kMillisecond);
 static void BM_PlaySong(benchmark::State& state) {
     loadSongs();
     audioDeviceUseManual(true);
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         playSong(musicSong, 1);
         stopSong(musicSong);
     }
@@ -68,7 +68,7 @@ static void BM_Libxmp(benchmark::State& state) {
     xmp_start_player(ctx, outputRate, 0);
     xmp_set_player(ctx, XMP_PLAYER_INTERP, XMP_INTERP_LINEAR);
     std::vector<int16_t> buf(size_t(framesPerRun) * 2);
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         xmp_play_buffer(ctx, buf.data(), int(buf.size() * 2), 0);
         benchmark::DoNotOptimize(buf[0]);
     }
@@ -92,7 +92,7 @@ static void BM_Libopenmpt(benchmark::State& state) {
     openmpt_module_set_repeat_count(mod, -1);
     openmpt_module_set_render_param(mod, OPENMPT_MODULE_RENDER_INTERPOLATIONFILTER_LENGTH, 2);
     std::vector<int16_t> buf(size_t(framesPerRun) * 2);
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         size_t done = 0;
         while (done < size_t(framesPerRun)) {
             size_t n = openmpt_module_read_interleaved_stereo(mod, outputRate, framesPerRun - done,
