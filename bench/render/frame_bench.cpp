@@ -11,7 +11,7 @@ static void matchFrame(benchmark::State& state, float depth) {
     sampleStartUp();
     sampleMatchState();
     drawSampleMatchFrame(depth); // the states a frame leaves for the next
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         sampleMatchState();
         drawSampleMatchFrame(depth);
         benchmark::DoNotOptimize(graphics.frame[320 * 240]);
@@ -28,7 +28,7 @@ static void BM_MatchFrameWideCamera(benchmark::State& state) {
 
 static void BM_TitleScreen(benchmark::State& state) {
     sampleStartUp();
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         drawSampleTitleScreen();
         benchmark::DoNotOptimize(graphics.frame[320 * 240]);
     }
@@ -39,7 +39,7 @@ static void BM_ClearFrame(benchmark::State& state) {
     releaseGraphics();
     createGraphics();
     uint32_t colour = 0x3C3C3C;
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         clearFrame(colour++);
         benchmark::ClobberMemory();
     }
@@ -60,7 +60,7 @@ static void sceneLayer(benchmark::State& state, void (*draw)(), bool blended) {
     setAlphaBlendEnable(blended);
     setAlphaOp(blended ? OpBlendTextureAlpha : OpSelectArg1);
     setAlphaTestEnable(blended);
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         draw();
         benchmark::DoNotOptimize(graphics.frame[320 * 240]);
     }
