@@ -294,7 +294,7 @@ static void preparePixels(PixelSetup& p, const RenderStates& s, const Texture* t
         !s.alphaBlendEnable || (s.srcBlend == BlendOne && s.destBlend == BlendZero);
     p.blend = noBlend ? BlendOff : (alphaFactors ? BlendAlpha : BlendGeneric);
     p.zeroTexelFails = p.alphaOf[0] < p.alphaMin;
-    p.plain = p.blend == BlendOff && p.alphaMin == 0;
+    p.plain = p.blend == BlendOff && p.alphaMin == 0 && p.colourFromTexture;
     for (uint32_t a = 0; a < 256; a++) p.plain &= p.alphaOf[a] == a;
 }
 

@@ -208,6 +208,12 @@ TEST(DeviceCombiner, EachDrawTakesItsOwnBlendState) {
     setAlphaBlendEnable(false);
     drawScreenQuad(20, 0, 28, 8, 0xFFFFFFFF);
     EXPECT_EQ(rgbAt(24, 4), 0u);
+    // Opaque and untested, with the colour taken from the vertex: each channel
+    // the vertex colour's squared, across a long span of a wrapped texture.
+    setColorArg1(ArgDiffuse);
+    drawScreenQuad(0, 20, 640, 24, 0xFF8040FF, 0, 0, 9, 1);
+    EXPECT_EQ(pixelAt(300, 21), 0x80000000u | mul(0x80, 0x80) << 16 | mul(0x40, 0x40) << 8 | 0xFF);
+    setColorArg1(ArgTexture);
     releaseTexture(opaque);
     releaseTexture(half);
 }
