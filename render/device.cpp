@@ -1,3 +1,16 @@
+// The software device. What it reproduces, exactly and deterministically:
+// - coverage: pixel centres at integer coordinates, vertices snapped to 1/256
+//   pixel, a centre on an edge drawn only for a top or a left edge; geometry is
+//   clipped to the near and far planes (and w > 0) before the divide and to a
+//   guard band far outside the screen, the screen edges only scissor;
+// - texturing: texel centres at half offsets; POINT takes texel floor(u W),
+//   LINEAR (and ANISOTROPIC, whose maximum anisotropy is 1) the texels around
+//   u W - 0.5 with 8-bit fractions, the four products summed and rounded once;
+//   WRAP and CLAMP per coordinate; s/w, t/w and 1/w interpolated on the screen,
+//   plain affine stepping where w is the same at every vertex;
+// - stage 0, then the alpha test, then blending; every product of two bytes
+//   rounds to nearest, (a b + 127) / 255; without a texture the pixel is the
+//   vertex colour and alpha; flat shading takes the first vertex's colour.
 #include "render/device.h"
 
 #include <algorithm>
