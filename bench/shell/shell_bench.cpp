@@ -31,7 +31,7 @@ static void key(int vk) {
 }
 
 static void StartupToFirstFrame(benchmark::State& state) {
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         startHeadless();
         passes(1, 16);
         benchmark::DoNotOptimize(headlessLastFrame());
@@ -46,7 +46,7 @@ static void PassOnTitle(benchmark::State& state) {
     startHeadless();
     key(VK_ESCAPE);
     passes(80, 16);
-    for (auto _ : state) passes(1, 16);
+    while (state.KeepRunning()) passes(1, 16);
     gameShutdown();
 }
 BENCHMARK(PassOnTitle)->Unit(benchmark::kMillisecond);
@@ -59,7 +59,7 @@ static void PassInMatch(benchmark::State& state) {
     key(VK_F1);
     passes(90, 16);
     key(VK_RETURN);
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         passes(1, 16);
         // Keep the match going: back to a fresh one when it ends.
         if (messageShowing && messageKind == 1) key(VK_F1);
