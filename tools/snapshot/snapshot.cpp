@@ -287,7 +287,7 @@ int runSnapshot(const SnapshotPlan& plan, std::FILE* err) {
     }
     std::vector<int16_t> sound;
     std::vector<int16_t> block;
-    uint64_t framesHeard = 0;
+    uint64_t frameThousandths = 0; // the part of a frame carried to the next pass
     bool written = true;
     for (int pass = 1; pass <= plan.frames && gameRunning; pass++) {
         headlessAdvanceClock(plan.ms);
@@ -301,8 +301,9 @@ int runSnapshot(const SnapshotPlan& plan, std::FILE* err) {
         }
         gamePass();
         // The sound device plays on until the next pass, for that pass's milliseconds.
-        uint64_t frames = uint64_t(pass) * plan.ms * OutputRate / 1000 - framesHeard;
-        framesHeard += frames;
+        uint64_t sum = uint64_t(plan.ms) * OutputRate + frameThousandths;
+        uint64_t frames = sum / 1000;
+        frameThousandths = sum % 1000;
         block.resize(frames * 2);
         audioDeviceManualAdvance(static_cast<uint32_t>(frames), block.data());
         if (plan.wav) sound.insert(sound.end(), block.begin(), block.end());
