@@ -565,20 +565,22 @@ static void affineSpan(const PixelSetup& p, uint32_t* dst, int count, int64_t s,
             // A narrow wrapped texture (the grass) across a long span: the sums
             // of all its columns once, then two look-ups a pixel.
             if (p.width <= MaxTableColumns && count >= p.width / 2) {
-                static uint64_t rb[MaxTableColumns], ag[MaxTableColumns];
-                static uint64_t rbDelta[MaxTableColumns], agDelta[MaxTableColumns];
-                for (int x = 0; x < p.width; x++) column(x, rb[x], ag[x]);
+                struct ColumnSums {
+                    uint64_t rb, rbDelta, ag, agDelta;
+                };
+                static ColumnSums table[MaxTableColumns];
+                for (int x = 0; x < p.width; x++) column(x, table[x].rb, table[x].ag);
                 for (int x = 0; x < p.width; x++) {
-                    const int next = (x + 1) & int(p.maskU);
-                    rbDelta[x] = rb[next] - rb[x];
-                    agDelta[x] = ag[next] - ag[x];
+                    const ColumnSums& next = table[(x + 1) & int(p.maskU)];
+                    table[x].rbDelta = next.rb - table[x].rb;
+                    table[x].agDelta = next.ag - table[x].ag;
                 }
                 for (int i = 0; i < count; i++, s += ds) {
-                    const uint32_t x = uint32_t(s >> 32) & p.maskU;
+                    const ColumnSums& c = table[uint32_t(s >> 32) & p.maskU];
                     const uint64_t fu = uint64_t(s >> 24) & 0xFF;
                     shadeTexel<Plain>(p, dst + i,
-                                      packLanes(acrossLanes(rb[x], rbDelta[x], fu),
-                                                acrossLanes(ag[x], agDelta[x], fu)));
+                                      packLanes(acrossLanes(c.rb, c.rbDelta, fu),
+                                                acrossLanes(c.ag, c.agDelta, fu)));
                 }
                 return;
             }
