@@ -1,6 +1,8 @@
 #include "audio/sequencer.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 #include "audio/mixer.h"
@@ -12,9 +14,9 @@ Channel channels[channelCount];
 // Stands for instrument numbers beyond the song's instruments: no samples.
 static const Instrument emptyInstrument = {};
 
-// A period this large already plays at the 100 Hz floor; portamento down
-// stops here so that the period never overflows in a long play.
-static const int32_t maxPeriod = 1 << 20;
+// Portamento down has no limit of its own (the 100 Hz floor is heard long
+// before); it only stops where the period would overflow.
+static const int32_t maxPeriod = INT32_MAX;
 
 static const Instrument* channelInstrument(const Song* song, const Channel* ch) {
     if (ch->instrument >= song->numInstruments) return &emptyInstrument;
@@ -234,8 +236,8 @@ void processTick(Song* song) {
             break;
         case 2:
             ch->periodDelta = 0;
-            ch->period += ch->portaDownSpeed * 4;
-            if (ch->period > maxPeriod) ch->period = maxPeriod;
+            ch->period =
+                int32_t(std::min<int64_t>(int64_t(ch->period) + ch->portaDownSpeed * 4, maxPeriod));
             ch->flags |= FlagFrequency;
             break;
         case 3:

@@ -161,6 +161,16 @@ TEST(Sequencer, PortamentoDownLowersThePitch) {
     songTick(song);
     EXPECT_EQ(channels[0].period, 4608 + 6 * 12);
     EXPECT_EQ(channels[0].voice->frequency, linearHz(4608 + 72, 0));
+    // No limit of its own: far below the 100 Hz floor it keeps sliding, and a
+    // later tone portamento starts back from there. Only overflow stops it.
+    channels[0].period = 1 << 20;
+    songTick(song);
+    EXPECT_EQ(channels[0].period, (1 << 20) + 12);
+    EXPECT_EQ(channels[0].voice->increment, 0);
+    EXPECT_EQ(channels[0].voice->incrementFrac, uint32_t((100ull << 32) / 44100));
+    channels[0].period = INT32_MAX - 5;
+    songTick(song);
+    EXPECT_EQ(channels[0].period, INT32_MAX);
     freeSong(song);
 }
 
