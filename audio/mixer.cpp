@@ -257,8 +257,10 @@ static void mixVoice(Voice* v, float* out, int frames) {
             int64_t length = end - start;
             pos -= length;
             if (pos >= end) pos = start + (pos - start) % length;
-            // A position the planning left a hair short of the end.
-            if (pos < start) pos = start;
+            // A position the planning left a hair short of the end lands a
+            // hair before the loop start, still on the sample's data; before
+            // the data itself (a loop from 0) it starts at the first entry.
+            if (pos < 0) pos = 0;
         } else if (s->loopMode == LoopPingPong) {
             reflect(v, pos, start, end);
         } else {

@@ -98,6 +98,33 @@ TEST(Mixer, ForwardLoopWraps) {
     EXPECT_EQ(v->position, 10 + int((0 + 1000003) % 10));
 }
 
+TEST(Mixer, ForwardLoopShortOfTheEndKeepsItsFraction) {
+    // The end is planned in 2^-24 frame units: from 18 + (1 - 254 x 2^-32)
+    // one step of 1.0 leaves the position 254 x 2^-32 short of 20, and the
+    // wrap puts it as far before the loop start, between entries 9 and 10.
+    TestData t(20, 0, LoopForward, 10, 10);
+    t.data[9] = -32768;
+    t.data[10] = 32767;
+    Voice* v = steadyVoice(&t.sample, 255, 255, 1, 0);
+    v->position = 18;
+    v->positionFrac = 0xFFFFFF02u;
+    float buf[4] = {};
+    mixVoices(buf, 2);
+    EXPECT_EQ(v->position, 10);
+    EXPECT_EQ(v->positionFrac, 0xFFFFFF02u);
+    double t1 = double(0xFFFFFF02u >> 1) * 0x1p-31;
+    EXPECT_EQ(buf[2], float(-32768 + t1 * 65535));
+    EXPECT_EQ(buf[3], buf[2]);
+    // A loop from the sample's first entry starts there instead.
+    TestData z(10, 0, LoopForward, 0, 10);
+    v = steadyVoice(&z.sample, 255, 255, 1, 0);
+    v->position = 8;
+    v->positionFrac = 0xFFFFFF02u;
+    mixVoices(buf, 1);
+    EXPECT_EQ(v->position, 0);
+    EXPECT_EQ(v->positionFrac, 0u);
+}
+
 TEST(Mixer, PingPongLoopReflects) {
     TestData t(30, 100, LoopPingPong, 10, 10);
     Voice* v = steadyVoice(&t.sample, 255, 255, 1, 0x40000000u);
