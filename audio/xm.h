@@ -87,12 +87,12 @@ constexpr uint16_t SongLinearFrequencies = 1;
 
 // Limits of what the player handles: the channel table has 32 entries, the
 // order table 256, and the mixer plans a sample's end only while it lies
-// within 2^23 frames. Patterns are the format's own limits: 256 of at most
+// within 2^24 frames. Patterns are the format's own limits: 256 of at most
 // 256 rows, which also bounds what a small broken file can make us allocate.
 constexpr int maxChannels = 32;
 constexpr int maxPatternRows = 256;
 constexpr int maxPatterns = 256;
-constexpr uint32_t maxSampleLength = 1 << 23;
+constexpr uint32_t maxSampleLength = (1 << 24) - 1;
 
 // Stands for every absent sample: no data, length 0; a voice on it stops at once.
 extern Sample emptySample;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/mixer.h"
 #include "audio/output.h"
 #include "audio/stream.h"
 #include "audio/xm.h"
@@ -263,7 +264,7 @@ TEST(XmLoader, RejectsModulesThePlayerCannotPlay) {
             m.instruments[0].samples[0].loopLength = 7;
         },
         [](TestModule& m) { m.instruments[0].sampleCount = 17; },
-        [](TestModule& m) { m.instruments[0].samples[0].storedLength = maxSampleLength + 1; },
+        [](TestModule& m) { m.instruments[0].samples[0].storedLength = 1 << 24; },
     };
     for (size_t i = 0; i < std::size(breaks); i++) {
         TestModule m = good;
@@ -277,6 +278,28 @@ TEST(XmLoader, RejectsModulesThePlayerCannotPlay) {
     bytes[0] = 'e';
     EXPECT_EQ(loadSongFromMemory(bytes.data(), bytes.size()), nullptr);
     EXPECT_EQ(loadSongFromMemory(nullptr, 0), nullptr);
+}
+
+// The mixer plans a sample's end up to 2^24 frames away: the longest sample
+// it can play loads and ends where it should.
+TEST(XmLoader, LongestSamplePlaysToItsEnd) {
+    Song* song = load(oneSampleModule(simpleInstrument((1 << 24) - 1).samples[0]));
+    ASSERT_NE(song, nullptr);
+    const Sample* smp = song->instruments[0].samples[0];
+    EXPECT_EQ(smp->length, (1u << 24) - 1);
+    EXPECT_EQ(smp->data[smp->length - 1], 0x4000);
+    clearVoices();
+    Voice* v = &voices[0];
+    v->sample = smp;
+    v->volumeA = v->rampTargetA = 255;
+    v->rampA = 255 << 8;
+    v->increment = 1 << 15;
+    std::vector<float> buf(2 * 600, 0.0f);
+    mixVoices(buf.data(), 600);
+    EXPECT_EQ(v->sample, nullptr);
+    EXPECT_EQ(buf[2 * 511], 16384.0f); // at 511 x 2^15, the last frame before the end
+    EXPECT_EQ(buf[2 * 512], 0.0f);
+    freeSong(song);
 }
 
 static std::vector<std::string> filesIn(const std::string& dir) {
