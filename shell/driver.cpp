@@ -248,6 +248,8 @@ MatchStats playMatch(const DriverOptions& o) {
         if (match.goalScored) {
             advanceGoalCelebration();
         } else {
+            // The shot bar cuts an overrun charge back to full before it is drawn.
+            if (match.shotCharge >= 0.02f) match.shotCharge = 0.02f;
             checkHalfTime();
             checkGameOver();
         }

@@ -182,6 +182,40 @@ TEST(MatchDriver, SameSeedSameMatch) {
     EXPECT_GT(a.framesA + a.framesB, 0);
 }
 
+// Team A's goalkeeper, scripted, charges every kick to the full 0.02; a
+// frame's charge overruns it, and the shot bar cuts it back to 0.02 before the
+// key goes up. So each of his kicks is exactly 0.02 + 0.0075 + 0.015.
+struct KeeperKicks {
+    int32_t owner;
+    int kicks, exact;
+};
+
+void countKeeperKick(void* context) {
+    auto* k = static_cast<KeeperKicks*>(context);
+    if (k->owner == GoalkeeperA && match.ballOwner == -1 && match.lastToucher == GoalkeeperA &&
+        !match.players[GoalkeeperA].fallen) {
+        float charged = float(double(0.02f) + double(0.0075f));
+        float power = float(double(charged) + double(0.015f));
+        k->kicks++;
+        k->exact += match.ball.liftSpeed == float(power / 2.0);
+    }
+    k->owner = match.ballOwner;
+}
+
+TEST(MatchDriver, FullChargeIsCutBackByTheShotBar) {
+    KeeperKicks k{};
+    k.owner = -1;
+    for (uint32_t seed = 1; seed <= 3; seed++) {
+        DriverOptions o = defaultDriverOptions(); // 16 ms: 0.00032 a frame overruns 0.02
+        o.seed = seed;
+        o.afterFrame = countKeeperKick;
+        o.context = &k;
+        playMatch(o);
+    }
+    EXPECT_GT(k.kicks, 0);
+    EXPECT_EQ(k.exact, k.kicks);
+}
+
 bool parse(std::initializer_list<const char*> args, SimSettings* s, char* error) {
     const char* argv[16] = {"soccer-sim"};
     int argc = 1;
