@@ -269,7 +269,8 @@ TEST(Computer, RestartKickWaitsThenAims) {
     EXPECT_EQ(match.ball.dirX, -1);
     EXPECT_EQ(match.ball.dirY, 0);
     EXPECT_EQ(match.ball.curl, 1);
-    EXPECT_FLOAT_EQ(match.ball.speed, float(power + 0.015));
+    // kickBall adds 0.015 to the float power it was given.
+    EXPECT_EQ(match.ball.speed, float(double(float(power)) + double(0.015f)));
 }
 
 TEST(Computer, RestartWaitFreezesEveryOtherPlayer) {
