@@ -188,6 +188,19 @@ TEST_F(Display, BallOutAndTheCountdown) {
     matchClock = 9.5f;
     drawMatchScreen();
     EXPECT_GT(countPixels(304, 200, 336, 216, 0xCD0000), 20);
+
+    // It stays up under the game-over box. A clock a hair below 0 keeps the
+    // remainder's sign: h = -1 carries the red into the alpha byte and
+    // leaves a black 0; h = 0 gives full red.
+    matchClock = -0.005f;
+    drawMatchScreen();
+    EXPECT_EQ(messageKind, 1);
+    EXPECT_GT(countPixels(304, 200, 320, 216, 0xFF0000), 20);
+    int black = countPixels(304, 200, 320, 216, 0x000000);
+    matchClock = -0.015f;
+    drawMatchScreen();
+    EXPECT_EQ(countPixels(304, 200, 320, 216, 0xFF0000), 0);
+    EXPECT_GT(countPixels(304, 200, 320, 216, 0x000000), black + 20);
 }
 
 TEST_F(Display, MessageBoxDigitsSpinThenReady) {
