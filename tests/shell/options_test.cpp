@@ -128,6 +128,11 @@ TEST_F(Options, NewMatchResetStartsTheFirstHalf) {
     EXPECT_TRUE(messageShowing);
     EXPECT_EQ(match.playState, KickOff);
     EXPECT_EQ(match.activePlayerA, 0);
+    // The kick-off is placed after the ends and the kicking side are reset, and
+    // the music rule comes last, with the goal already cleared.
+    EXPECT_EQ(match.activePlayerB, 7);
+    EXPECT_GT(match.players[GoalkeeperA].y, 0.9f);
+    EXPECT_EQ(output.currentSong, nullptr);
 }
 
 TEST_F(Options, SinglePlayerKickOffSwallowsTheKey) {
