@@ -100,7 +100,10 @@ static void goalLine(int line) {
     } else if (b.x > 0.18f || left < -0.16f) {
         b.dirY = -line; // off the post
         b.y = line > 0 ? 0.98f : -0.98f;
-    } else {
+    } else if (match.playState != Restart) {
+        // A dead ball never scores: after a long stall the curl could carry it
+        // from the goal-kick spot over the line. (A ball that went out over a
+        // side line this frame is always wide here.)
         match.goalScored = 1;
         match.goalTimer = 2.0f;
         applyMusicRule();
@@ -166,10 +169,8 @@ void stepBall() {
     }
 
     // Each check sees what the earlier ones set: a ball over a side line and a
-    // goal line in the same frame ends as a goal-line restart. A dead ball is
-    // never judged: after a long stall the curl could carry it from the
-    // goal-kick spot over the line and score.
-    if (match.ballOwner == -1 && match.playState != Restart) {
+    // goal line in the same frame ends as a goal-line restart.
+    if (match.ballOwner == -1) {
         if (b.x > 0.77f) throwIn(0.75f);
         if (b.x < -0.77f) throwIn(-0.75f);
         if (b.y > 0.98f) goalLine(+1);

@@ -25,14 +25,15 @@ Outcome crossGoalLine(int line, float x) {
 } // namespace
 
 // The goal mouth runs from about -0.175 to 0.18 at both ends, with a post zone
-// of 0.01 on the +x side and 0.03 on the -x side.
+// of 0.01 on the +x side and 0.03 on the -x side. x + 0.015 is summed in double,
+// which puts -0.175f itself on the post (a float sum would round it to -0.16f).
 TEST_F(MatchTest, GoalMouthIsTheSameAsymmetricGapAtBothLines) {
     const struct {
         float x;
         Outcome outcome;
-    } cases[] = {{0.0f, Goal},    {0.178f, Goal},  {-0.17f, Goal}, {0.18f, Goal},
-                 {-0.178f, Post}, {0.185f, Post},  {-0.2f, Post},  {0.19f, Wide},
-                 {0.2f, Wide},    {-0.206f, Wide}, {0.5f, Wide},   {-0.5f, Wide}};
+    } cases[] = {{0.0f, Goal},    {0.178f, Goal}, {-0.17f, Goal}, {0.18f, Goal}, {-0.178f, Post},
+                 {-0.175f, Post}, {0.185f, Post}, {-0.2f, Post},  {0.19f, Wide}, {0.2f, Wide},
+                 {-0.206f, Wide}, {0.5f, Wide},   {-0.5f, Wide}};
     for (int line : {1, -1}) {
         for (int end : {1, -1}) {
             for (const auto& c : cases) {
@@ -180,9 +181,10 @@ TEST_F(MatchTest, OutOfPlayChecksInOrder) {
     EXPECT_EQ(match.ball.x, 0.9f);
 }
 
-// A dead ball waiting for its taker is not judged, even when a long frame
-// lets the curl carry it over the line.
-TEST_F(MatchTest, DeadBallIsNeverOutOrAGoal) {
+// A dead ball waiting for its taker never scores, even when a long frame lets
+// the curl carry it from the goal-kick spot over the line; but a curl that
+// carries a throw-in over the goal line is judged like any loose ball.
+TEST_F(MatchTest, DeadBallIsJudgedButNeverScores) {
     match.playState = Restart;
     match.restartTaker = 11;
     match.lastToucher = 2;
@@ -194,7 +196,29 @@ TEST_F(MatchTest, DeadBallIsNeverOutOrAGoal) {
     EXPECT_GT(match.ball.y, 0.98f);
     EXPECT_EQ(match.goalScored, 0);
     EXPECT_EQ(match.score[0] + match.score[1], 0);
+    EXPECT_EQ(match.playState, Restart);
     EXPECT_EQ(match.restartTaker, 11);
+
+    // Team A put a curling ball out over the side line next to team B's goal:
+    // the throw-in drifts over the goal line and becomes team B's goal kick.
+    clearMatch();
+    match.endSign = -1;
+    match.playState = Restart;
+    match.lastToucher = 2;
+    match.activePlayerB = 8;
+    match.restartTaker = 8;
+    match.restartX = match.ball.x = 0.75f;
+    match.restartY = match.ball.y = 0.979f;
+    match.ball.curl = 1;
+    stepBall();
+    EXPECT_EQ(match.goalScored, 0);
+    EXPECT_EQ(match.playState, Restart);
+    EXPECT_EQ(match.restartTaker, 11);
+    EXPECT_EQ(match.restartX, 0.0f);
+    EXPECT_EQ(match.restartY, 0.7f);
+    EXPECT_EQ(match.ball.x, 0.0f);
+    EXPECT_EQ(match.ball.y, 0.7f);
+    EXPECT_EQ(match.ball.curl, 1);
 }
 
 // Field players need speed below 0.005, goalkeepers below 0.015; the kicker

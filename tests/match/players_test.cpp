@@ -315,3 +315,14 @@ TEST_F(MatchTest, CornerMakesTheDefendingGoalkeeperActive) {
         EXPECT_EQ(match.computerDelay, c.delay) << c.restartY;
     }
 }
+
+// Behind the boot screen the player step already runs on the zeroed match;
+// team B's active player starts as one of team B, not as team A's player 0.
+TEST(MatchBeforeKickOff, ActivePlayersStayInTheirTeams) {
+    match = MatchState{};
+    frameScale = 1.0f;
+    seedRandom(1);
+    stepPlayers();
+    EXPECT_EQ(match.activePlayerA, 0);
+    EXPECT_EQ(match.activePlayerB, 6);
+}
