@@ -1,5 +1,6 @@
 // The match screen's flow and drawing: half time, game over, the camera, the HUD.
 #include <cmath>
+#include <vector>
 
 #include "match/state.h"
 #include "render/device.h"
@@ -223,4 +224,118 @@ TEST_F(Display, MessageBoxDigitsSpinThenReady) {
     drawMatchScreen();
     EXPECT_EQ(lit(140, 408), 0);
     EXPECT_GT(lit(140, 396), 0);
+}
+
+// The frame's pixels, to compare one drawing with another.
+static std::vector<uint32_t> grabFrame() {
+    std::vector<uint32_t> f(FrameWidth * FrameHeight);
+    for (int y = 0; y < FrameHeight; y++)
+        for (int x = 0; x < FrameWidth; x++) f[y * FrameWidth + x] = framePixel(x, y);
+    return f;
+}
+
+TEST_F(Display, GoalWordPulsesBetweenTwoSizes) {
+    matchInPlay(90);
+    // A still camera over the kicker with the ball at his feet, and a frozen
+    // goalTimer, so that only the word differs from frame to frame.
+    for (Player& p : match.players) p.dirX = p.dirY = 0; // nobody turns
+    match.ball.x = match.players[0].x;
+    match.ball.y = match.players[0].y;
+    match.players[match.activePlayerB].x = match.ball.x;
+    match.players[match.activePlayerB].y = match.ball.y;
+    cameraX = match.ball.x;
+    cameraY = match.ball.y;
+    cameraDepth = 0;
+    frameScale = 0;
+    match.goalScored = 1;
+    // The scorers cheer in step with goalTimer too: both values keep them in
+    // the same pose.
+    match.goalTimer = 0.85f; // trunc(8.5) = 8, p = 0: size 32 at x 220
+    drawMatchScreen();
+    drawMatchScreen();
+    std::vector<uint32_t> small = grabFrame();
+    match.goalTimer = 0.95f; // trunc(9.5) = 9, p = 1: size 64 at x 100
+    drawMatchScreen();
+    std::vector<uint32_t> big = grabFrame();
+    releaseTexture(fontTexture);
+    drawMatchScreen();
+    std::vector<uint32_t> bare = grabFrame();
+    EXPECT_EQ(match.goalTimer, 0.95f);
+    EXPECT_TRUE(match.goalScored);
+
+    // Every pixel the word changes is white and inside its box: 7 characters
+    // of the size from (x, 160).
+    auto wordBox = [&](const std::vector<uint32_t>& f, int x0, int size, int& outside) {
+        int inside = 0;
+        outside = 0;
+        for (int y = 0; y < FrameHeight; y++) {
+            for (int x = 0; x < FrameWidth; x++) {
+                int i = y * FrameWidth + x;
+                if (f[i] == bare[i]) continue;
+                bool in = x >= x0 && x < x0 + 7 * size && y >= 160 && y < 160 + size;
+                if (in && f[i] == 0xFFFFFF) {
+                    inside++;
+                } else {
+                    outside++;
+                }
+            }
+        }
+        return inside;
+    };
+    int outside = 0;
+    int smallCount = wordBox(small, 220, 32, outside);
+    EXPECT_GT(smallCount, 500);
+    EXPECT_EQ(outside, 0);
+    EXPECT_NE(small[170 * FrameWidth + 150], 0xFFFFFFu);
+    int bigCount = wordBox(big, 100, 64, outside);
+    EXPECT_EQ(outside, 0);
+    // The same glyphs at twice the size: about four times the pixels, also
+    // left of x 220 and below y 192.
+    EXPECT_GT(bigCount, 3 * smallCount);
+    int left = 0, low = 0;
+    for (int y = 160; y < 224; y++) {
+        for (int x = 100; x < 548; x++) {
+            int i = y * FrameWidth + x;
+            left += x < 220 && big[i] != bare[i];
+            low += y >= 192 && big[i] != bare[i];
+        }
+    }
+    EXPECT_GT(left, 500);
+    EXPECT_GT(low, 500);
+}
+
+// Pixels of exactly `rgb` on the box's result line at (140, 372).
+static int resultLine(uint32_t rgb) {
+    return countPixels(140, 372, 140 + 8 * 19, 380, rgb);
+}
+
+TEST_F(Display, ResultAndKickOffLinesInTheTeamsColours) {
+    matchInPlay(90);
+    const uint32_t a = teamColourTable[teamColour[0]], b = teamColourTable[teamColour[2]];
+    messageShowing = 1;
+    messageTimer = -0.25f;
+    messageKind = 1;
+    match.score[1] = 2; // team A's goals
+    match.score[0] = 1;
+    drawMatchScreen();
+    EXPECT_GT(resultLine(a), 40);
+    EXPECT_EQ(resultLine(b), 0);
+    match.score[0] = 3;
+    drawMatchScreen();
+    EXPECT_GT(resultLine(b), 40);
+    EXPECT_EQ(resultLine(a), 0);
+    match.score[1] = 3; // a draw, in the box's light blue: 15 characters
+    drawMatchScreen();
+    EXPECT_EQ(resultLine(a) + resultLine(b), 0);
+    EXPECT_GT(countPixels(140 + 8 * 14, 372, 140 + 8 * 15, 380, 0xA397FF), 0);
+    EXPECT_EQ(countPixels(140 + 8 * 15, 372, 140 + 8 * 16, 380, 0xA397FF), 0);
+
+    messageKind = 2;
+    drawMatchScreen();
+    EXPECT_GT(resultLine(a), 40);
+    EXPECT_EQ(resultLine(b), 0);
+    messageKind = 3;
+    drawMatchScreen();
+    EXPECT_GT(resultLine(b), 40);
+    EXPECT_EQ(resultLine(a), 0);
 }
