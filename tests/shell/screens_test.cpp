@@ -115,3 +115,45 @@ TEST_F(Screens, MissingTexturesAreLeftOut) {
     drawFrame();
     EXPECT_EQ(framePixel(320, 400), 0x4F44D8u);
 }
+
+// Pixels of exactly `rgb` in the box (x0, y0) to (x1, y1), exclusive.
+static int pixelsOf(uint32_t rgb, int x0, int y0, int x1, int y1) {
+    int n = 0;
+    for (int y = y0; y < y1; y++)
+        for (int x = x0; x < x1; x++) n += framePixel(x, y) == rgb;
+    return n;
+}
+
+TEST_F(Screens, ScrollWindowLiftsTheMiddleAndSinksItsEcho) {
+    bootActive = 0;
+    titleActive = 1;
+    titlePhase = -127.08f; // the mascot chain swung far to the left, out of the way
+    const uint32_t white = 0xFFFFFF, echo = 0xCBC4FF;
+
+    // Whole cells: the greeting's first character at j = 12, x 338, lifted by
+    // 12 to y 318; its echo 6 below the baseline's top, at y 336.
+    scrollPos = 20;
+    scrollFrac = 0;
+    ASSERT_NE(scrollText[32], ' ');
+    drawTitleScreen();
+    EXPECT_GT(pixelsOf(white, 338, 318, 354, 334), 0);
+    EXPECT_EQ(pixelsOf(white, 338, 334, 354, 352), 0);
+    EXPECT_GT(pixelsOf(echo, 338, 336, 354, 352), 0);
+    EXPECT_EQ(pixelsOf(echo, 338, 300, 354, 336), 0);
+    EXPECT_EQ(pixelsOf(echo, 338, 352, 354, 370), 0);
+    EXPECT_EQ(pixelsOf(white, 146, 300, 338, 352), 0); // the leading blanks
+
+    // Half a cell on: the leaving character at half size from x 138 on the
+    // baseline, the arriving one at half size from x 498, lifted by 2.
+    scrollPos = 40;
+    scrollFrac = 8;
+    ASSERT_NE(scrollText[40], ' ');
+    ASSERT_NE(scrollText[62], ' ');
+    drawTitleScreen();
+    EXPECT_GT(pixelsOf(white, 138, 338, 146, 346), 0);
+    EXPECT_EQ(pixelsOf(white, 138, 322, 154, 338), 0);
+    EXPECT_GT(pixelsOf(white, 498, 336, 506, 344), 0);
+    EXPECT_EQ(pixelsOf(white, 490, 300, 498, 352), 0);
+    EXPECT_EQ(pixelsOf(white, 506, 300, 520, 352), 0);
+    EXPECT_EQ(pixelsOf(echo, 490, 300, 498, 352), 0);
+}
