@@ -149,14 +149,6 @@ TEST_F(Display, ShotBarShowsTheOwnersChargeInHisColour) {
     EXPECT_EQ(framePixel(385, 25), 0xFFFFFFu);
 }
 
-// Pixels of colour `rgb` in the box (x0, y0) to (x1, y1), exclusive.
-static int countPixels(int x0, int y0, int x1, int y1, uint32_t rgb) {
-    int n = 0;
-    for (int y = y0; y < y1; y++)
-        for (int x = x0; x < x1; x++) n += framePixel(x, y) == rgb;
-    return n;
-}
-
 TEST_F(Display, BallOutAndTheCountdown) {
     matchInPlay(90);
     match.playState = Restart;

@@ -14,10 +14,7 @@ using Screens = HeadlessGame;
 
 // Light-blue text pixels in the 8 x 8 cell at (x, y).
 static int textPixels(int x, int y) {
-    int n = 0;
-    for (int j = y; j < y + 8; j++)
-        for (int i = x; i < x + 8; i++) n += framePixel(i, j) == 0xA397FF;
-    return n;
+    return countPixels(x, y, x + 8, y + 8, 0xA397FF);
 }
 
 TEST_F(Screens, BootLinesAppearOnTime) {
@@ -116,14 +113,6 @@ TEST_F(Screens, MissingTexturesAreLeftOut) {
     EXPECT_EQ(framePixel(320, 400), 0x4F44D8u);
 }
 
-// Pixels of exactly `rgb` in the box (x0, y0) to (x1, y1), exclusive.
-static int pixelsOf(uint32_t rgb, int x0, int y0, int x1, int y1) {
-    int n = 0;
-    for (int y = y0; y < y1; y++)
-        for (int x = x0; x < x1; x++) n += framePixel(x, y) == rgb;
-    return n;
-}
-
 TEST_F(Screens, ScrollWindowLiftsTheMiddleAndSinksItsEcho) {
     bootActive = 0;
     titleActive = 1;
@@ -136,12 +125,12 @@ TEST_F(Screens, ScrollWindowLiftsTheMiddleAndSinksItsEcho) {
     scrollFrac = 0;
     ASSERT_NE(scrollText[32], ' ');
     drawTitleScreen();
-    EXPECT_GT(pixelsOf(white, 338, 318, 354, 334), 0);
-    EXPECT_EQ(pixelsOf(white, 338, 334, 354, 352), 0);
-    EXPECT_GT(pixelsOf(echo, 338, 336, 354, 352), 0);
-    EXPECT_EQ(pixelsOf(echo, 338, 300, 354, 336), 0);
-    EXPECT_EQ(pixelsOf(echo, 338, 352, 354, 370), 0);
-    EXPECT_EQ(pixelsOf(white, 146, 300, 338, 352), 0); // the leading blanks
+    EXPECT_GT(countPixels(338, 318, 354, 334, white), 0);
+    EXPECT_EQ(countPixels(338, 334, 354, 352, white), 0);
+    EXPECT_GT(countPixels(338, 336, 354, 352, echo), 0);
+    EXPECT_EQ(countPixels(338, 300, 354, 336, echo), 0);
+    EXPECT_EQ(countPixels(338, 352, 354, 370, echo), 0);
+    EXPECT_EQ(countPixels(146, 300, 338, 352, white), 0); // the leading blanks
 
     // Half a cell on: the leaving character at half size from x 138 on the
     // baseline, the arriving one at half size from x 498, lifted by 2.
@@ -150,10 +139,10 @@ TEST_F(Screens, ScrollWindowLiftsTheMiddleAndSinksItsEcho) {
     ASSERT_NE(scrollText[40], ' ');
     ASSERT_NE(scrollText[62], ' ');
     drawTitleScreen();
-    EXPECT_GT(pixelsOf(white, 138, 338, 146, 346), 0);
-    EXPECT_EQ(pixelsOf(white, 138, 322, 154, 338), 0);
-    EXPECT_GT(pixelsOf(white, 498, 336, 506, 344), 0);
-    EXPECT_EQ(pixelsOf(white, 490, 300, 498, 352), 0);
-    EXPECT_EQ(pixelsOf(white, 506, 300, 520, 352), 0);
-    EXPECT_EQ(pixelsOf(echo, 490, 300, 498, 352), 0);
+    EXPECT_GT(countPixels(138, 338, 146, 346, white), 0);
+    EXPECT_EQ(countPixels(138, 322, 154, 338, white), 0);
+    EXPECT_GT(countPixels(498, 336, 506, 344, white), 0);
+    EXPECT_EQ(countPixels(490, 300, 498, 352, white), 0);
+    EXPECT_EQ(countPixels(506, 300, 520, 352, white), 0);
+    EXPECT_EQ(countPixels(490, 300, 498, 352, echo), 0);
 }

@@ -37,6 +37,13 @@ uint32_t framePixel(int x, int y) {
     return frame[y * FrameWidth + x] & 0xFFFFFF;
 }
 
+int countPixels(int x0, int y0, int x1, int y1, uint32_t rgb) {
+    int n = 0;
+    for (int y = y0; y < y1; y++)
+        for (int x = x0; x < x1; x++) n += framePixel(x, y) == rgb;
+    return n;
+}
+
 bool readPngPixels(const std::string& path, int& width, int& height,
                    std::vector<uint32_t>& pixels) {
     png_image image{};

@@ -25,5 +25,9 @@ void pressKey(int vk, uint32_t ms = 25);
 // The presented frame's pixel (x, y) as 0xRRGGBB.
 uint32_t framePixel(int x, int y);
 
+// Pixels of exactly `rgb` in the presented frame's box (x0, y0) to (x1, y1),
+// exclusive.
+int countPixels(int x0, int y0, int x1, int y1, uint32_t rgb);
+
 // Reads an 8-bit RGB or RGBA PNG into 0xRRGGBB pixels.
 bool readPngPixels(const std::string& path, int& width, int& height, std::vector<uint32_t>& pixels);
