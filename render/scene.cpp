@@ -81,16 +81,22 @@ static void sheetCell(int column, int row, WorldVertex quad[4]) {
     spriteQuad(PlayerHalfSize, uL, vT, uR, vB, quad);
 }
 
-static void drawPlayer(int i, int pass) {
+void poseDrawnPlayer(int i) {
     Player& p = match.players[i];
+    if (p.dirX != 0 || p.dirY != 0)
+        facePoint(i, float(double(p.x) + p.dirX), float(double(p.y) + p.dirY));
     if (p.speed == 0.0f) p.runPhase = 1.0f;
+    if (p.runPhase >= 4.0f) p.runPhase = 0.0f;
+}
+
+static void drawPlayer(int i, int pass) {
+    const Player& p = match.players[i];
     if (pass == 1) {
         setTexture(playerShadowTexture);
         setAlphaBlendEnable(true);
     } else {
         setTexture(kitTextureFor(i));
     }
-    if (p.runPhase >= 4.0f) p.runPhase = 0.0f;
     int column = 0, row = truncate(p.runPhase) % 3;
     if (i == match.ballOwner && throwInHeld()) {
         column = 1;
@@ -123,9 +129,7 @@ void drawPlayers() {
     }
     setAlphaBlendEnable(false);
     for (int i = 0; i < 12; i++) {
-        const Player& p = match.players[i];
-        if (p.dirX != 0 || p.dirY != 0)
-            facePoint(i, float(double(p.x) + p.dirX), float(double(p.y) + p.dirY));
+        poseDrawnPlayer(i);
         drawPlayer(i, 1);
         drawPlayer(i, 0);
     }

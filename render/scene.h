@@ -7,5 +7,9 @@ extern float ballAngle;
 void drawGrass();
 void drawMarkings();
 void drawPlayers(); // also turns moving players and steps their animation
+// What drawing does to player i's state: a moving player turns toward his
+// direction, a standing one shows the standing cell, the run phase wraps. Kicks
+// go the way a player faces, so headless matches pose the players too.
+void poseDrawnPlayer(int i);
 void drawBall();
 void drawGoals();

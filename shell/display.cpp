@@ -50,6 +50,21 @@ void checkGameOver() {
     }
 }
 
+void clampShotCharge() {
+    if (match.shotCharge >= 0.02f) match.shotCharge = 0.02f;
+}
+
+void runMatchScreenHeadless() {
+    for (int i = 0; i < 12; i++) poseDrawnPlayer(i);
+    if (match.goalScored) {
+        advanceGoalCelebration();
+        return;
+    }
+    clampShotCharge();
+    checkHalfTime();
+    checkGameOver();
+}
+
 constexpr uint32_t White = 0xFFFFFF;
 constexpr uint32_t LightBlue = 0xA397FF;
 constexpr uint32_t Blue = 0x4F44D8;
@@ -77,7 +92,7 @@ static void drawGoalCelebration() {
 // brightens; team B's side shows it whenever team A's active player lacks the ball.
 static void drawShotBar() {
     uint32_t g = static_cast<uint32_t>(static_cast<int32_t>(match.shotCharge * 3000.0)) * 0x010101;
-    if (match.shotCharge >= 0.02f) match.shotCharge = 0.02f;
+    clampShotCharge();
     bool sideA = match.ballOwner == match.activePlayerA;
     uint32_t c = sideA ? teamAColour() : teamBColour();
     if (c + g > 0xFFFFFF) g = 0;

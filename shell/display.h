@@ -22,5 +22,11 @@ bool advanceGoalCelebration();
 void checkHalfTime();
 // Game over: when the clock has run out.
 void checkGameOver();
+// The shot bar cuts a charge that overran full back to 0.02.
+void clampShotCharge();
+// Everything the match screen does to the match, without drawing: the players
+// posed as drawn, then the celebration, or the charge clamp, half time and game
+// over. Headless matches run it in place of drawMatchScreen.
+void runMatchScreenHeadless();
 // The camera eases toward the box around both active players and the ball.
 void followCamera();

@@ -114,18 +114,6 @@ static void releaseAllKeys(DriverKeys& k) {
     k.queue = KeyQueue{};
 }
 
-// The scene drawing turns every player toward his direction and steps the
-// running animation in every drawn frame; headless frames do the same.
-static void turnPlayersAsDrawn() {
-    for (int i = 0; i < 12; i++) {
-        Player& p = match.players[i];
-        if (p.dirX != 0 || p.dirY != 0)
-            facePoint(i, float(double(p.x) + p.dirX), float(double(p.y) + p.dirY));
-        if (p.speed == 0) p.runPhase = 1.0f;
-        if (p.runPhase >= 4.0f) p.runPhase = 0;
-    }
-}
-
 // What one frame changed, seen from outside the rules.
 struct Observer {
     int32_t owner;
@@ -244,15 +232,7 @@ MatchStats playMatch(const DriverOptions& o) {
         before.ballSpeed = match.ball.speed;
         std::memcpy(before.players, match.players, sizeof before.players);
 
-        turnPlayersAsDrawn();
-        if (match.goalScored) {
-            advanceGoalCelebration();
-        } else {
-            // The shot bar cuts an overrun charge back to full before it is drawn.
-            if (match.shotCharge >= 0.02f) match.shotCharge = 0.02f;
-            checkHalfTime();
-            checkGameOver();
-        }
+        runMatchScreenHeadless();
         runPassAfterDraw();
 
         observeFrame(before, s);
