@@ -84,6 +84,14 @@ static void sidestep(int i, double step) {
     }
 }
 
+// Since the move is longer than the look-ahead, a long frame or a tackle can
+// carry a goalkeeper past his leash; he may always walk back toward home, or
+// he could never reach a goal kick's spot and the match would wait for good.
+static bool leashHolds(float home, float pos, int32_t dir, double lookAhead, float limit) {
+    double ahead = std::fabs(home - (pos + dir * lookAhead));
+    return ahead >= limit && ahead >= std::fabs(double(home) - pos);
+}
+
 void movePlayer(int i) {
     Player& p = match.players[i];
     const double fs = frameScale;
@@ -93,10 +101,9 @@ void movePlayer(int i) {
     if (isGoalkeeper(i)) {
         // The leash looks ahead by speed, not by step, and cancels the move
         // along an axis that would take him too far from home.
-        if (std::fabs(p.homeY - (p.y + p.dirY * double(p.speed) * fs)) >= 0.3f)
-            p.y = float(p.y - p.dirY * step);
-        if (std::fabs(p.homeX - (p.x + p.dirX * double(p.speed) * fs)) >= 0.4f)
-            p.x = float(p.x - p.dirX * step);
+        double lookAhead = double(p.speed) * fs;
+        if (leashHolds(p.homeY, p.y, p.dirY, lookAhead, 0.3f)) p.y = float(p.y - p.dirY * step);
+        if (leashHolds(p.homeX, p.x, p.dirX, lookAhead, 0.4f)) p.x = float(p.x - p.dirX * step);
     }
     if (i == match.ballOwner) step *= 0.9f; // after the leash: it used the full step
     moveBy(p, step);

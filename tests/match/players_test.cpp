@@ -138,6 +138,19 @@ TEST_F(MatchTest, GoalkeeperLeash) {
     match.ballOwner = 5;
     movePlayer(5);
     EXPECT_FLOAT_EQ(k.y, y + 0.00025f);
+
+    // Carried past the leash by a long frame, he still walks back toward home
+    // (to a goal kick's spot), but no further out.
+    clearMatch();
+    place(5, 0.58f, -0.707f);
+    k.homeX = 0;
+    k.homeY = -0.92f;
+    walk(5, -1, 0);
+    movePlayer(5);
+    EXPECT_FLOAT_EQ(k.x, 0.5775f);
+    walk(5, 1, 0);
+    movePlayer(5);
+    EXPECT_FLOAT_EQ(k.x, 0.5775f);
 }
 
 // The lower index stumbles when two opponents meet; fallen players are not
