@@ -47,7 +47,16 @@ constexpr int MaxTextureSize = 4096;
 constexpr double GuardBand = 8192.0;
 // Vertex positions snap to 1/256 pixel, as the rasterizer's fixed point.
 constexpr double SubPixels = 256.0;
-constexpr double FixedOne = 4294967296.0; // texel coordinates in 32.32 fixed point
+// Texel coordinates in fixed point with 44 fraction bits. A coordinate is
+// rounded to 2^-32 texel, as a pixel's own would be; the finer bits keep a
+// span's stepping from drifting off that value, so that a pixel centre exactly
+// on a texel edge takes the texel after it however many pixels lie before it.
+constexpr int FixedBits = 44;
+constexpr int FractionShift = FixedBits - 8; // the 8-bit filter weight
+constexpr int64_t FixedHalf = int64_t(1) << (FixedBits - 1);
+constexpr double FixedOne = 17592186044416.0;   // 2^44
+constexpr double CoordinateGrid = 4294967296.0; // 2^32
+constexpr int64_t GridHalf = int64_t(1) << (FixedBits - 33);
 
 // ---------------------------------------------------------------------------
 // Device, states, textures, frame
@@ -427,18 +436,19 @@ static ALWAYS_INLINE void shadeTexel(const PixelSetup& p, uint32_t* dst, uint32_
     }
 }
 
-// s and t are texel coordinates (u x width, v x height) in 32.32 fixed point.
+// s and t are texel coordinates (u x width, v x height) in fixed point.
 template <SampleKind Kind, AddressKind A>
 static ALWAYS_INLINE uint32_t sampleTexel(const PixelSetup& p, int64_t s, int64_t t) {
     if constexpr (Kind == SamplePoint) {
-        const int x = addressOf<A>(s >> 32, p.width, p.maskU, p.wrapU);
-        const int y = addressOf<A>(t >> 32, p.height, p.maskV, p.wrapV);
+        const int x = addressOf<A>(s >> FixedBits, p.width, p.maskU, p.wrapU);
+        const int y = addressOf<A>(t >> FixedBits, p.height, p.maskV, p.wrapV);
         return p.texels[y * p.width + x];
     } else {
-        s -= int64_t(1) << 31; // texel centres lie at half offsets
-        t -= int64_t(1) << 31;
-        const int64_t is = s >> 32, it = t >> 32;
-        const uint32_t fu = uint32_t(s >> 24) & 0xFF, fv = uint32_t(t >> 24) & 0xFF;
+        s -= FixedHalf; // texel centres lie at half offsets
+        t -= FixedHalf;
+        const int64_t is = s >> FixedBits, it = t >> FixedBits;
+        const uint32_t fu = uint32_t(s >> FractionShift) & 0xFF;
+        const uint32_t fv = uint32_t(t >> FractionShift) & 0xFF;
         const int x0 = addressOf<A>(is, p.width, p.maskU, p.wrapU);
         const int x1 = addressOf<A>(is + 1, p.width, p.maskU, p.wrapU);
         const uint32_t* row0 = p.texels + addressOf<A>(it, p.height, p.maskV, p.wrapV) * p.width;
@@ -512,7 +522,7 @@ static int64_t pixelsToNextTexel(const PixelSetup& p, const uint32_t* row0, cons
         if (n == p.width + 2) return -1;
     }
     if (c < 0 && A == AddressClampBoth) return -1;
-    const int64_t one = int64_t(1) << 32;
+    const int64_t one = int64_t(1) << FixedBits;
     if (ds > 0) { // first k with s + k ds >= (c - 1) one
         const int64_t need = (c - 1) * one - s;
         return need <= 0 ? 1 : std::max<int64_t>(1, (need + ds - 1) / ds);
@@ -534,13 +544,14 @@ static void affineSpan(const PixelSetup& p, uint32_t* dst, int count, int64_t s,
     }
     if constexpr (Kind == SamplePoint) {
         const uint32_t* row =
-            p.texels + addressOf<A>(t >> 32, p.height, p.maskV, p.wrapV) * p.width;
+            p.texels + addressOf<A>(t >> FixedBits, p.height, p.maskV, p.wrapV) * p.width;
         for (int i = 0; i < count; i++, s += ds)
-            shadeTexel<Plain>(p, dst + i, row[addressOf<A>(s >> 32, p.width, p.maskU, p.wrapU)]);
+            shadeTexel<Plain>(p, dst + i,
+                              row[addressOf<A>(s >> FixedBits, p.width, p.maskU, p.wrapU)]);
     } else {
-        t -= int64_t(1) << 31;
-        const int64_t it = t >> 32;
-        const uint64_t fv = uint64_t(t >> 24) & 0xFF;
+        t -= FixedHalf;
+        const int64_t it = t >> FixedBits;
+        const uint64_t fv = uint64_t(t >> FractionShift) & 0xFF;
         const uint32_t* row0 = p.texels + addressOf<A>(it, p.height, p.maskV, p.wrapV) * p.width;
         const uint32_t* row1 =
             p.texels + addressOf<A>(it + 1, p.height, p.maskV, p.wrapV) * p.width;
@@ -560,7 +571,7 @@ static void affineSpan(const PixelSetup& p, uint32_t* dst, int count, int64_t s,
             ag = lanePair(((c0 >> 8) & 0xFF) | uint64_t(c0 >> 24) << 32,
                           ((c1 >> 8) & 0xFF) | uint64_t(c1 >> 24) << 32);
         };
-        s -= int64_t(1) << 31;
+        s -= FixedHalf;
         if constexpr (A == AddressWrapMask) {
             // A narrow wrapped texture (the grass) across a long span: the sums
             // of all its columns once, then two look-ups a pixel.
@@ -576,8 +587,8 @@ static void affineSpan(const PixelSetup& p, uint32_t* dst, int count, int64_t s,
                     table[x].agDelta = next.ag - table[x].ag;
                 }
                 for (int i = 0; i < count; i++, s += ds) {
-                    const ColumnSums& c = table[uint32_t(s >> 32) & p.maskU];
-                    const uint64_t fu = uint64_t(s >> 24) & 0xFF;
+                    const ColumnSums& c = table[uint32_t(s >> FixedBits) & p.maskU];
+                    const uint64_t fu = uint64_t(s >> FractionShift) & 0xFF;
                     shadeTexel<Plain>(p, dst + i,
                                       packLanes(acrossLanes(c.rb, c.rbDelta, fu),
                                                 acrossLanes(c.ag, c.agDelta, fu)));
@@ -585,11 +596,11 @@ static void affineSpan(const PixelSetup& p, uint32_t* dst, int count, int64_t s,
                 return;
             }
         }
-        int64_t current = (s >> 32) - 2;
+        int64_t current = (s >> FixedBits) - 2;
         uint64_t rb0 = 0, ag0 = 0, rb1 = 0, ag1 = 0;
         bool skip = false; // four transparent texels, which fail the alpha test
         for (int i = 0; i < count; i++, s += ds) {
-            const int64_t is = s >> 32;
+            const int64_t is = s >> FixedBits;
             if (is != current) {
                 if (is == current + 1) {
                     rb0 = rb1;
@@ -611,7 +622,7 @@ static void affineSpan(const PixelSetup& p, uint32_t* dst, int count, int64_t s,
                 current = INT64_MIN / 2; // recompute both columns there
             }
             if (skip) continue;
-            const uint64_t fu = uint64_t(s >> 24) & 0xFF;
+            const uint64_t fu = uint64_t(s >> FractionShift) & 0xFF;
             shadeTexel<Plain>(
                 p, dst + i,
                 packLanes(acrossLanes(rb0, rb1 - rb0, fu), acrossLanes(ag0, ag1 - ag0, fu)));
@@ -681,6 +692,11 @@ static TriangleAttributes triangleAttributes(const RasterVertex* v[3], const dou
     return ta;
 }
 
+// One pixel's own coordinate, rounded to the grid.
+static int64_t gridFixed(double s) {
+    return int64_t(std::floor(s * CoordinateGrid + 0.5)) * (int64_t(1) << (FixedBits - 32));
+}
+
 // A texel coordinate made safe for fixed point: wrapped into one period or
 // clamped near the texture, NaN taken as 0.
 static int64_t safeFixed(double s, int size, bool wrap) {
@@ -690,13 +706,18 @@ static int64_t safeFixed(double s, int size, bool wrap) {
     } else {
         s = std::clamp(s, -2.0, double(size) + 2.0);
     }
-    return int64_t(std::floor(s * FixedOne + 0.5));
+    return gridFixed(s);
 }
 
-constexpr double FixedLimit = 1073741824.0; // 2^30 texels
+constexpr double FixedLimit = 262144.0; // 2^18 texels
 
-static int64_t toFixed(double s) {
-    return int64_t(std::floor(s * FixedOne + 0.5));
+// A span's first coordinate: its fine bits kept, plus half a grid step, so
+// that the grid step a pixel falls in is the one its coordinate rounds to.
+static int64_t spanFixed(double s) {
+    return int64_t(std::floor(s * FixedOne + 0.5)) + GridHalf;
+}
+static int64_t stepFixed(double ds) {
+    return int64_t(std::floor(ds * FixedOne + 0.5));
 }
 
 template <SampleKind Kind>
@@ -749,8 +770,8 @@ static void shadeSpan(const PixelSetup& p, const TriangleAttributes& ta, int py,
             }
             return;
         }
-        affineSpanOf<Kind>(p, row + xl, xr - xl + 1, toFixed(s0), toFixed(t0), toFixed(ta.s.a),
-                           toFixed(ta.t.a));
+        affineSpanOf<Kind>(p, row + xl, xr - xl + 1, spanFixed(s0), spanFixed(t0),
+                           stepFixed(ta.s.a), stepFixed(ta.t.a));
     }
 }
 

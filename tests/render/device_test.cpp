@@ -286,6 +286,38 @@ TEST(DeviceSampling, LinearAtHalfTexelOffsets) {
     releaseTexture(t);
 }
 
+uint32_t texelIndex(int x, int) {
+    return 0xFF000000u | uint32_t(x);
+}
+
+TEST(DeviceSampling, PixelCentresOnTexelEdgesAcrossLongSpans) {
+    // 64 texels over n pixels: pixel x lies at s = 64 x / n, an exact texel
+    // edge whenever n divides 64 x, however the step rounds in binary.
+    freshDevice();
+    Texture* t = makeTexture(64, 1, texelIndex);
+    setTexture(t);
+    for (int n : {10, 12, 20, 48, 100, 300, 640}) {
+        drawScreenQuad(0, 0, float(n), 1, 0xFFFFFFFF);
+        for (int x = 0; x < n; x++) ASSERT_EQ(pixelAt(x, 0) & 0xFF, uint32_t(64 * x / n)) << n;
+    }
+    releaseTexture(t);
+    // Linear: 2 texels (black, white) over 6 pixels puts pixel 3 at s - 0.5 =
+    // 0.5, halfway between the centres: weights 128 and 128.
+    t = makeTexture(2, 1, blackWhite);
+    setTexture(t);
+    setFilter(FilterLinear);
+    drawScreenQuad(0, 0, 6, 1, 0xFFFFFFFF);
+    for (int x = 0; x < 6; x++) {
+        // fu = floor(256 frac(x / 3 - 0.5)), exactly, from integers.
+        const int sixths = 2 * x - 3 + 6; // 6 (x / 3 - 0.5) + 6, kept positive
+        const uint32_t fu = uint32_t(sixths % 6) * 256 / 6;
+        const uint32_t left = sixths / 6 % 2 == 0 ? 255 : 0, right = 255 - left; // texel -1 wraps
+        EXPECT_EQ(rgbAt(x, 0), ((left * (256 - fu) + right * fu + 128) >> 8) * 0x010101u) << x;
+    }
+    EXPECT_EQ(rgbAt(3, 0), 0x808080u);
+    releaseTexture(t);
+}
+
 // Few opaque texels among transparent ones, like the pitch markings.
 uint32_t sparseTexel(int x, int y) {
     const uint32_t h = uint32_t(x * 7919 + y * 104729) % 23;
