@@ -709,7 +709,9 @@ static int64_t safeFixed(double s, int size, bool wrap) {
     return gridFixed(s);
 }
 
-constexpr double FixedLimit = 262144.0; // 2^18 texels
+// Spans whose coordinates and step stay below this many texels are stepped in
+// fixed point; one step past either end must not overflow.
+constexpr double FixedLimit = 131072.0; // 2^17 texels
 
 // A span's first coordinate: its fine bits kept, plus half a grid step, so
 // that the grid step a pixel falls in is the one its coordinate rounds to.
