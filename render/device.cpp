@@ -545,9 +545,10 @@ static void affineSpan(const PixelSetup& p, uint32_t* dst, int count, int64_t s,
     if constexpr (Kind == SamplePoint) {
         const uint32_t* row =
             p.texels + addressOf<A>(t >> FixedBits, p.height, p.maskV, p.wrapV) * p.width;
-        for (int i = 0; i < count; i++, s += ds)
+        for (int i = 0; i < count; i++, s += ds) {
             shadeTexel<Plain>(p, dst + i,
                               row[addressOf<A>(s >> FixedBits, p.width, p.maskU, p.wrapU)]);
+        }
     } else {
         t -= FixedHalf;
         const int64_t it = t >> FixedBits;
