@@ -714,13 +714,13 @@ static int64_t safeFixed(double s, int size, bool wrap) {
 // fixed point; one step past either end must not overflow.
 constexpr double FixedLimit = 131072.0; // 2^17 texels
 
+static int64_t stepFixed(double ds) {
+    return int64_t(std::floor(ds * FixedOne + 0.5));
+}
 // A span's first coordinate: its fine bits kept, plus half a grid step, so
 // that the grid step a pixel falls in is the one its coordinate rounds to.
 static int64_t spanFixed(double s) {
-    return int64_t(std::floor(s * FixedOne + 0.5)) + GridHalf;
-}
-static int64_t stepFixed(double ds) {
-    return int64_t(std::floor(ds * FixedOne + 0.5));
+    return stepFixed(s) + GridHalf;
 }
 
 template <SampleKind Kind>
