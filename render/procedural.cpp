@@ -86,9 +86,18 @@ void makeHudPanelTexture() {
     fillTexels(t, 0, 0, 2, 2, 0x99000000u);
 }
 
+// Edge j of the grass, from -1 (j = 0) to 1 (j = 10), 0 at the halfway line.
+static float grassEdge(int j) {
+    return float(double(-0.8f) + double(0.2f) * (j - 1));
+}
+
 void grassStripeQuad(int k, WorldVertex out[4]) {
-    const float top = float(double(-0.8f) + double(0.2f) * k);
-    const float bottom = float(double(-1.0f) + double(0.2f) * k);
+    // Fix: a stripe's bottom was computed as -1 + 0.2k apart from the top of the
+    // stripe below; for stripes 3 to 7 the two differed by one float step and
+    // now and then left a pixel row of the clear colour across the pitch. Both
+    // stripes now take the same edge.
+    const float top = grassEdge(k + 1);
+    const float bottom = grassEdge(k);
     const uint32_t colour = k % 2 == 0 ? 0xFFFFFFFFu : 0xFFEFEFEFu;
     out[0] = {-1.0f, top, 1.0f, colour, 0.0f, 0.0f};
     out[1] = {1.0f, top, 1.0f, colour, 10.0f, 0.0f};

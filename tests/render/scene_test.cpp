@@ -119,6 +119,20 @@ TEST_F(Scene, GrassStripesAlternateInBrightness) {
     EXPECT_EQ(rgbAt(320, 180), uint32_t((0xA0 * 0xEF + 127) / 255) << 8);
 }
 
+// Neighbouring stripes share their edge bit for bit: at this camera an edge
+// computed twice left row 238 in the clear colour across the whole pitch.
+TEST_F(Scene, NoGapBetweenGrassStripes) {
+    grassTexture = solidTexture(2, 2, 0xFF00A000);
+    setCamera(-0.265122354f, 0.191641808f, -1.07836437f);
+    updateView();
+    clearFrame(0x3C3C3C);
+    drawGrass();
+    int gaps = 0; // the grass covers columns 145 to 621 from row 48 down
+    for (int y = 50; y < 480; y++)
+        for (int x = 150; x < 615; x++) gaps += rgbAt(x, y) == 0x3C3C3C;
+    EXPECT_EQ(gaps, 0);
+}
+
 TEST_F(Scene, StandingRunningAndWrappedPhases) {
     Player& p = match.players[1];
     setFilter(FilterPoint);
