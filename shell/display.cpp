@@ -115,7 +115,10 @@ static void drawHudText() {
     if ((matchClock <= matchDuration / 2 + 10 && !match.secondHalf) ||
         (match.secondHalf && matchClock <= 10)) {
         // Red brightens from 0x9C to 0xFF as each clock second runs out.
-        int32_t h = static_cast<int32_t>(matchClock * 100.0) % 100;
+        // Fix: a clock stopped below 0 gave a negative remainder, which carried
+        // the red into the alpha byte and drew the final 0 black or dark; the
+        // final 0 now shows in full red.
+        int32_t h = std::max(static_cast<int32_t>(matchClock * 100.0) % 100, 0);
         drawNumber(304, 200, clock, 16, 0xFF0000 - static_cast<uint32_t>(h) * 0x10000);
     }
     drawText(280, 20, "SCORE  :", 8, White);
