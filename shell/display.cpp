@@ -16,7 +16,10 @@ uint8_t messageShowing;
 int32_t messageKind;
 float messageTimer;
 float matchClock;
-float cameraX, cameraY, cameraDepth;
+// Fix: the follow began at depth 0 while the start-up camera stands at -0.2,
+// so the view jumped by a fifth between the first two frames of the first
+// match; it now begins where the camera is.
+float cameraX, cameraY, cameraDepth = StartCameraDepth;
 
 bool advanceGoalCelebration() {
     match.playState = KickOff;

@@ -10,6 +10,8 @@ extern int32_t messageKind; // 1 game over, 2 first half, 3 second half
 extern float messageTimer;
 extern float matchClock; // clock seconds left
 extern float cameraX, cameraY, cameraDepth;
+// Where the start-up camera stands, and so where the camera follow begins.
+constexpr float StartCameraDepth = -0.2f;
 
 void drawMatchScreen();
 void drawMessageBox();

@@ -27,7 +27,7 @@ bool gameStartup(bool fixedSeed, uint32_t seed) {
     // order, then the HUD panel.
     makeStartupTextures();
     loadSongs();
-    setCamera(0, 0, -0.2f);
+    setCamera(cameraX, cameraY, cameraDepth);
     updateView();
     frameScale = 1.0f;
     previousTimestamp = platformMilliseconds();
@@ -65,7 +65,8 @@ void gameResetState() {
     messageKind = 0;
     messageTimer = 0;
     matchClock = 0;
-    cameraX = cameraY = cameraDepth = 0;
+    cameraX = cameraY = 0;
+    cameraDepth = StartCameraDepth;
     soundOn = 1;
     matchDuration = 90;
     for (int k = 0; k < 4; k++) teamColour[k] = k;

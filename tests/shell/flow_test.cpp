@@ -2,6 +2,7 @@
 #include "audio/output.h"
 #include "audio/stream.h"
 #include "match/state.h"
+#include "render/transform.h"
 #include "shell/display.h"
 #include "shell/options.h"
 #include "shell/screens.h"
@@ -70,9 +71,14 @@ TEST_F(Flow, EscapeLateInTheBootScreenMovesItBack) {
 
 TEST_F(Flow, F1AndF2StartAMatchWithTheFirstHalfBox) {
     reachTitle();
+    EXPECT_EQ(camera.position.z, StartCameraDepth);
     pressKey(VK_F1);
     EXPECT_FALSE(titleActive);
     EXPECT_TRUE(match.singlePlayer);
+    // The camera follow carries on from the start-up camera, 1/80 of the way
+    // toward the action (from depth 0 the second frame jumped by a fifth).
+    EXPECT_NEAR(cameraDepth, StartCameraDepth, 0.01f);
+    EXPECT_EQ(camera.position.z, cameraDepth);
     EXPECT_TRUE(messageShowing);
     EXPECT_EQ(messageKind, 2);
     EXPECT_FLOAT_EQ(messageTimer, 0.98f); // set to 1, then this pass ran it down
