@@ -28,9 +28,12 @@ const char scrollText[401] = "                                "
                              "HE PITCH - HAVE A GOOD ONE!!!"
                              "                                       ";
 
+// A name starts at the 19th cell of its role label, so a long label's dots run
+// under the name's first letters. Fix: the fourth name had a blank in those
+// cells and a whole dot showed between its words; no name has one there now.
 const char* const creditsTable[10] = {
     "CODE, GFX.........",     "ODA VELLINGRUD",    "MUSIC, SOUND FX......",    "BRAM KESTOVIC",
-    "ADDITIONAL CODE....",    "TILDE AMARONE",     "ADDITIONAL CODE.........", "JUNO PELLAVERA",
+    "ADDITIONAL CODE....",    "TILDE AMARONE",     "ADDITIONAL CODE.........", "YVETTE KORRANDE",
     "BETA TESTING..........", "RASMO QUINTERFELD",
 };
 

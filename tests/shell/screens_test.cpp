@@ -64,6 +64,17 @@ TEST(ScrollText, FourHundredCharactersWithBlankEnds) {
     EXPECT_EQ(scrollLength, 380);
 }
 
+TEST(Credits, NoBlankOverTheRoleLabelsDots) {
+    // Names are drawn 18 cells after their labels: a label's dots from cell 18
+    // on lie under the name, and a blank (or the name's end) would show one.
+    for (int k = 0; k < 5; k++) {
+        const char* label = creditsTable[2 * k];
+        const char* name = creditsTable[2 * k + 1];
+        for (size_t i = 18; i < std::strlen(label); i++)
+            EXPECT_TRUE(name[i - 18] != ' ' && name[i - 18] != 0) << name;
+    }
+}
+
 TEST_F(Screens, TitleShowsTheOptionsInTheirBlanks) {
     bootActive = 0;
     titleActive = 1;
