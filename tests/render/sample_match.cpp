@@ -101,7 +101,10 @@ void drawSampleMatchFrame(float cameraDepth) {
 
 void drawSampleTitleScreen() {
     clearFrame(0x4F44D8);
+    // Blending on always comes with its two factors, as the title screen sets them.
     setAlphaBlendEnable(true);
+    setSrcBlend(BlendSrcAlpha);
+    setDestBlend(BlendInvSrcAlpha);
     drawRect(140, 40, 540, 440, 0x77000000, 0);
     setAlphaBlendEnable(false);
     drawRect(120, 20, 520, 420, 0xA397FF, 0);
