@@ -1,7 +1,12 @@
 // Two seconds of the title music (one ring, what playSong renders before it
-// returns) by the game's block renderer, by libxmp and by libopenmpt.
+// returns) by the game's block renderer, by libxmp and by libopenmpt; and how
+// long the main thread is held when a kick interrupts the music.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
 #include <vector>
 
 #include "audio/mixer.h"
@@ -55,6 +60,79 @@ static void BM_PlaySong(benchmark::State& state) {
     freeSongs();
 }
 BENCHMARK(BM_PlaySong)->Unit(benchmark::kMillisecond);
+
+// The song controls on the sound-card device, with SDL's dummy driver standing
+// in for a card, timed on the main thread as the match calls them. Each run
+// first starts the title music (untimed) and lets the output thread run a
+// few milliseconds, at a different phase of its polling each time.
+using Clock = std::chrono::steady_clock;
+
+static double millisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+static bool startMusicOnDummyCard(benchmark::State& state, int run) {
+    if (!playSong(musicSong, 1)) {
+        state.SkipWithError("no SDL audio");
+        return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1 + run % 7));
+    return true;
+}
+
+static void useDummyCard() {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    audioDeviceUseManual(false);
+    loadSongs();
+}
+
+// How long the caller is held, the worst run, and how soon the device takes
+// the first bytes of the new sound after the call began.
+static void reportHeld(benchmark::State& state, double worstMs, double startMs, int starts) {
+    state.counters["worst_ms"] = worstMs;
+    if (starts > 0) state.counters["start_ms"] = startMs / starts;
+}
+
+// A kick while the title music plays.
+static void BM_PlayEffectOverMusic(benchmark::State& state) {
+    useDummyCard();
+    double worst = 0, startSum = 0;
+    int run = 0, starts = 0;
+    for (auto _ : state) {
+        if (!startMusicOnDummyCard(state, run++)) break;
+        Clock::time_point begin = Clock::now();
+        playSong(kickSong, 0);
+        double held = millisecondsSince(begin);
+        state.SetIterationTime(held / 1000.0);
+        worst = std::max(worst, held);
+        while (audioDeviceBytesPlayed() == 0 && millisecondsSince(begin) < 500) {}
+        if (audioDeviceBytesPlayed() > 0) {
+            startSum += millisecondsSince(begin);
+            starts++;
+        }
+    }
+    reportHeld(state, worst, startSum, starts);
+    freeSongs();
+}
+BENCHMARK(BM_PlayEffectOverMusic)->UseManualTime()->Iterations(60)->Unit(benchmark::kMillisecond);
+
+// The music switched off.
+static void BM_StopSong(benchmark::State& state) {
+    useDummyCard();
+    double worst = 0;
+    int run = 0;
+    for (auto _ : state) {
+        if (!startMusicOnDummyCard(state, run++)) break;
+        Clock::time_point begin = Clock::now();
+        stopSong(musicSong);
+        double held = millisecondsSince(begin);
+        state.SetIterationTime(held / 1000.0);
+        worst = std::max(worst, held);
+    }
+    reportHeld(state, worst, 0, 0);
+    freeSongs();
+}
+BENCHMARK(BM_StopSong)->UseManualTime()->Iterations(60)->Unit(benchmark::kMillisecond);
 
 #ifdef SOCCER_HAVE_LIBXMP
 static void BM_Libxmp(benchmark::State& state) {
