@@ -16,7 +16,7 @@
 #include "platform/audio_device.h"
 
 OutputState output = {
-    nullptr, nullptr, nullptr, 0, 0, nullptr, 0.0f, false, std::thread(), {0}, {0}, {1},
+    nullptr, nullptr, nullptr, 0, 0, nullptr, 0.0f, false, std::thread(), {0}, {0}, {1}, {}, {},
 };
 bool outputThreadWithManualDevice = false;
 
@@ -26,11 +26,13 @@ int playingBlockAt(uint64_t bytes) {
 
 void pollOutput() {
     int playingBlock = playingBlockAt(audioDeviceBytesPlayed());
-    while (output.fillIndex != playingBlock) {
+    // A stop request ends the round early: the song is dropped anyway.
+    while (output.fillIndex != playingBlock && output.stopRequested == 0) {
         output.mixingBlock = 1;
         fillBlock();
         output.audibleIndex = (output.audibleIndex + 1) % blockCount;
         output.mixingBlock = 0;
+        output.mixingBlock.notify_all();
     }
 }
 
@@ -46,29 +48,44 @@ static void raiseThreadPriority() {
     }
 }
 
+static bool stopIsRequested() {
+    return output.stopRequested != 0;
+}
+
 void outputThread() {
     raiseThreadPriority();
     output.threadExited = 0;
-    while (output.stopRequested == 0) {
+    while (!stopIsRequested()) {
         pollOutput();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::unique_lock<std::mutex> lock(output.wakeLock);
+        output.wake.wait_for(lock, std::chrono::milliseconds(5), stopIsRequested);
     }
     output.threadExited = 1;
+    output.threadExited.notify_all();
 }
 
-bool stopSong(Song* song) {
-    if (song == nullptr) return false;
-    output.stopRequested = 1;
-    while (output.mixingBlock.load()) {}
+// Waits until the output thread has let go of the song: no block half
+// rendered, the thread ended.
+static void endOutputThread() {
+    {
+        std::lock_guard<std::mutex> lock(output.wakeLock);
+        output.stopRequested = 1;
+    }
+    output.wake.notify_all();
+    output.mixingBlock.wait(1);
     if (output.thread.joinable()) {
-        while (output.threadExited == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        output.threadExited.wait(0);
         output.thread.join();
     }
+}
+
+static void stopOutput() {
+    endOutputThread();
     std::free(output.mixBuffer);
     output.mixBuffer = nullptr;
+    // The device stays open for the next song; it only gives the ring back.
     if (output.deviceOpen) {
         audioDeviceReset();
-        audioDeviceClose();
         output.deviceOpen = false;
     }
     std::free(output.ring);
@@ -78,7 +95,17 @@ bool stopSong(Song* song) {
     output.blockRecords = nullptr;
     output.fillIndex = 0;
     output.audibleIndex = 0;
+}
+
+bool stopSong(Song* song) {
+    if (song == nullptr) return false;
+    stopOutput();
     return true;
+}
+
+void closeOutput() {
+    stopOutput();
+    audioDeviceClose();
 }
 
 bool playSong(Song* song, int loop) {

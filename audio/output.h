@@ -2,10 +2,14 @@
 // ring of 100 blocks of 884 frames ahead, hands the ring to the device as one
 // buffer (looping, or its first eighth once) and starts the output thread,
 // which re-renders every block the device has left, polling every 5 ms.
+// The device is opened by the first play and stays open until closeOutput,
+// so that a sound effect in a match holds the game for well under a frame.
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <thread>
 
 struct Song;
@@ -31,13 +35,17 @@ struct OutputState {
     int32_t fillIndex; // next block to render
     int32_t audibleIndex;
     Song* currentSong;
-    float timeStep; // 1 / outputRate in single precision
-    bool deviceOpen;
+    float timeStep;     // 1 / outputRate in single precision
+    bool deviceOpen;    // the device has the ring
     std::thread thread; // joinable while an output thread was started
-    // Hand-over between the main thread and the output thread.
+    // Hand-over between the main thread and the output thread. The main
+    // thread waits on the flags (atomic wait), never by sleeping; the stop
+    // request also wakes the thread from its poll interval.
     std::atomic<uint8_t> stopRequested;
     std::atomic<uint8_t> mixingBlock;
     std::atomic<uint8_t> threadExited;
+    std::mutex wakeLock;
+    std::condition_variable wake;
 };
 
 extern OutputState output;
@@ -52,6 +60,8 @@ extern bool outputThreadWithManualDevice;
 bool playSong(Song* song, int loop);
 // Stops whatever plays (the argument only has to be some song). False for none.
 bool stopSong(Song* song);
+// Stops whatever plays and closes the device (at exit).
+void closeOutput();
 // The ring block the device plays after `bytes` bytes.
 int playingBlockAt(uint64_t bytes);
 // One poll of the output thread: renders every block the device has left.

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "audio/output.h"
 #include "audio/xm.h"
 #include "resources/resources.h"
 
@@ -89,4 +90,6 @@ void freeSongs() {
     freeSong(kickSong);
     freeSong(challengeSong);
     musicSong = kickSong = challengeSong = nullptr;
+    // The device has stayed open since the first song played.
+    closeOutput();
 }

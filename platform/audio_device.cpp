@@ -20,7 +20,12 @@ struct AudioDeviceState {
     bool unavailable; // no sound card: not asked again
 };
 
-static AudioDeviceState audioDevice = {false, false, 0, nullptr, 0, false, {0}, nullptr, false};
+// All zero: closed, nothing playing.
+static AudioDeviceState audioDevice = {};
+
+// At most 512 frames a callback, so that a new sound is heard within about
+// 12 ms of being handed over.
+constexpr int callbackFrames = 512;
 
 // Copies the next `length` bytes the device hears into `out` and counts them;
 // a one-shot stops counting at its end.
@@ -62,7 +67,7 @@ bool audioDeviceOpen() {
     want.freq = 44100;
     want.format = AUDIO_S16SYS;
     want.channels = 2;
-    want.samples = 1024;
+    want.samples = callbackFrames;
     want.callback = audioCallback;
     SDL_AudioSpec have = {};
     audioDevice.id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
@@ -71,6 +76,8 @@ bool audioDeviceOpen() {
         return false;
     }
     audioDevice.open = true;
+    // It runs from now on, silent while it has no buffer.
+    SDL_PauseAudioDevice(audioDevice.id, 0);
     return true;
 }
 
@@ -82,17 +89,24 @@ void audioDeviceClose() {
     audioDevice.open = false;
 }
 
+// The callback runs under the device's lock: a new buffer, or none, takes
+// effect between two callbacks.
+static void lockDevice() {
+    if (!audioDevice.manual) SDL_LockAudioDevice(audioDevice.id);
+}
+
+static void unlockDevice() {
+    if (!audioDevice.manual) SDL_UnlockAudioDevice(audioDevice.id);
+}
+
 void audioDevicePlay(const int16_t* buffer, uint32_t bytes, bool loop) {
     if (!audioDevice.open) return;
-    if (!audioDevice.manual) SDL_LockAudioDevice(audioDevice.id);
+    lockDevice();
     audioDevice.buffer = reinterpret_cast<const uint8_t*>(buffer);
     audioDevice.bytes = bytes;
     audioDevice.loop = loop;
     audioDevice.played = 0;
-    if (!audioDevice.manual) {
-        SDL_UnlockAudioDevice(audioDevice.id);
-        SDL_PauseAudioDevice(audioDevice.id, 0);
-    }
+    unlockDevice();
 }
 
 uint64_t audioDeviceBytesPlayed() {
@@ -101,19 +115,18 @@ uint64_t audioDeviceBytesPlayed() {
 
 void audioDeviceReset() {
     if (!audioDevice.open) return;
-    if (!audioDevice.manual) {
-        SDL_PauseAudioDevice(audioDevice.id, 1);
-        SDL_LockAudioDevice(audioDevice.id);
-    }
+    lockDevice();
     audioDevice.buffer = nullptr;
     audioDevice.bytes = 0;
     audioDevice.played = 0;
     audioDevice.manualPoll = nullptr;
-    if (!audioDevice.manual) SDL_UnlockAudioDevice(audioDevice.id);
+    unlockDevice();
 }
 
 void audioDeviceUseManual(bool manual) {
-    if (!audioDevice.open) audioDevice.manual = manual;
+    if (manual == audioDevice.manual) return;
+    audioDeviceClose();
+    audioDevice.manual = manual;
 }
 
 bool audioDeviceIsManual() {

@@ -1,24 +1,28 @@
 // The audio device under the wave output: 44100 Hz, 16-bit stereo. It plays one
 // caller-owned buffer from its start, looping over the whole given length or
 // once, and reports the bytes played as a 64-bit count that never wraps.
+// Opened once, it stays open (playing silence between buffers) until closed,
+// so that handing it a new buffer costs the caller next to nothing.
 // A second device of the same shape is driven by the caller instead of a sound
 // card, for tests and tools.
 #pragma once
 
 #include <cstdint>
 
-// Opens the device; false when there is none (the game then stays silent). A
-// run without a sound card does not ask again after the first failure.
+// Opens the device, or finds it open; false when there is none (the game then
+// stays silent). A run without a sound card does not ask again after the
+// first failure.
 bool audioDeviceOpen();
 void audioDeviceClose();
 // Starts playing `bytes` bytes of `buffer` from its start; the caller keeps the
 // buffer alive until audioDeviceReset.
 void audioDevicePlay(const int16_t* buffer, uint32_t bytes, bool loop);
 uint64_t audioDeviceBytesPlayed();
-// Stops playback and hands the buffer back.
+// Stops playback and hands the buffer back; the device stays open.
 void audioDeviceReset();
 
-// Selects the caller-driven device (before audioDeviceOpen).
+// Selects the caller-driven device or the sound card, closing an open device
+// of the other kind (nothing may be playing).
 void audioDeviceUseManual(bool manual);
 bool audioDeviceIsManual();
 // Caller-driven device: plays `frames` frames and copies what is heard to `out`
