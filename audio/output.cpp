@@ -30,6 +30,7 @@ void pollOutput() {
     while (output.fillIndex != playingBlock && output.stopRequested == 0) {
         output.mixingBlock = 1;
         fillBlock();
+        audioDeviceBufferWritten();
         output.audibleIndex = (output.audibleIndex + 1) % blockCount;
         output.mixingBlock = 0;
         output.mixingBlock.notify_all();

@@ -16,6 +16,7 @@ struct AudioDeviceState {
     uint32_t bytes;
     bool loop;
     std::atomic<uint64_t> played;
+    std::atomic<uint64_t> writes; // audioDeviceBufferWritten calls: orders the ring
     void (*manualPoll)();
     bool unavailable; // no sound card: not asked again
 };
@@ -30,7 +31,8 @@ constexpr int callbackFrames = 512;
 // Copies the next `length` bytes the device hears into `out` and counts them;
 // a one-shot stops counting at its end.
 static void playBytes(uint8_t* out, uint32_t length) {
-    uint64_t played = audioDevice.played.load();
+    audioDevice.writes.load(std::memory_order_acquire);
+    uint64_t played = audioDevice.played.load(std::memory_order_relaxed);
     uint32_t done = 0;
     while (done < length) {
         if (audioDevice.buffer == nullptr || audioDevice.bytes == 0 ||
@@ -43,7 +45,8 @@ static void playBytes(uint8_t* out, uint32_t length) {
         played += n;
     }
     if (out && done < length) std::memset(out + done, 0, length - done);
-    audioDevice.played.store(played);
+    // The bytes are copied before the writer may see them as played.
+    audioDevice.played.store(played, std::memory_order_release);
 }
 
 static void audioCallback(void*, Uint8* stream, int length) {
@@ -110,7 +113,11 @@ void audioDevicePlay(const int16_t* buffer, uint32_t bytes, bool loop) {
 }
 
 uint64_t audioDeviceBytesPlayed() {
-    return audioDevice.played.load();
+    return audioDevice.played.load(std::memory_order_acquire);
+}
+
+void audioDeviceBufferWritten() {
+    audioDevice.writes.fetch_add(1, std::memory_order_release);
 }
 
 void audioDeviceReset() {

@@ -18,6 +18,11 @@ void audioDeviceClose();
 // buffer alive until audioDeviceReset.
 void audioDevicePlay(const int16_t* buffer, uint32_t bytes, bool loop);
 uint64_t audioDeviceBytesPlayed();
+// Called by whoever writes into the playing buffer after each write: the
+// device reads what was written before the call (release, and acquire before
+// every read of the buffer). The device only reads bytes the count says it
+// has not yet played; the writer only writes bytes it has.
+void audioDeviceBufferWritten();
 // Stops playback and hands the buffer back; the device stays open.
 void audioDeviceReset();
 

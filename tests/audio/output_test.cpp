@@ -229,3 +229,40 @@ TEST_F(Output, PlayAndStopAgainstTheOutputThread) {
     EXPECT_TRUE(stopSong(a));
     EXPECT_FALSE(output.thread.joinable());
 }
+
+// The game's own path: SDL's dummy driver in place of a card, the music for
+// more than one lap of the ring (so the device hears blocks the output thread
+// rendered), kicks and tackles over it, then silence. Run under
+// ThreadSanitizer in CI, where any unordered hand-over of the ring shows.
+TEST_F(Output, MusicAndEffectsOnTheSoundCardDevice) {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    audioDeviceUseManual(false);
+    loadSongs();
+    auto waitForBytes = [](uint64_t bytes) {
+        for (int i = 0; i < 1000 && audioDeviceBytesPlayed() < bytes; i++)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return audioDeviceBytesPlayed();
+    };
+    if (!playSong(musicSong, 1)) {
+        freeSongs();
+        audioDeviceUseManual(true);
+        GTEST_SKIP() << "no SDL audio";
+    }
+    const uint64_t lap = uint64_t(ringFrames) * 4;
+    EXPECT_GE(waitForBytes(lap + 20 * blockFrames * 4), lap + 20 * blockFrames * 4);
+    for (int i = 0; i < 6; i++) {
+        Song* effect = i % 2 ? challengeSong : kickSong;
+        ASSERT_TRUE(playSong(effect, 0));
+        EXPECT_EQ(output.currentSong, effect);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5 + 13 * i));
+    }
+    // The last one-shot is heard to its end and no further.
+    EXPECT_EQ(waitForBytes(oneShotFrames * 4), oneShotFrames * 4u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(audioDeviceBytesPlayed(), oneShotFrames * 4u);
+    EXPECT_TRUE(stopSong(musicSong));
+    EXPECT_FALSE(output.thread.joinable());
+    EXPECT_EQ(audioDeviceBytesPlayed(), 0u);
+    freeSongs();
+    audioDeviceUseManual(true);
+}
