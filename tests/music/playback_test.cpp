@@ -149,4 +149,36 @@ TEST(Playback, SoundEffectsEndInsideTheOneShot) {
     }
 }
 
+// The share of the first channel's energy above `hz` in a 44100 Hz render:
+// all of it less the DFT bins up to hz (Parseval; each bin but the first
+// stands for its mirror too).
+double energyShareAbove(const std::vector<int16_t>& stereo, double hz) {
+    size_t n = stereo.size() / 2;
+    double total = 0.0, below = 0.0;
+    for (size_t i = 0; i < n; i++) total += double(stereo[i * 2]) * stereo[i * 2];
+    for (size_t k = 0; k <= size_t(hz * double(n) / 44100.0); k++) {
+        double re = 0.0, im = 0.0;
+        for (size_t i = 0; i < n; i++) {
+            double angle = 2.0 * M_PI * double(k * i % n) / double(n);
+            re += stereo[i * 2] * std::cos(angle);
+            im -= stereo[i * 2] * std::sin(angle);
+        }
+        below += (k == 0 ? 1.0 : 2.0) * (re * re + im * im) / double(n);
+    }
+    return 1.0 - below / total;
+}
+
+// A kick must be heard on laptop speakers: a bright crack carries at least a
+// fifth of its energy above 1 kHz, while the thud keeps two fifths below
+// 400 Hz.
+TEST(Playback, KickCarriesOnSmallSpeakers) {
+    std::vector<uint8_t> bytes = moduleBytes("kick");
+    Song* song = loadSongFromMemory(bytes.data(), bytes.size());
+    ASSERT_NE(song, nullptr);
+    std::vector<int16_t> out = render(song, 11050, nullptr);
+    EXPECT_GE(energyShareAbove(out, 1000.0), 0.2);
+    EXPECT_LE(energyShareAbove(out, 400.0), 0.6);
+    freeSong(song);
+}
+
 } // namespace
