@@ -79,6 +79,11 @@ TEST(Score, FaultsAreRefusedWithTheirLine) {
         {"order 0 1\npattern 0 rows 1\n00 --- .. .. ... | --- .. .. ...\n", "line 8"},
         {"channels 33\n", "line 6"},
         {"instrument 4 lead \"Gap\"\n", "line 6"},
+        {"instrument 3 lead split C-5 \"Split\"\n", "line 6"},     // no pan
+        {"instrument 3 lead split C-0 64 \"Split\"\n", "line 6"},  // splits nothing
+        {"instrument 3 lead split C-5 256 \"Split\"\n", "line 6"}, // pan beyond 255
+        {"instrument 3 lead pan 64 split \"Split\"\n", "line 6"},  // split alone
+        {"instrument 3 lead volume 40 pan \"Split\"\n", "line 6"}, // key without value
         {"pattern 0 rows 1\n00 --- .. .. ... | --- .. .. ...\nspeed 5\n", "line 8"},
     };
     for (const auto& b : bad) {
@@ -123,6 +128,30 @@ TEST(Score, CellsArePackedAsTheTrackerPacksThem) {
     EXPECT_EQ(s.data, lead.data); // the deltas decode back to the sound
     EXPECT_EQ(int(s.loopStart), lead.loopStart);
     EXPECT_EQ(int(s.loopLength), lead.loopLength);
+}
+
+// A split instrument holds the sound twice, identical but for the pan, and
+// its keymap sends the notes from the split on to the second copy.
+TEST(Score, ASplitInstrumentHasTwoPannedCopies) {
+    Score score;
+    std::string error;
+    ASSERT_TRUE(parseScore("title \"Split\"\nchannels 1\norder 0\n"
+                           "instrument 1 noise pan 200 split C#5 40 volume 30 \"Hat\"\n"
+                           "pattern 0 rows 1\n00 C-4 01 .. ...\n",
+                           &score, &error))
+        << error;
+    XmModule m = readXmModule(buildXm(score));
+    ASSERT_TRUE(m.ok);
+    ASSERT_EQ(m.instruments[0].samples.size(), 2u);
+    const XmSample& low = m.instruments[0].samples[0];
+    const XmSample& high = m.instruments[0].samples[1];
+    EXPECT_EQ(low.pan, 200);
+    EXPECT_EQ(high.pan, 40);
+    EXPECT_EQ(high.volume, 30);
+    EXPECT_EQ(low.data, high.data);
+    std::vector<int> keymap(96, 0);
+    std::fill(keymap.begin() + 61, keymap.end(), 1); // C#5 is note 62
+    EXPECT_EQ(m.instruments[0].keymap, keymap);
 }
 
 double rms(const std::vector<int8_t>& d, size_t from, size_t to) {

@@ -23,6 +23,7 @@ struct XmSample {
 struct XmInstrument {
     uint32_t headerSize;
     int numSamples;
+    std::vector<int> keymap; // sample of each note 1 ... 96 (when it has samples)
     std::vector<XmSample> samples;
 };
 
@@ -112,6 +113,10 @@ inline XmModule readXmModule(const std::vector<uint8_t>& b) {
         text(22);
         u8();
         in.numSamples = u16();
+        if (in.numSamples > 0) {
+            u32();
+            for (int note = 0; note < 96; note++) in.keymap.push_back(u8());
+        }
         p = start + in.headerSize;
         for (int s = 0; s < in.numSamples; s++) {
             XmSample sm{};

@@ -24,6 +24,11 @@ struct ScoreInstrument {
     int pan;           // 0 ... 255
     int relativeNote;
     int finetune;
+    // From splitNote up (1 ... 96; 0 for none) the notes play a second copy
+    // of the sound panned splitPan: two parts on one instrument, each with
+    // its own place between the speakers.
+    int splitNote;
+    int splitPan;
 };
 
 struct ScorePattern {

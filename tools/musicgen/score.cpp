@@ -94,7 +94,28 @@ bool parseCell(const std::string& text, ScoreCell* cell) {
     return true;
 }
 
-// instrument N VOICE [volume V] [pan P] [relnote R] [finetune F] "name"
+// One setting of an instrument line at w[i]: a key and its value, or split
+// with a note and a pan. Returns the words used, 0 for a fault.
+size_t parseInstrumentSetting(const std::vector<std::string>& w, size_t i, ScoreInstrument* in) {
+    if (i + 1 >= w.size()) return 0;
+    const std::string& key = w[i];
+    const std::string& value = w[i + 1];
+    if (key == "split") {
+        uint8_t note = 0;
+        bool ok = i + 2 < w.size() && parseNote(value, &note) && note >= 2 && note <= 96 &&
+                  parseNumber(w[i + 2], 0, 255, &in->splitPan);
+        in->splitNote = note;
+        return ok ? 3 : 0;
+    }
+    bool ok = false;
+    if (key == "volume") ok = parseNumber(value, 0, 64, &in->volume);
+    if (key == "pan") ok = parseNumber(value, 0, 255, &in->pan);
+    if (key == "relnote") ok = parseNumber(value, -96, 95, &in->relativeNote);
+    if (key == "finetune") ok = parseNumber(value, -128, 127, &in->finetune);
+    return ok ? 2 : 0;
+}
+
+// instrument N VOICE [volume V] [pan P] [relnote R] [finetune F] [split NOTE PAN] "name"
 bool parseInstrument(const std::string& line, Score* score) {
     size_t quote = line.find('"');
     size_t endQuote = quote == std::string::npos ? quote : line.find('"', quote + 1);
@@ -102,17 +123,13 @@ bool parseInstrument(const std::string& line, Score* score) {
         return false;
     std::vector<std::string> w = splitWords(line.substr(0, quote));
     int number = 0;
-    if (w.size() < 3 || w.size() % 2 == 0 || !parseNumber(w[1], 1, 128, &number) ||
+    if (w.size() < 3 || !parseNumber(w[1], 1, 128, &number) ||
         number != int(score->instruments.size()) + 1)
         return false;
-    ScoreInstrument in{line.substr(quote + 1, endQuote - quote - 1), w[2], 64, 128, 0, 0};
-    for (size_t i = 3; i < w.size(); i += 2) {
-        bool ok = false;
-        if (w[i] == "volume") ok = parseNumber(w[i + 1], 0, 64, &in.volume);
-        if (w[i] == "pan") ok = parseNumber(w[i + 1], 0, 255, &in.pan);
-        if (w[i] == "relnote") ok = parseNumber(w[i + 1], -96, 95, &in.relativeNote);
-        if (w[i] == "finetune") ok = parseNumber(w[i + 1], -128, 127, &in.finetune);
-        if (!ok) return false;
+    ScoreInstrument in{line.substr(quote + 1, endQuote - quote - 1), w[2], 64, 128, 0, 0, 0, 128};
+    for (size_t i = 3, used = 0; i < w.size(); i += used) {
+        used = parseInstrumentSetting(w, i, &in);
+        if (used == 0) return false;
     }
     score->instruments.push_back(in);
     return true;

@@ -46,33 +46,44 @@ std::vector<uint8_t> packPattern(const ScorePattern& pattern) {
     return out;
 }
 
-void putInstrument(std::vector<uint8_t>* out, const ScoreInstrument& in) {
-    SynthSample sample{{}, 0, 0};
-    bool hasSample = synthesizeVoice(in.voice, &sample);
-    put32(out, 263);
-    putName(out, in.name, 22);
-    put8(out, 0);
-    put16(out, hasSample ? 1 : 0);
-    // Sample header size, keymap (every note on sample 0), two empty
-    // envelopes, their fourteen settings, fadeout 0, reserved bytes: a key off
-    // simply cuts the note.
-    put32(out, 40);
-    for (int i = 0; i < 96 + 48 + 48 + 14 + 2 + 22; i++) put8(out, 0);
-    if (!hasSample) return;
+void putSampleHeader(std::vector<uint8_t>* out, const ScoreInstrument& in,
+                     const SynthSample& sample, int pan) {
     put32(out, uint32_t(sample.data.size()));
     put32(out, uint32_t(sample.loopStart));
     put32(out, uint32_t(sample.loopLength));
     put8(out, in.volume);
     put8(out, in.finetune);
     put8(out, sample.loopLength > 0 ? 1 : 0); // forward loop, 8 bits
-    put8(out, in.pan);
+    put8(out, pan);
     put8(out, in.relativeNote);
     put8(out, 0);
     putName(out, in.voice, 22);
-    int8_t last = 0;
-    for (int8_t v : sample.data) {
-        put8(out, uint8_t(v - last));
-        last = v;
+}
+
+// One sample, or with a split two copies of it that differ only in their pan.
+void putInstrument(std::vector<uint8_t>* out, const ScoreInstrument& in) {
+    SynthSample sample{{}, 0, 0};
+    bool hasSample = synthesizeVoice(in.voice, &sample);
+    int copies = !hasSample ? 0 : in.splitNote > 0 ? 2 : 1;
+    put32(out, 263);
+    putName(out, in.name, 22);
+    put8(out, 0);
+    put16(out, copies);
+    // Sample header size, keymap (notes from the split on the second copy),
+    // two empty envelopes, their fourteen settings, fadeout 0, reserved
+    // bytes: a key off simply cuts the note.
+    put32(out, 40);
+    for (int note = 1; note <= 96; note++) put8(out, copies == 2 && note >= in.splitNote ? 1 : 0);
+    for (int i = 0; i < 48 + 48 + 14 + 2 + 22; i++) put8(out, 0);
+    if (copies == 0) return;
+    putSampleHeader(out, in, sample, in.pan);
+    if (copies == 2) putSampleHeader(out, in, sample, in.splitPan);
+    for (int copy = 0; copy < copies; copy++) {
+        int8_t last = 0;
+        for (int8_t v : sample.data) {
+            put8(out, uint8_t(v - last));
+            last = v;
+        }
     }
 }
 
