@@ -115,8 +115,10 @@ TEST(Modules, TitleMusicHasItsOrderListPatternsAndInstruments) {
         }
     }
     EXPECT_EQ(withoutSamples, 2);
-    EXPECT_EQ(samples, 4);
-    EXPECT_EQ(looped, 1);
+    // The pulse and the noise each have a second copy, panned for the chords
+    // and the hi-hat.
+    EXPECT_EQ(samples, 6);
+    EXPECT_EQ(looped, 2);
 }
 
 TEST(Modules, TitleMusicUsesItsEffectsAndStartsAtSpeedFive) {

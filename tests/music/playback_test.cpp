@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <set>
 
 namespace {
 
@@ -147,6 +148,38 @@ TEST(Playback, SoundEffectsEndInsideTheOneShot) {
         for (long i = 0; i < 11050; i++) EXPECT_EQ(out[i * 2], out[i * 2 + 1]) << i;
         freeSong(song);
     }
+}
+
+// Width from the samples' panning, heard as the game's mixer places a pan
+// (255 in the first channel only): the chords left and the hi-hat right,
+// lead, bass, bass drum and snare in the middle. Over the whole loop the two
+// channels correlate well below 1.
+TEST(Playback, TitleMusicIsWideWithLeadAndBassInTheMiddle) {
+    std::vector<uint8_t> bytes = moduleBytes("music");
+    Song* song = loadSongFromMemory(bytes.data(), bytes.size());
+    ASSERT_NE(song, nullptr);
+    std::set<int> pans[4]; // of the sounding voices, channel by channel
+    std::vector<int16_t> out = render(song, 8L * 64 * 5 * 882, [&](const Song& s, bool) {
+        for (int k = 0; k < s.numChannels; k++) {
+            if (sounding(channels[k].voice)) pans[k].insert(channels[k].voice->pan);
+        }
+    });
+    EXPECT_EQ(pans[0], std::set<int>{128}) << "lead";
+    EXPECT_EQ(pans[1], std::set<int>{128}) << "bass";
+    EXPECT_EQ(pans[2], (std::set<int>{48, 128})) << "drums: hi-hat right";
+    EXPECT_EQ(pans[3], std::set<int>{208}) << "chords left";
+    double l = 0, r = 0, ll = 0, rr = 0, lr = 0, n = double(out.size() / 2);
+    for (size_t i = 0; i < out.size(); i += 2) {
+        l += out[i];
+        r += out[i + 1];
+        ll += double(out[i]) * out[i];
+        rr += double(out[i + 1]) * out[i + 1];
+        lr += double(out[i]) * out[i + 1];
+    }
+    double correlation =
+        (lr / n - l / n * r / n) / std::sqrt((ll / n - l / n * l / n) * (rr / n - r / n * r / n));
+    EXPECT_LT(correlation, 0.95);
+    freeSong(song);
 }
 
 // The share of the first channel's energy above `hz` in a 44100 Hz render:
