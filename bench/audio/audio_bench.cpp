@@ -86,32 +86,44 @@ static void useDummyCard() {
     loadSongs();
 }
 
-// How long the caller is held, the worst run, and how soon the device takes
-// the first bytes of the new sound after the call began.
-static void reportHeld(benchmark::State& state, double worstMs, double startMs, int starts) {
-    state.counters["worst_ms"] = worstMs;
-    if (starts > 0) state.counters["start_ms"] = startMs / starts;
-}
+// How long the caller was held, run by run: besides the mean, the median and
+// the worst run (a busy machine adds outliers that the mean alone hides);
+// and how soon the device took the first bytes of the new sound.
+struct HeldTimes {
+    std::vector<double> held;
+    double startSum = 0;
+    int starts = 0;
+
+    void hold(benchmark::State& state, Clock::time_point begin) {
+        held.push_back(millisecondsSince(begin));
+        state.SetIterationTime(held.back() / 1000.0);
+    }
+    void report(benchmark::State& state) {
+        if (held.empty()) return;
+        std::sort(held.begin(), held.end());
+        state.counters["median_ms"] = held[held.size() / 2];
+        state.counters["worst_ms"] = held.back();
+        if (starts > 0) state.counters["start_ms"] = startSum / starts;
+    }
+};
 
 // A kick while the title music plays.
 static void BM_PlayEffectOverMusic(benchmark::State& state) {
     useDummyCard();
-    double worst = 0, startSum = 0;
-    int run = 0, starts = 0;
+    HeldTimes times;
+    int run = 0;
     for (auto _ : state) {
         if (!startMusicOnDummyCard(state, run++)) break;
         Clock::time_point begin = Clock::now();
         playSong(kickSong, 0);
-        double held = millisecondsSince(begin);
-        state.SetIterationTime(held / 1000.0);
-        worst = std::max(worst, held);
+        times.hold(state, begin);
         while (audioDeviceBytesPlayed() == 0 && millisecondsSince(begin) < 500) {}
         if (audioDeviceBytesPlayed() > 0) {
-            startSum += millisecondsSince(begin);
-            starts++;
+            times.startSum += millisecondsSince(begin);
+            times.starts++;
         }
     }
-    reportHeld(state, worst, startSum, starts);
+    times.report(state);
     freeSongs();
 }
 BENCHMARK(BM_PlayEffectOverMusic)->UseManualTime()->Iterations(60)->Unit(benchmark::kMillisecond);
@@ -119,17 +131,15 @@ BENCHMARK(BM_PlayEffectOverMusic)->UseManualTime()->Iterations(60)->Unit(benchma
 // The music switched off.
 static void BM_StopSong(benchmark::State& state) {
     useDummyCard();
-    double worst = 0;
+    HeldTimes times;
     int run = 0;
     for (auto _ : state) {
         if (!startMusicOnDummyCard(state, run++)) break;
         Clock::time_point begin = Clock::now();
         stopSong(musicSong);
-        double held = millisecondsSince(begin);
-        state.SetIterationTime(held / 1000.0);
-        worst = std::max(worst, held);
+        times.hold(state, begin);
     }
-    reportHeld(state, worst, 0, 0);
+    times.report(state);
     freeSongs();
 }
 BENCHMARK(BM_StopSong)->UseManualTime()->Iterations(60)->Unit(benchmark::kMillisecond);
