@@ -21,6 +21,7 @@ struct PlatformState {
     uint32_t refreshHz;
     uint64_t nextPresent; // performance-counter time of the next retrace
     char error[256];
+    DisplaySettings display;
 };
 static PlatformState platform;
 
@@ -41,6 +42,10 @@ void platformSetHeadless(bool headless) {
 }
 bool platformIsHeadless() {
     return platform.headless;
+}
+
+void platformSetDisplay(const DisplaySettings& settings) {
+    platform.display = settings;
 }
 
 uint32_t platformMilliseconds() {

@@ -38,6 +38,20 @@ constexpr uint32_t WA_CLICKACTIVE = 2;
 constexpr int FrameWidth = 640;
 constexpr int FrameHeight = 480;
 
+// How the frame reaches the screen. `Sharp`: the nearest whole multiple of the
+// frame with hard pixel edges, then smoothly to the final size, so that every
+// frame pixel is equally wide; `Integer`: the largest whole multiple, with
+// black borders; `Fit`: the largest size that fits, pixel edges as they fall.
+enum class ScaleMode { Sharp, Integer, Fit };
+
+struct DisplaySettings {
+    bool windowed; // a resizable window instead of the full screen
+    ScaleMode scale;
+};
+
+// Chooses how the window shows (before platformCreateWindow).
+void platformSetDisplay(const DisplaySettings& settings);
+
 // Headless: no window, no SDL video; a virtual clock and queued messages.
 void platformSetHeadless(bool headless);
 bool platformIsHeadless();

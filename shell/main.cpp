@@ -1,11 +1,18 @@
-// The game's entry: start-up, the loop of one pass per displayed frame, shutdown.
+// The game's entry: the command line, start-up, the loop of one pass per
+// displayed frame, shutdown.
 #include <cstdio>
+#include <iostream>
 
 #include "platform/platform.h"
 #include "shell/game.h"
+#include "shell/launch.h"
 #include "shell/timing.h"
 
-int main() {
+int main(int argc, char** argv) {
+    LaunchOptions options;
+    int status = parseLaunchOptions(argc, argv, options, std::cout, std::cerr);
+    if (status >= 0) return status;
+    platformSetDisplay(options.display);
     if (!gameStartup(false, 0)) {
         std::fprintf(stderr, "soccer: no display: %s\n", platformError());
         return 1;

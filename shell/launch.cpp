@@ -1,0 +1,73 @@
+#include "shell/launch.h"
+
+#include <CLI/CLI.hpp>
+
+#include <ostream>
+#include <string>
+
+// Shown after the options by --help, as on the title screen.
+static const char controlsText[] = R"(Scaling:
+  sharp           every pixel of the picture equally wide, edges smoothed by
+                  at most one screen pixel
+  integer         the largest whole multiple of 640 x 480, black borders
+  fit             the largest size that fits, pixels unevenly wide
+
+In a window, losing the focus pauses the game; full screen, it ends the game.
+
+Controls:
+  F1              a match of one player against the computer
+  F2              a match of two players
+  Player 1        arrow keys move; CTRL shoots (hold it to charge) or tackles
+  Player 2        W A S D move; B shoots or tackles
+  F3              computer strength, 20 % to 100 %
+  F4              title music on or off
+  F5 F6 F7 F8     kit colours of team A's players and goalkeeper, team B's
+  F9              match duration (on the title screen)
+  any key         starts a half once READY shows
+  SPACE           after the final whistle, back to the title
+  ESC             skips the boot screen; leaves a match; on the title, quits
+  Alt+Enter       switches between a window and the full screen
+
+Gamepads: the first pad plays as player 1, the second as player 2. The d-pad
+or the left stick moves, A shoots or tackles, Start starts a match on the
+title (pad 1: against the computer, pad 2: two players) and otherwise goes on,
+Back is ESC. SDL_GAMECONTROLLERCONFIG adds mappings for unknown pads.)";
+
+static void addDisplayOptions(CLI::App& app, LaunchOptions& o, std::string& scale) {
+    app.add_flag("--window", o.display.windowed, "a window instead of the full screen");
+    app.add_option("--scale", scale, "sharp (default), integer or fit; see below")
+        ->check(CLI::IsMember({"sharp", "integer", "fit"}))
+        ->option_text("MODE");
+}
+
+static ScaleMode scaleModeNamed(const std::string& name) {
+    if (name == "integer") return ScaleMode::Integer;
+    if (name == "fit") return ScaleMode::Fit;
+    return ScaleMode::Sharp;
+}
+
+int parseLaunchOptions(int argc, const char* const* argv, LaunchOptions& options, std::ostream& out,
+                       std::ostream& err) {
+    LaunchOptions o{};
+    CLI::App app("soccer: an arcade soccer game for one or two players", "soccer");
+    app.set_version_flag("--version", "soccer " SOCCER_VERSION);
+    app.footer(controlsText);
+    std::string scale = "sharp";
+    addDisplayOptions(app, o, scale);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        out << app.help();
+        return 0;
+    } catch (const CLI::CallForVersion& e) {
+        out << e.what() << '\n';
+        return 0;
+    } catch (const CLI::ParseError& e) {
+        // One line that names the option, and no window.
+        err << "soccer: " << e.what() << " (soccer --help lists the options)\n";
+        return 2;
+    }
+    o.display.scale = scaleModeNamed(scale);
+    options = o;
+    return -1;
+}

@@ -1,0 +1,16 @@
+// soccer's command line: how the game shows, --help and --version.
+#pragma once
+
+#include <iosfwd>
+
+#include "platform/platform.h"
+
+struct LaunchOptions {
+    DisplaySettings display;
+};
+
+// What the command line asks for. Returns -1 to start the game with `options`;
+// otherwise the exit status: 0 after --help or --version (written to `out`),
+// 2 after a bad option or value (one line naming it, written to `err`).
+int parseLaunchOptions(int argc, const char* const* argv, LaunchOptions& options, std::ostream& out,
+                       std::ostream& err);

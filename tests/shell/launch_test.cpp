@@ -1,0 +1,55 @@
+// soccer's command line: what starts the game, what only prints, what fails.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "shell/launch.h"
+
+struct LaunchCase {
+    std::vector<const char*> args;
+    int status; // -1: the game starts
+    bool windowed;
+    ScaleMode scale;
+    const char* outHas; // in what is written to stdout ("" for nothing)
+    const char* errHas; // in the one line written to stderr ("" for nothing)
+};
+
+TEST(LaunchOptions, ParseTable) {
+    const LaunchCase cases[] = {
+        {{}, -1, false, ScaleMode::Sharp, "", ""},
+        {{"--window"}, -1, true, ScaleMode::Sharp, "", ""},
+        {{"--scale", "integer", "--window"}, -1, true, ScaleMode::Integer, "", ""},
+        {{"--scale=fit"}, -1, false, ScaleMode::Fit, "", ""},
+        {{"--scale", "sharp"}, -1, false, ScaleMode::Sharp, "", ""},
+        {{"--help"}, 0, false, ScaleMode::Sharp, "Alt+Enter", ""},
+        {{"-h"}, 0, false, ScaleMode::Sharp, "--scale MODE", ""},
+        {{"--version"}, 0, false, ScaleMode::Sharp, "soccer " SOCCER_VERSION_FOR_TEST, ""},
+        {{"--fullscreen"}, 2, false, ScaleMode::Sharp, "", "--fullscreen"},
+        {{"--scale", "blurry"}, 2, false, ScaleMode::Sharp, "", "blurry"},
+        {{"--scale"}, 2, false, ScaleMode::Sharp, "", "--scale"},
+        {{"match"}, 2, false, ScaleMode::Sharp, "", "match"},
+    };
+    for (const LaunchCase& c : cases) {
+        std::vector<const char*> argv = {"soccer"};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        std::string label = argv.size() > 1 ? argv[1] : "(none)";
+        LaunchOptions o{};
+        o.display.windowed = !c.windowed; // must be overwritten whenever the game starts
+        std::ostringstream out, err;
+        int status = parseLaunchOptions(int(argv.size()), argv.data(), o, out, err);
+        EXPECT_EQ(status, c.status) << label;
+        if (status == -1) {
+            EXPECT_EQ(o.display.windowed, c.windowed) << label;
+            EXPECT_EQ(o.display.scale, c.scale) << label;
+        }
+        std::string printed = out.str(), failed = err.str();
+        EXPECT_NE(printed.find(c.outHas), std::string::npos) << label << ": " << printed;
+        EXPECT_EQ(printed.empty(), !*c.outHas) << label;
+        // A failure is one line that names what was wrong.
+        EXPECT_NE(failed.find(c.errHas), std::string::npos) << label << ": " << failed;
+        EXPECT_EQ(std::count(failed.begin(), failed.end(), '\n'), *c.errHas ? 1 : 0) << label;
+    }
+}
