@@ -1,7 +1,9 @@
-// The thin layer between the game and SDL2: a wrapping millisecond counter, one
-// pending window event at a time delivered as a window message, a 256-byte key
-// state, pointer hiding and presenting the 640 x 480 frame. A headless mode
-// serves the tests and tools: a virtual clock, queued keys, no window.
+// The thin layer between the game and the system: a wrapping millisecond
+// counter, one pending window event at a time delivered as a window message, a
+// 256-byte key state (keyboard and gamepads alike), pointer hiding and
+// presenting the 640 x 480 frame. A headless mode serves the tests and tools:
+// a virtual clock, queued keys, no window. The SDL side lives in the .cpp
+// files; nothing here names SDL.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +26,8 @@ constexpr int VK_F6 = 0x75;
 constexpr int VK_F7 = 0x76;
 constexpr int VK_F8 = 0x77;
 constexpr int VK_F9 = 0x78;
+constexpr int VK_F10 = 0x79;
+constexpr int VK_MENU = 0x12; // either Alt key
 // Letters are their upper-case ASCII codes: 'A' 0x41, 'B', 'D', 'S', 'W'.
 
 // Window messages, with the codes of the system the game was written for.
@@ -56,38 +60,46 @@ void platformSetDisplay(const DisplaySettings& settings);
 void platformSetHeadless(bool headless);
 bool platformIsHeadless();
 
-// A wrapping 32-bit millisecond counter.
+// A wrapping 32-bit millisecond counter that runs from the system's start.
 uint32_t platformMilliseconds();
 
 void platformHidePointer();
 
-// Creates the one full-screen window (class-like name and title). Returns false
-// where there is no display.
+// Creates the one window (class-like name and title), full screen or as
+// platformSetDisplay chose, and starts listening for gamepads. Returns false
+// where there is no display. Should the display go away later, the program
+// ends with a one-line message and status 1.
 bool platformCreateWindow(const char* className, const char* title);
 bool platformHasWindow();
 // Why the window could not be made (the system's own words), or "".
 const char* platformError();
 
-// Takes at most one pending event, without waiting, and hands it to the window
-// procedure as a message. Returns false when nothing was pending.
+// Takes pending events, without waiting, until one becomes a window message,
+// and hands that one to the window procedure. Events that make no message
+// (the mouse, system keys, the focus in a window) are used up on the way.
+// Returns false when no message was pending.
 bool platformDispatchOneMessage();
 // Takes and dispatches every pending event (shutdown's final drain).
 void platformDrainMessages();
 
-// A snapshot of the 256 key states; the high bit is set for a held key.
+// A snapshot of the 256 key states; the high bit is set for a held key. A
+// gamepad holds its player's keys here too.
 void platformKeyboardState(uint8_t keys[256]);
 
-// Shows a 640 x 480 frame of 0xAARRGGBB pixels, scaled to fit with
-// letterboxing; waits for the display's retrace.
+// What a gamepad's Start button stands for from now on: the key of the first
+// pad's player and of the second's (the shell sets it for the screen shown).
+void platformSetPadStartKeys(int player1, int player2);
+
+// True while the game is paused: a window without the focus. It waits a
+// little for the system's events and handles them (a close still reaches the
+// window procedure), so that the caller may simply ask again.
+bool platformPaused();
+
+// Shows a 640 x 480 frame of 0xAARRGGBB pixels, scaled as platformSetDisplay
+// chose; waits for the display's retrace.
 void platformPresent(const uint32_t* frame);
 
 void platformShutdown();
-
-// The virtual-key code of an SDL keycode: arrows, both CTRLs (VK_CONTROL), ESC,
-// SPACE, RETURN, F1 to F12, letters as 'A' to 'Z', digits as '0' to '9' and a
-// few more; VK_OTHER for any other key, so that it still counts as a key.
-constexpr int VK_OTHER = 0xFF;
-int platformVirtualKey(int32_t sdlKeycode);
 
 // Headless controls, for soccer-snapshot and the tests.
 void headlessAdvanceClock(uint32_t ms);

@@ -14,6 +14,8 @@
 #include "shell/timing.h"
 
 uint32_t previousTimestamp;
+// The last pass's length: the first pass after a pause is taken to be as long.
+static uint32_t lastFrameMs;
 
 bool gameStartup(bool fixedSeed, uint32_t seed) {
     platformHidePointer();
@@ -36,11 +38,28 @@ bool gameStartup(bool fixedSeed, uint32_t seed) {
 
 void gamePass() {
     // Two readings: the next frame is measured from the second one.
-    frameScale = frameScaleFor(previousTimestamp, platformMilliseconds());
+    uint32_t now = platformMilliseconds();
+    frameScale = frameScaleFor(previousTimestamp, now);
+    lastFrameMs = now - previousTimestamp;
     previousTimestamp = platformMilliseconds();
+    // A pad's Start picks the match on the title and goes on everywhere else.
+    platformSetPadStartKeys(titleActive ? VK_F1 : VK_SPACE, titleActive ? VK_F2 : VK_SPACE);
     platformDispatchOneMessage();
     drawFrame();
     runPassAfterDraw();
+}
+
+void gameRun() {
+    bool paused = false;
+    while (gameRunning) {
+        if (platformPaused()) {
+            paused = true;
+            continue;
+        }
+        if (paused) previousTimestamp = platformMilliseconds() - lastFrameMs;
+        paused = false;
+        gamePass();
+    }
 }
 
 void gameShutdown() {

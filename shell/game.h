@@ -13,6 +13,10 @@ extern uint32_t previousTimestamp;
 bool gameStartup(bool fixedSeed, uint32_t seed);
 // One displayed frame: measure it, one message, draw, timers and simulation.
 void gamePass();
+// Passes while `gameRunning` is set. A window without the focus runs none; the
+// first pass after such a pause is measured as long as the one before it, not
+// as the time the pause took.
+void gameRun();
 // Frees the songs, releases the graphics and drains the pending messages.
 void gameShutdown();
 

@@ -6,7 +6,6 @@
 #include "platform/platform.h"
 #include "shell/game.h"
 #include "shell/launch.h"
-#include "shell/timing.h"
 
 int main(int argc, char** argv) {
     LaunchOptions options;
@@ -17,7 +16,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "soccer: no display: %s\n", platformError());
         return 1;
     }
-    while (gameRunning) gamePass();
+    gameRun();
     gameShutdown();
     return 0;
 }

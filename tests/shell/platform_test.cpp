@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
+#include "platform/sdl_backend.h"
 #include "shell/timing.h"
 
 // The window procedure sees the codes the game was written for, whatever SDL calls the key.
@@ -31,6 +32,32 @@ TEST(PlatformKeys, SdlKeysMapToVirtualKeys) {
     // Any other key still arrives as a key, so it can close a message box.
     EXPECT_EQ(platformVirtualKey(SDLK_PAUSE), VK_OTHER);
     EXPECT_NE(platformVirtualKey(SDLK_PAUSE), 0);
+}
+
+// With Num Lock off the keypad's arrows steer like the arrow keys; with it on
+// they are digits. Alt, F10 and keys pressed with Alt held are system keys.
+TEST(PlatformKeys, KeypadAndSystemKeys) {
+    struct Case {
+        SDL_Keycode key;
+        int numLockOff, numLockOn;
+    };
+    const Case keypad[] = {
+        {SDLK_KP_4, VK_LEFT, 0x64},       {SDLK_KP_6, VK_RIGHT, 0x66},   {SDLK_KP_8, VK_UP, 0x68},
+        {SDLK_KP_2, VK_DOWN, 0x62},       {SDLK_KP_7, 0x24, 0x67},       {SDLK_KP_0, 0x2D, 0x60},
+        {SDLK_KP_PERIOD, 0x2E, VK_OTHER}, {SDLK_LEFT, VK_LEFT, VK_LEFT}, {SDLK_b, 'B', 'B'},
+    };
+    for (const Case& c : keypad) {
+        EXPECT_EQ(keyCodeWithNumLock(c.key, false), c.numLockOff) << c.key;
+        EXPECT_EQ(keyCodeWithNumLock(c.key, true), c.numLockOn) << c.key;
+    }
+    EXPECT_TRUE(isSystemKey(SDLK_LALT, KMOD_NONE));
+    EXPECT_TRUE(isSystemKey(SDLK_RALT, KMOD_NONE));
+    EXPECT_TRUE(isSystemKey(SDLK_F10, KMOD_NONE));
+    EXPECT_TRUE(isSystemKey(SDLK_RETURN, KMOD_LALT));
+    EXPECT_TRUE(isSystemKey(SDLK_F1, KMOD_RALT));
+    EXPECT_FALSE(isSystemKey(SDLK_RETURN, KMOD_NONE));
+    EXPECT_FALSE(isSystemKey(SDLK_F9, KMOD_NUM));
+    EXPECT_FALSE(isSystemKey(SDLK_q, KMOD_LCTRL | KMOD_RALT)); // AltGr on some layouts
 }
 
 TEST(PlatformHeadless, KeysQueueOneMessageAndHoldTheState) {

@@ -1,0 +1,69 @@
+// What the SDL files of the platform layer share among themselves: the key
+// codes, the window and its picture, the gamepads. The game sees only
+// platform/platform.h; tests and benchmarks of this layer may look here.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+// Keys (sdl_keys.cpp).
+
+// The virtual-key code of an SDL keycode: arrows, both CTRLs (VK_CONTROL), ESC,
+// SPACE, RETURN, F1 to F12, letters as 'A' to 'Z', digits as '0' to '9', the
+// keypad's digits as VK_NUMPAD0 to 9 and a few more; VK_OTHER for any other
+// key, so that it still counts as a key.
+constexpr int VK_OTHER = 0xFF;
+int platformVirtualKey(int32_t sdlKeycode);
+// The code of a key as the window sees it: with Num Lock off the keypad's
+// digits are the arrows and the keys above them.
+int keyCodeWithNumLock(int32_t sdlKeycode, bool numLock);
+// True for a system key, which reaches the window procedure as no key-down:
+// Alt, F10, and any key pressed while Alt (without CTRL) is held.
+bool isSystemKey(int32_t sdlKeycode, uint16_t modifiers);
+// The held keyboard keys, 0x80 at their virtual-key codes.
+void sdlHeldKeys(uint8_t keys[256]);
+
+// The window and its picture (sdl_window.cpp).
+
+const DisplaySettings& platformDisplay(); // as platformSetDisplay chose (platform.cpp)
+
+// Where the picture lands in an output of w x h pixels: the rectangle on the
+// output, and the whole multiple the frame is first enlarged by with hard pixel
+// edges (Sharp), or 0 where the frame goes straight to the rectangle.
+struct Placement {
+    int x, y, w, h;
+    int prescale;
+};
+Placement placeFrame(int outWidth, int outHeight, ScaleMode mode);
+// The largest whole multiple of the frame that fits 80 % of the desktop.
+void windowedSize(int desktopWidth, int desktopHeight, int& width, int& height);
+// Uploads and scales the frame into the renderer's back buffer (no waiting,
+// no presenting).
+void composeFrame(const uint32_t* frame);
+// composeFrame, the wait for the retrace where the renderer does not wait
+// itself, and presenting.
+void presentFrame(const uint32_t* frame);
+SDL_Renderer* sdlRenderer();
+SDL_Window* sdlWindow();
+// Handles a window event that makes no message (resizes, exposure, the focus
+// in a window); true when it made the window message `message`, `wParam`.
+bool windowEventMessage(const SDL_WindowEvent& e, uint32_t& message, uintptr_t& wParam);
+// Switches between the window and the full screen (Alt+Enter).
+void toggleFullScreen();
+void closeWindow();
+
+// Gamepads (sdl_pads.cpp).
+
+// Starts listening for gamepads, hot-plugging included (the window does this;
+// headless runs only when asked). False where SDL has no game controllers.
+bool padsStart();
+bool padsStarted();
+// Handles a game-controller event; true when it is a press that becomes a
+// key-down message of `vk`.
+bool padEvent(const SDL_Event& e, int& vk);
+// ORs the keys that the connected pads hold into `keys`.
+void padHeldKeys(uint8_t keys[256]);
+void padsClose();
