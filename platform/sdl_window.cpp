@@ -234,8 +234,12 @@ static SDL_Texture* prescaledTexture(int k) {
     if (win.prescaled && win.prescale == k) return win.prescaled;
     if (win.prescaled) SDL_DestroyTexture(win.prescaled);
     win.prescale = 0;
-    win.prescaled = SDL_CreateTexture(win.renderer, SDL_PIXELFORMAT_ARGB8888,
-                                      SDL_TEXTUREACCESS_TARGET, FrameWidth * k, FrameHeight * k);
+    // In the screen's own format: smoothing across formats would convert
+    // through a temporary picture every frame.
+    Uint32 format = SDL_GetWindowPixelFormat(win.window);
+    if (format == SDL_PIXELFORMAT_UNKNOWN) format = SDL_PIXELFORMAT_ARGB8888;
+    win.prescaled = SDL_CreateTexture(win.renderer, format, SDL_TEXTUREACCESS_TARGET,
+                                      FrameWidth * k, FrameHeight * k);
     if (!win.prescaled) return nullptr;
     SDL_SetTextureBlendMode(win.prescaled, SDL_BLENDMODE_NONE);
     SDL_SetTextureScaleMode(win.prescaled, SDL_ScaleModeLinear);
@@ -256,8 +260,14 @@ static void drawPicture() {
         source = prescaled;
     }
     SDL_SetRenderTarget(win.renderer, nullptr);
+    // Black borders around the picture; the picture covers the rest.
+    const SDL_Rect borders[4] = {{0, 0, p.x, outHeight},
+                                 {p.x + p.w, 0, outWidth - p.x - p.w, outHeight},
+                                 {p.x, 0, p.w, p.y},
+                                 {p.x, p.y + p.h, p.w, outHeight - p.y - p.h}};
     SDL_SetRenderDrawColor(win.renderer, 0, 0, 0, 255);
-    SDL_RenderClear(win.renderer);
+    for (const SDL_Rect& b : borders)
+        if (b.w > 0 && b.h > 0) SDL_RenderFillRect(win.renderer, &b);
     SDL_Rect to = {p.x, p.y, p.w, p.h};
     SDL_RenderCopy(win.renderer, source, nullptr, &to);
 }
