@@ -6,6 +6,11 @@
 // writes OUTPUT_DIR/<name>.bmp for every <name>.txt below, and with a third
 // argument also PREVIEW_DIR/<name>.png enlarged eight times, for looking at.
 //
+//   soccer-artgen --icons SOURCE_DIR OUTPUT_DIR
+//
+// writes the desktop icons OUTPUT_DIR/NxN.png (N = 32, 64, 128, 256): the
+// mascot scaled with nearest-neighbour sampling, its magenta transparent.
+//
 // A pixel map is read line by line:
 //   # text           a comment (outside pixel blocks)
 //   bitmap W H BITS  the size and the bits per pixel (1, 4 or 8)
@@ -177,40 +182,68 @@ void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     if (std::fclose(f) != 0 || !ok) fail(path, "cannot write");
 }
 
-void writePreview(const std::string& path, const PixelMap& map) {
-    const int scale = 8;
-    int w = map.width * scale, h = map.height * scale;
-    std::vector<uint8_t> rgb(size_t(w) * size_t(h) * 3);
-    for (int y = 0; y < h; y++) {
-        for (int x = 0; x < w; x++) {
-            const PaletteEntry& e =
-                map.palette[map.pixels[size_t(y / scale) * size_t(map.width) + size_t(x / scale)]];
-            uint8_t* p = &rgb[(size_t(y) * size_t(w) + size_t(x)) * 3];
-            p[0] = e.r;
-            p[1] = e.g;
-            p[2] = e.b;
-        }
-    }
+void writePng(const std::string& path, int w, int h, const std::vector<uint8_t>& pixels,
+              bool alpha) {
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) fail(path, "cannot write");
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     if (setjmp(png_jmpbuf(png))) fail(path, "cannot encode");
     png_init_io(png, f);
-    png_set_IHDR(png, info, uint32_t(w), uint32_t(h), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, uint32_t(w), uint32_t(h), 8,
+                 alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    for (int y = 0; y < h; y++) png_write_row(png, &rgb[size_t(y) * size_t(w) * 3]);
+    size_t stride = size_t(w) * (alpha ? 4 : 3);
+    for (int y = 0; y < h; y++) png_write_row(png, &pixels[size_t(y) * stride]);
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    std::fclose(f);
+    if (std::fclose(f) != 0) fail(path, "cannot write");
+}
+
+// The map scaled to w x h with nearest-neighbour sampling; with `keyed`, as
+// RGBA with the magenta key colour transparent, otherwise as RGB.
+std::vector<uint8_t> scaledPixels(const PixelMap& map, int w, int h, bool keyed) {
+    size_t channels = keyed ? 4 : 3;
+    std::vector<uint8_t> out(size_t(w) * size_t(h) * channels);
+    for (int y = 0; y < h; y++) {
+        for (int x = 0; x < w; x++) {
+            size_t sx = size_t(x * map.width / w), sy = size_t(y * map.height / h);
+            const PaletteEntry& e = map.palette[map.pixels[sy * size_t(map.width) + sx]];
+            uint8_t* p = &out[(size_t(y) * size_t(w) + size_t(x)) * channels];
+            p[0] = e.r;
+            p[1] = e.g;
+            p[2] = e.b;
+            if (keyed) p[3] = (e.r == 255 && e.g == 0 && e.b == 255) ? 0 : 255;
+        }
+    }
+    return out;
+}
+
+void writePreview(const std::string& path, const PixelMap& map) {
+    int w = map.width * 8, h = map.height * 8;
+    writePng(path, w, h, scaledPixels(map, w, h, false), false);
+}
+
+// The desktop icons: the title mascot at each size a desktop asks for.
+void writeIcons(const std::string& sourceDir, const std::string& outputDir) {
+    PixelMap mascot = readPixelMap(sourceDir + "/mascot.txt");
+    for (int size : {32, 64, 128, 256}) {
+        std::string name = outputDir + "/" + std::to_string(size) + "x" + std::to_string(size);
+        writePng(name + ".png", size, size, scaledPixels(mascot, size, size, true), true);
+    }
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--icons") {
+        writeIcons(argv[2], argv[3]);
+        return 0;
+    }
     if (argc != 3 && argc != 4) {
         std::fprintf(stderr, "usage: soccer-artgen SOURCE_DIR OUTPUT_DIR [PREVIEW_DIR]\n"
+                             "       soccer-artgen --icons SOURCE_DIR OUTPUT_DIR\n"
                              "(the sources are in " ARTGEN_SOURCE_DIR ")\n");
         return 2;
     }
