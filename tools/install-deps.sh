@@ -6,7 +6,8 @@ what=${1:-game}
 packages=(cmake g++ make pkg-config libsdl2-dev libpng-dev libcli11-dev)
 if [ "$what" = test ]; then
     packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-               libxmp-dev libopenmpt-dev clang-format xvfb xdotool)
+               libxmp-dev libopenmpt-dev clang-format xvfb xdotool
+               desktop-file-utils appstream dpkg-dev file)
 fi
 missing=()
 for p in "${packages[@]}"; do
