@@ -298,6 +298,28 @@ void presentFrame(const uint32_t* frame) {
     SDL_RenderPresent(win.renderer);
 }
 
+// While a window is paused the sound holds its place: every output device of
+// the process that is playing stops where it is, and goes on from there. (SDL
+// numbers the open devices from 1 to at most 16.)
+static void holdSound(bool hold) {
+    static uint32_t held; // bit n: device n was playing when the pause began
+    if (!SDL_WasInit(SDL_INIT_AUDIO)) return;
+    for (SDL_AudioDeviceID id = 1; id <= 16; id++) {
+        if (hold && SDL_GetAudioDeviceStatus(id) == SDL_AUDIO_PLAYING) {
+            SDL_PauseAudioDevice(id, 1);
+            held |= 1u << id;
+        } else if (!hold && (held & 1u << id)) {
+            SDL_PauseAudioDevice(id, 0);
+        }
+    }
+    if (!hold) held = 0;
+}
+
+static void setPaused(bool paused) {
+    if (paused != win.paused) holdSound(paused);
+    win.paused = paused;
+}
+
 bool windowEventMessage(const SDL_WindowEvent& e, uint32_t& message, uintptr_t& wParam) {
     switch (e.event) {
     case SDL_WINDOWEVENT_CLOSE:
@@ -309,14 +331,14 @@ bool windowEventMessage(const SDL_WindowEvent& e, uint32_t& message, uintptr_t& 
         // focus while switching to or from the full screen) counts for nothing.
         if (win.window && (SDL_GetWindowFlags(win.window) & SDL_WINDOW_INPUT_FOCUS)) return false;
         if (!win.fullScreen) {
-            win.paused = true; // no passes run until the focus comes back
+            setPaused(true); // no passes run until the focus comes back
             return false;
         }
         message = WM_ACTIVATE;
         wParam = WA_INACTIVE;
         return true;
     case SDL_WINDOWEVENT_FOCUS_GAINED:
-        win.paused = false;
+        setPaused(false);
         message = WM_ACTIVATE;
         wParam = WA_ACTIVE;
         return true;
@@ -349,6 +371,9 @@ bool platformPaused() {
     } else {
         padEvent(e, vk);
     }
-    if (message == WM_CLOSE) windowProcedure(WM_CLOSE, 0, 0);
+    if (message == WM_CLOSE) {
+        holdSound(false); // the songs are freed next, on a running device
+        windowProcedure(WM_CLOSE, 0, 0);
+    }
     return win.paused;
 }

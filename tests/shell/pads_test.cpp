@@ -115,12 +115,12 @@ struct HeldKeys {
 };
 
 static void applyOnKeys(const PadStep& s, HeldKeys& h) {
-    int* slot = s.axis >= 0 ? &h.axis[s.player][s.axis] : &h.button[s.player][s.button];
     if (s.unplug) {
         for (int& vk : h.button[s.player]) vk = vk ? (headlessKeyUp(vk), 0) : 0;
         for (int& vk : h.axis[s.player]) vk = vk ? (headlessKeyUp(vk), 0) : 0;
         return;
     }
+    int* slot = s.axis >= 0 ? &h.axis[s.player][s.axis] : &h.button[s.player][s.button];
     if (*slot) headlessKeyUp(*slot);
     *slot = 0;
     // A stick within its dead zone holds nothing.

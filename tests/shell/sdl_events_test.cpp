@@ -123,15 +123,30 @@ TEST_F(OffscreenWindow, AWindowPausesWithoutTheFocus) {
     open(true, ScaleMode::Sharp);
     if (IsSkipped()) return;
     EXPECT_FALSE(SDL_GetWindowFlags(sdlWindow()) & SDL_WINDOW_FULLSCREEN);
+    // A playing sound device, as the music's, holds its place while paused.
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    SDL_InitSubSystem(SDL_INIT_AUDIO);
+    SDL_AudioSpec want{};
+    want.freq = 44100;
+    want.format = AUDIO_S16SYS;
+    want.channels = 2;
+    want.samples = 512;
+    SDL_AudioDeviceID sound = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+    SDL_PauseAudioDevice(sound, 0);
     pushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
     pushKey(SDLK_F3);
     EXPECT_TRUE(platformDispatchOneMessage()); // the loss is no message, the key is
     EXPECT_TRUE(gameRunning);
     EXPECT_TRUE(platformPaused());
+    EXPECT_EQ(SDL_GetAudioDeviceStatus(sound), SDL_AUDIO_PAUSED);
     pushWindowEvent(SDL_WINDOWEVENT_EXPOSED);
     EXPECT_TRUE(platformPaused());
     pushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
     EXPECT_FALSE(platformPaused());
+    EXPECT_EQ(SDL_GetAudioDeviceStatus(sound), SDL_AUDIO_PLAYING);
+    SDL_CloseAudioDevice(sound);
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    unsetenv("SDL_AUDIODRIVER");
     EXPECT_FALSE(platformPaused());
     // Closing a paused window ends the game.
     pushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
