@@ -22,7 +22,7 @@ static void Present1080(benchmark::State& state) {
     SDL_SetWindowSize(sdlWindow(), 1920, 1080);
     std::vector<uint32_t> frame(FrameWidth * FrameHeight);
     for (size_t i = 0; i < frame.size(); i++) frame[i] = 0xFF000000u | uint32_t(i * 2654435761u);
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         composeFrame(frame.data());
         SDL_RenderPresent(sdlRenderer());
     }
