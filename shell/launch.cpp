@@ -63,8 +63,13 @@ int parseLaunchOptions(int argc, const char* const* argv, LaunchOptions& options
         out << e.what() << '\n';
         return 0;
     } catch (const CLI::ParseError& e) {
-        // One line that names the option, and no window.
-        err << "soccer: " << e.what() << " (soccer --help lists the options)\n";
+        // One line that names the option, and no window: a newline inside
+        // an argument is shown as a blank.
+        std::string line =
+            std::string("soccer: ") + e.what() + " (soccer --help lists the options)";
+        for (char& c : line)
+            if (c == '\n' || c == '\r') c = ' ';
+        err << line << '\n';
         return 2;
     }
     o.display.scale = scaleModeNamed(scale);

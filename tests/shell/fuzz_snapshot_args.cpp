@@ -5,18 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/shell/fuzz_words.h"
 #include "tools/snapshot/snapshot.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static std::FILE* sink = std::fopen("/dev/null", "w");
-    std::vector<std::string> words(1, "soccer-snapshot");
-    words.emplace_back();
-    for (size_t i = 0; i < size; i++) {
-        if (data[i] == 0)
-            words.emplace_back();
-        else
-            words.back().push_back(static_cast<char>(data[i]));
-    }
+    std::vector<std::string> words = fuzzArguments("soccer-snapshot", data, size);
     std::vector<char*> argv;
     for (std::string& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);

@@ -31,6 +31,7 @@ TEST(LaunchOptions, ParseTable) {
         {{"--scale", "blurry"}, 2, false, ScaleMode::Sharp, "", "blurry"},
         {{"--scale"}, 2, false, ScaleMode::Sharp, "", "--scale"},
         {{"match"}, 2, false, ScaleMode::Sharp, "", "match"},
+        {{"--scale", "two\nlines"}, 2, false, ScaleMode::Sharp, "", "two lines"},
     };
     for (const LaunchCase& c : cases) {
         std::vector<const char*> argv = {"soccer"};
