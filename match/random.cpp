@@ -1,15 +1,19 @@
 #include "match/random.h"
 
 // The Microsoft C runtime's generator: state * 214013 + 2531011, bits 16..30.
-static uint32_t randomState = 1;
+static uint32_t generatorState = 1;
 
 void seedRandom(uint32_t seed) {
-    randomState = seed;
+    generatorState = seed;
+}
+
+uint32_t randomState() {
+    return generatorState;
 }
 
 int32_t nextRandom() {
-    randomState = randomState * 214013u + 2531011u;
-    return static_cast<int32_t>((randomState >> 16) & 0x7FFF);
+    generatorState = generatorState * 214013u + 2531011u;
+    return static_cast<int32_t>((generatorState >> 16) & 0x7FFF);
 }
 
 // Widened so that no n can overflow the product; C++ division truncates toward

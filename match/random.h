@@ -6,7 +6,9 @@
 #include <cstdint>
 
 void seedRandom(uint32_t seed); // srand
-int32_t nextRandom();           // rand: 0 .. 32767
+// The generator's whole state: seedRandom of it continues the same sequence.
+uint32_t randomState();
+int32_t nextRandom(); // rand: 0 .. 32767
 
 // (n x rand()) / 32767 with truncating division: 0 .. n, and n .. 0 for negative n.
 int32_t randomScaled(int32_t n);

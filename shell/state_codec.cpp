@@ -1,0 +1,266 @@
+#include "shell/state_codec.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "match/players.h"
+#include "match/random.h"
+#include "match/state.h"
+#include "render/scene.h"
+#include "render/transform.h"
+#include "shell/display.h"
+#include "shell/options.h"
+#include "shell/screens.h"
+#include "shell/timing.h"
+
+enum class Kind : uint8_t { F32, I32, U32, U8 };
+
+// One field: where it lives and the values a replay may give it (floats from
+// -hi to hi). Names follow the code: "players[3].x", "ball.dirY", "matchClock".
+struct Field {
+    std::string name;
+    Kind kind;
+    void* at;
+    double lo, hi;
+};
+
+// Far beyond anything a match reaches, and small enough that every conversion
+// of a float to an integer in the game stays defined.
+constexpr double FloatLimit = 1e7;
+
+// The generator's state is not a variable of its own: it passes through this.
+static uint32_t generatorCopy;
+
+static void add(std::vector<Field>& t, std::string name, float* v, double limit = FloatLimit) {
+    t.push_back({std::move(name), Kind::F32, v, -limit, limit});
+}
+static void add(std::vector<Field>& t, std::string name, int32_t* v, double lo, double hi) {
+    t.push_back({std::move(name), Kind::I32, v, lo, hi});
+}
+static void add(std::vector<Field>& t, std::string name, uint32_t* v) {
+    t.push_back({std::move(name), Kind::U32, v, 0, 4294967295.0});
+}
+static void add(std::vector<Field>& t, std::string name, uint8_t* v, double hi = 1) {
+    t.push_back({std::move(name), Kind::U8, v, 0, hi});
+}
+
+static void addPlayer(std::vector<Field>& t, int i) {
+    Player& p = match.players[i];
+    std::string n = "players[" + std::to_string(i) + "].";
+    add(t, n + "actionTimer", &p.actionTimer);
+    add(t, n + "fallen", &p.fallen);
+    add(t, n + "fallTimer", &p.fallTimer);
+    add(t, n + "x", &p.x);
+    add(t, n + "y", &p.y);
+    add(t, n + "homeX", &p.homeX);
+    add(t, n + "homeY", &p.homeY);
+    add(t, n + "dirX", &p.dirX, -1, 1);
+    add(t, n + "dirY", &p.dirY, -1, 1);
+    add(t, n + "speed", &p.speed);
+    add(t, n + "isTeamA", &p.isTeamA);
+    add(t, n + "heading", &p.heading);
+    add(t, n + "runPhase", &p.runPhase);
+    add(t, n + "faceX", &p.faceX, -1, 1);
+    add(t, n + "faceY", &p.faceY, -1, 1);
+}
+
+static void addMatch(std::vector<Field>& t) {
+    for (int i = 0; i < 12; i++) addPlayer(t, i);
+    Ball& b = match.ball;
+    add(t, "ball.x", &b.x);
+    add(t, "ball.y", &b.y);
+    add(t, "ball.height", &b.height);
+    add(t, "ball.speed", &b.speed);
+    add(t, "ball.dirX", &b.dirX, -1, 1);
+    add(t, "ball.dirY", &b.dirY, -1, 1);
+    add(t, "ball.liftSpeed", &b.liftSpeed);
+    add(t, "ball.curl", &b.curl, -1, 1);
+    add(t, "ball.roll", &b.roll);
+    add(t, "ballOwner", &match.ballOwner, -1, 11);
+    add(t, "lastToucher", &match.lastToucher, -1, 11);
+    add(t, "playState", &match.playState, InPlay, Restart);
+    add(t, "restartTaker", &match.restartTaker, 0, 11);
+    add(t, "restartX", &match.restartX);
+    add(t, "restartY", &match.restartY);
+    add(t, "activePlayerA", &match.activePlayerA, 0, 5);
+    add(t, "activePlayerB", &match.activePlayerB, 6, 11);
+    add(t, "endSign", &match.endSign, -1, 1); // 0 before the first match
+    add(t, "score[0]", &match.score[0], 0, 1e9);
+    add(t, "score[1]", &match.score[1], 0, 1e9);
+    add(t, "shotCharge", &match.shotCharge);
+    add(t, "computerDelay", &match.computerDelay);
+    add(t, "goalScored", &match.goalScored);
+    add(t, "goalTimer", &match.goalTimer);
+    add(t, "kickOffTeamB", &match.kickOffTeamB);
+    add(t, "secondHalf", &match.secondHalf);
+    add(t, "singlePlayer", &match.singlePlayer);
+    add(t, "computerStrength", &match.computerStrength, 20, 100);
+}
+
+static void addShell(std::vector<Field>& t) {
+    add(t, "frameScale", &frameScale);
+    add(t, "gameRunning", &gameRunning);
+    // F1 and F2 do nothing on the boot screen: no match starts there.
+    add(t, "bootActive", &bootActive, 0);
+    add(t, "bootTime", &bootTime);
+    add(t, "titleActive", &titleActive);
+    add(t, "bootBorderColour", &bootBorderColour);
+    add(t, "bootScreenColour", &bootScreenColour);
+    add(t, "scrollFrac", &scrollFrac, 16);
+    add(t, "scrollPos", &scrollPos, 0, scrollLength);
+    // It only ever goes down, for as long as the title has shown.
+    add(t, "titlePhase", &titlePhase, 3.4e38);
+    add(t, "messageShowing", &messageShowing);
+    add(t, "messageKind", &messageKind, 0, 3);
+    add(t, "messageTimer", &messageTimer);
+    add(t, "matchClock", &matchClock);
+    add(t, "soundOn", &soundOn);
+    add(t, "matchDuration", &matchDuration, 90, 180);
+    for (int k = 0; k < 4; k++)
+        add(t, "teamColour[" + std::to_string(k) + "]", &teamColour[k], 0, 9);
+    add(t, "randomState", &generatorCopy);
+    add(t, "smartFrame", &smartFrame);
+}
+
+static void addView(std::vector<Field>& t) {
+    add(t, "cameraX", &cameraX);
+    add(t, "cameraY", &cameraY);
+    add(t, "cameraDepth", &cameraDepth);
+    add(t, "camera.position.x", &camera.position.x);
+    add(t, "camera.position.y", &camera.position.y);
+    add(t, "camera.position.z", &camera.position.z);
+    add(t, "ballAngle", &ballAngle);
+}
+
+static size_t widthOf(Kind kind) {
+    return kind == Kind::U8 ? 1 : 4;
+}
+
+static size_t bytesOf(const std::vector<Field>& fields) {
+    size_t n = 0;
+    for (const Field& f : fields) n += widthOf(f.kind);
+    return n;
+}
+
+struct FieldTable {
+    std::vector<Field> fields;
+    size_t matchBytes, hashedBytes;
+};
+
+static const FieldTable& table() {
+    static const FieldTable t = [] {
+        FieldTable made;
+        addMatch(made.fields);
+        made.matchBytes = bytesOf(made.fields);
+        addShell(made.fields);
+        made.hashedBytes = bytesOf(made.fields);
+        addView(made.fields);
+        return made;
+    }();
+    return t;
+}
+
+size_t matchStateBytes() {
+    return table().matchBytes;
+}
+size_t hashedStateBytes() {
+    return table().hashedBytes;
+}
+size_t stateBytes() {
+    return bytesOf(table().fields);
+}
+
+static uint32_t readLe32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+void encodeState(uint8_t* out) {
+    generatorCopy = randomState();
+    for (const Field& f : table().fields) {
+        uint32_t v = 0;
+        if (f.kind == Kind::U8) {
+            *out++ = *static_cast<const uint8_t*>(f.at);
+            continue;
+        }
+        std::memcpy(&v, f.at, 4);
+        for (int i = 0; i < 4; i++) *out++ = uint8_t(v >> (8 * i));
+    }
+}
+
+// The field's value in the encoding, as a double (floats exactly).
+static double valueAt(const Field& f, const uint8_t* at) {
+    if (f.kind == Kind::U8) return *at;
+    uint32_t bits = readLe32(at);
+    if (f.kind == Kind::U32) return bits;
+    if (f.kind == Kind::I32) return int32_t(bits);
+    float v;
+    std::memcpy(&v, &bits, 4);
+    return v;
+}
+
+static std::string formatValue(const Field& f, const uint8_t* at) {
+    char text[48];
+    double v = valueAt(f, at);
+    if (f.kind == Kind::F32) {
+        std::snprintf(text, sizeof text, "%.9g", v);
+    } else if (f.kind == Kind::U32) {
+        std::snprintf(text, sizeof text, "0x%08X", readLe32(at));
+    } else {
+        std::snprintf(text, sizeof text, "%.0f", v);
+    }
+    return text;
+}
+
+bool checkState(const uint8_t* state, std::string& why) {
+    for (const Field& f : table().fields) {
+        double v = valueAt(f, state);
+        bool fine = f.kind == Kind::F32 ? std::isfinite(v) && v >= f.lo && v <= f.hi
+                                        : v >= f.lo && v <= f.hi;
+        if (!fine) {
+            why = f.name + " is " + formatValue(f, state);
+            return false;
+        }
+        state += widthOf(f.kind);
+    }
+    return true;
+}
+
+void applyState(const uint8_t* state) {
+    for (const Field& f : table().fields) {
+        if (f.kind == Kind::U8) {
+            *static_cast<uint8_t*>(f.at) = *state++;
+            continue;
+        }
+        uint32_t v = readLe32(state);
+        std::memcpy(f.at, &v, 4);
+        state += 4;
+    }
+    seedRandom(generatorCopy);
+    // The view matrix follows the camera's position.
+    setCamera(camera.position.x, camera.position.y, camera.position.z);
+    updateView();
+}
+
+uint64_t hashBytes(const uint8_t* bytes, size_t count) {
+    uint64_t h = 14695981039346656037ull;
+    for (size_t i = 0; i < count; i++) {
+        h ^= bytes[i];
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+std::string firstDifference(const uint8_t* actual, const uint8_t* expected, size_t count) {
+    size_t offset = 0;
+    for (const Field& f : table().fields) {
+        size_t width = widthOf(f.kind);
+        if (offset + width > count) break;
+        if (std::memcmp(actual + offset, expected + offset, width) != 0)
+            return f.name + ": " + formatValue(f, actual + offset) + " (expected " +
+                   formatValue(f, expected + offset) + ")";
+        offset += width;
+    }
+    return "";
+}
