@@ -27,6 +27,11 @@ static uint32_t clockMs;
 static uint8_t keyState[256];
 static uint32_t lastFrame[FrameWidth * FrameHeight];
 static bool framePresented;
+static const PlatformTap* tap;
+
+void platformSetTap(const PlatformTap* t) {
+    tap = t;
+}
 
 void platformSetHeadless(bool headless) {
     platform.headless = headless;
@@ -43,15 +48,20 @@ const DisplaySettings& platformDisplay() {
     return platform.display;
 }
 
-uint32_t platformMilliseconds() {
+// Milliseconds since the system started, wrapping after 49.7 days as the game
+// expects. It also seeds the generator: a counter from the program's own
+// start would give only the few hundred seeds that start-up takes.
+static uint32_t liveMilliseconds() {
     if (platform.headless) return clockMs;
-    // Milliseconds since the system started, wrapping after 49.7 days as the
-    // game expects. It also seeds the generator: a counter from the program's
-    // own start would give only the few hundred seeds that start-up takes.
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u +
                                  static_cast<uint64_t>(now.tv_nsec) / 1000000u);
+}
+
+uint32_t platformMilliseconds() {
+    uint32_t ms = liveMilliseconds();
+    return tap ? tap->reading(ms) : ms;
 }
 
 // The message an SDL event stands for; false for events that make none (the
@@ -89,38 +99,53 @@ static void queuePadPresses() {
     }
 }
 
-bool platformDispatchOneMessage() {
-    QueuedMessage m;
+// Takes one pending event; `isMessage` says whether it became a message.
+static bool takeEvent(QueuedMessage& m, bool& isMessage) {
     if (platform.headless) {
         if (padsStarted()) queuePadPresses();
         if (queueCount == 0) return false;
         m = queue[queueHead];
         queueHead = (queueHead + 1) % QueueSize;
         queueCount--;
-        windowProcedure(m.message, m.wParam, 0);
+        isMessage = true;
         return true;
     }
     if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
     SDL_Event e;
+    // Events that make no message do not use up the pass.
     while (SDL_PollEvent(&e)) {
         if (!messageForEvent(e, m)) continue;
-        windowProcedure(m.message, m.wParam, 0);
+        isMessage = true;
         return true;
     }
     return false;
+}
+
+bool platformDispatchOneMessage() {
+    QueuedMessage m = {0, 0};
+    bool isMessage = false;
+    bool taken = takeEvent(m, isMessage);
+    if (tap) isMessage = tap->message(isMessage, m.message, m.wParam);
+    if (isMessage) windowProcedure(m.message, m.wParam, 0);
+    return taken;
 }
 
 void platformDrainMessages() {
     while (platformDispatchOneMessage()) {}
 }
 
-void platformKeyboardState(uint8_t keys[256]) {
+static void liveKeyboardState(uint8_t keys[256]) {
     if (platform.headless || !SDL_WasInit(SDL_INIT_VIDEO)) {
         std::memcpy(keys, keyState, 256);
     } else {
         sdlHeldKeys(keys);
     }
     padHeldKeys(keys);
+}
+
+void platformKeyboardState(uint8_t keys[256]) {
+    liveKeyboardState(keys);
+    if (tap) tap->keys(keys);
 }
 
 void platformPresent(const uint32_t* frame) {
@@ -151,6 +176,11 @@ void headlessPostMessage(uint32_t message, uintptr_t wParam) {
     if (queueCount == QueueSize) return; // a full queue drops the newest, as a system's would
     queue[(queueHead + queueCount) % QueueSize] = {message, wParam};
     queueCount++;
+}
+
+void headlessClearInput() {
+    queueHead = queueCount = 0;
+    std::memset(keyState, 0, sizeof keyState);
 }
 
 void headlessKeyDown(int vk) {

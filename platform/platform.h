@@ -101,6 +101,18 @@ void platformPresent(const uint32_t* frame);
 
 void platformShutdown();
 
+// A replay sits between the game and the system: it sees every millisecond
+// reading, every message handed to the window procedure and every key-state
+// snapshot the game takes, and in playback gives the game others in their place.
+struct PlatformTap {
+    uint32_t (*reading)(uint32_t ms); // returns the reading the game gets
+    // Returns whether the game gets a message, and which; `live` says whether
+    // the event taken became one.
+    bool (*message)(bool live, uint32_t& message, uintptr_t& wParam);
+    void (*keys)(uint8_t keys[256]); // may change the snapshot
+};
+void platformSetTap(const PlatformTap* tap); // nullptr for none
+
 // Headless controls, for soccer-snapshot and the tests.
 void headlessAdvanceClock(uint32_t ms);
 void headlessSetClock(uint32_t ms);
@@ -108,5 +120,6 @@ void headlessKeyDown(int vk);               // holds the key and queues one key-
 void headlessKeyUp(int vk);                 // releases the key; queues nothing
 void headlessSetKeyHeld(int vk, bool held); // only the key state, no message
 void headlessPostMessage(uint32_t message, uintptr_t wParam);
+void headlessClearInput(); // forgets every queued message and held key
 // The last frame handed to platformPresent (headless), or nullptr.
 const uint32_t* headlessLastFrame();

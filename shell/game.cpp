@@ -10,12 +10,14 @@
 #include "render/transform.h"
 #include "shell/display.h"
 #include "shell/options.h"
+#include "shell/replay.h"
 #include "shell/screens.h"
 #include "shell/timing.h"
 
 uint32_t previousTimestamp;
 // The last pass's length: the first pass after a pause is taken to be as long.
 static uint32_t lastFrameMs;
+uint32_t startupSeed;
 
 bool gameStartup(bool fixedSeed, uint32_t seed) {
     platformHidePointer();
@@ -24,7 +26,8 @@ bool gameStartup(bool fixedSeed, uint32_t seed) {
     setupRenderStates();
     // The pointer's display count goes down twice and never up again.
     platformHidePointer();
-    seedRandom(fixedSeed ? seed : platformMilliseconds());
+    startupSeed = fixedSeed ? seed : platformMilliseconds();
+    seedRandom(startupSeed);
     // Grass, ring and markings, the ten kits, the bitmap textures in their
     // order, then the HUD panel.
     makeStartupTextures();
@@ -36,7 +39,8 @@ bool gameStartup(bool fixedSeed, uint32_t seed) {
     return true;
 }
 
-void gamePass() {
+static void runPass(void (*frame)()) {
+    replayPassBegins();
     // Two readings: the next frame is measured from the second one.
     uint32_t now = platformMilliseconds();
     frameScale = frameScaleFor(previousTimestamp, now);
@@ -45,8 +49,24 @@ void gamePass() {
     // A pad's Start picks the match on the title and goes on everywhere else.
     platformSetPadStartKeys(titleActive ? VK_F1 : VK_SPACE, titleActive ? VK_F2 : VK_SPACE);
     platformDispatchOneMessage();
-    drawFrame();
+    frame();
     runPassAfterDraw();
+    replayPassEnds();
+}
+
+void gamePass() {
+    runPass(drawFrame);
+}
+
+// No match runs on the boot screen, so a pass without drawing has no part there.
+static void runFrameWithoutDrawing() {
+    if (bootActive || titleActive) return;
+    runMatchScreenHeadless();
+    followCamera();
+}
+
+void gamePassWithoutDrawing() {
+    runPass(runFrameWithoutDrawing);
 }
 
 void gameRun() {

@@ -4,8 +4,13 @@
 
 #include <cstdint>
 
+// The game's version, as the title and the replays give it.
+constexpr const char* GameVersion = "1.4";
+
 // The millisecond reading that the next pass measures its frame from.
 extern uint32_t previousTimestamp;
+// What start-up seeded the random generator with (the grass texture follows it).
+extern uint32_t startupSeed;
 
 // Brings up the window, the device, the textures, the songs and the camera.
 // The random generator is seeded from the millisecond timer, or with `seed`
@@ -17,6 +22,9 @@ void gamePass();
 // first pass after such a pause is measured as long as the one before it, not
 // as the time the pause took.
 void gameRun();
+// The same pass with everything the drawing does to the game but the pixels:
+// the match screen's rules and the camera follow (headless matches, replays).
+void gamePassWithoutDrawing();
 // Frees the songs, releases the graphics and drains the pending messages.
 void gameShutdown();
 

@@ -24,6 +24,7 @@ const uint32_t teamColourTable[10] = {
 int32_t teamColour[4] = {0, 1, 2, 3};
 uint8_t soundOn = 1;
 int32_t matchDuration = 90;
+uint32_t newMatchCount;
 
 int32_t nextFreeColour(int32_t c) {
     // The entry being changed still holds its old value during the search, so
@@ -45,6 +46,7 @@ void applyMusicRule() {
 }
 
 void newMatchReset() {
+    newMatchCount++;
     match.secondHalf = 0;
     match.endSign = 1;
     matchClock = static_cast<float>(matchDuration);

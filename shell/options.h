@@ -17,6 +17,8 @@ intptr_t windowProcedure(uint32_t message, uintptr_t wParam, intptr_t lParam);
 
 int32_t nextFreeColour(int32_t current);
 void newMatchReset();
+// How many new-match resets there have been (a replay begins at one).
+extern uint32_t newMatchCount;
 // Starts musicSong (looping, from its beginning) when the title shows with the
 // sound on or a goal is being celebrated; otherwise stops it.
 void applyMusicRule();

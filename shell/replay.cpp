@@ -1,0 +1,356 @@
+#include "shell/replay.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include "platform/platform.h"
+#include "shell/game.h"
+#include "shell/options.h"
+#include "shell/screens.h"
+#include "shell/state_codec.h"
+#include "shell/timing.h"
+
+// ---------------------------------------------------------------------------
+// Recording
+
+struct Recorder {
+    bool on;
+    bool recording;
+    bool inPass;
+    ReplaySink sink;
+    void* context;
+    Replay replay; // the match so far
+    // The pass under way: its record, whether it can be kept, and the game as
+    // it stood when the pass began.
+    ReplayPass pass;
+    bool passFaulty;
+    int readings;
+    std::vector<uint8_t> passStart;
+    uint32_t passTimestamp;
+    uint32_t passMatches;
+    // The reading the game took last, the last pass's last, the key snapshot
+    // the game read last and the one it had read by the end of the last pass.
+    uint32_t lastReading;
+    uint32_t lastPassReading;
+    uint8_t keys[256];
+    uint8_t passKeys[256];
+};
+static Recorder recorder;
+
+static uint32_t recordReading(uint32_t ms) {
+    Recorder& r = recorder;
+    if (r.inPass) {
+        if (r.readings == 0) {
+            r.pass.frameMs = ms - r.passTimestamp;
+            r.passFaulty |= r.pass.frameMs > MaxFrameMs;
+        } else if (r.readings <= MaxLaterReadings) {
+            uint32_t step = ms - r.lastReading;
+            r.pass.readingSteps[r.readings - 1] = step;
+            r.passFaulty |= step > MaxFrameMs;
+        } else {
+            r.passFaulty = true;
+        }
+        r.readings++;
+    }
+    r.lastReading = ms;
+    return ms;
+}
+
+static bool recordMessage(bool live, uint32_t& message, uintptr_t& wParam) {
+    Recorder& r = recorder;
+    if (live && r.inPass) {
+        // One message a pass, of the kinds a replay holds.
+        r.passFaulty |= r.pass.hasMessage || wParam > 0xFFFFFFFFu ||
+                        !replayMessageKnown(message, uint32_t(wParam));
+        r.pass.hasMessage = true;
+        r.pass.message = message;
+        r.pass.wParam = uint32_t(wParam);
+    }
+    return live;
+}
+
+static void recordKeys(uint8_t keys[256]) {
+    std::memcpy(recorder.keys, keys, 256);
+}
+
+static const PlatformTap recorderTap = {recordReading, recordMessage, recordKeys};
+
+uint64_t replayStateHash() {
+    std::vector<uint8_t> state(stateBytes());
+    encodeState(state.data());
+    return hashBytes(state.data(), hashedStateBytes());
+}
+
+static void beginRecording(const std::vector<uint8_t>& state, uint32_t timestamp,
+                           const uint8_t keys[256]) {
+    Replay& rp = recorder.replay;
+    rp.gameVersion = GameVersion;
+    rp.startupSeed = startupSeed;
+    rp.firstTimestamp = timestamp;
+    rp.state = state;
+    std::memcpy(rp.keys, keys, 256);
+    rp.passCount = 0;
+    rp.passes.clear();
+    recorder.recording = true;
+}
+
+// The recording ends with the game in `endState`; a replay this game could not
+// read back (a state out of its bounds) is not kept.
+static void endRecording(const std::vector<uint8_t>& endState) {
+    Recorder& r = recorder;
+    if (!r.recording) return;
+    r.recording = false;
+    std::string why;
+    if (r.replay.passCount == 0) return;
+    if (!checkState(r.replay.state.data(), why)) {
+        std::fprintf(stderr, "soccer: the match is not recorded: %s\n", why.c_str());
+        return;
+    }
+    r.replay.endHash = hashBytes(endState.data(), hashedStateBytes());
+    if (r.sink) r.sink(writeReplay(r.replay), r.context);
+    r.replay.passes.clear();
+}
+
+static void recorderPassBegins() {
+    Recorder& r = recorder;
+    r.inPass = true;
+    r.pass = plainReplayPass(0);
+    r.passFaulty = false;
+    r.readings = 0;
+    r.passStart.resize(stateBytes());
+    encodeState(r.passStart.data());
+    r.passTimestamp = previousTimestamp;
+    r.passMatches = newMatchCount;
+}
+
+// The pass's record: the key changes since the last pass, and where it
+// measured from when the shell moved that.
+static void completePass() {
+    Recorder& r = recorder;
+    r.passFaulty |= r.readings == 0;
+    r.pass.laterReadings = r.readings > 0 ? std::min(r.readings - 1, MaxLaterReadings) : 0;
+    r.pass.timestampMoved = r.passTimestamp != r.lastPassReading;
+    r.pass.timestamp = r.passTimestamp;
+    r.pass.keyChanges = 0;
+    for (int vk = 0; vk < 256; vk++) {
+        if (r.keys[vk] == r.passKeys[vk]) continue;
+        r.pass.keys[r.pass.keyChanges][0] = uint8_t(vk);
+        r.pass.keys[r.pass.keyChanges][1] = r.keys[vk];
+        r.pass.keyChanges++;
+    }
+}
+
+static void recorderPassEnds() {
+    Recorder& r = recorder;
+    r.inPass = false;
+    completePass();
+    bool startsMatch = newMatchCount != r.passMatches;
+    // A pass that cannot be written (the machine slept through a minute) ends
+    // the recording before it; so does the start of another match.
+    if (r.recording && (startsMatch || r.passFaulty)) endRecording(r.passStart);
+    if (startsMatch && !r.passFaulty) {
+        r.pass.timestampMoved = false;
+        beginRecording(r.passStart, r.passTimestamp, r.passKeys);
+    }
+    if (r.recording) {
+        appendReplayPass(r.replay.passes, r.pass);
+        r.replay.passCount++;
+        bool left = titleActive || !gameRunning || r.replay.passCount == MaxReplayPasses;
+        if (left) {
+            std::vector<uint8_t> now(stateBytes());
+            encodeState(now.data());
+            endRecording(now);
+        }
+    }
+    std::memcpy(r.passKeys, r.keys, 256);
+    r.lastPassReading = r.lastReading;
+}
+
+void replayRecorderStart(ReplaySink sink, void* context) {
+    Recorder& r = recorder;
+    r.replay = Replay{};
+    r.on = true;
+    r.recording = false;
+    r.inPass = false;
+    r.sink = sink;
+    r.context = context;
+    // Until the game reads them, the keys are as the platform has them now.
+    platformSetTap(nullptr);
+    platformKeyboardState(r.keys);
+    std::memcpy(r.passKeys, r.keys, 256);
+    r.lastReading = r.lastPassReading = previousTimestamp;
+    platformSetTap(&recorderTap);
+}
+
+void replayRecordFromHere() {
+    Recorder& r = recorder;
+    if (!r.on) return;
+    std::vector<uint8_t> state(stateBytes());
+    encodeState(state.data());
+    r.lastPassReading = previousTimestamp;
+    beginRecording(state, previousTimestamp, r.passKeys);
+}
+
+void replayRecordingEnd() {
+    if (!recorder.recording) return;
+    std::vector<uint8_t> now(stateBytes());
+    encodeState(now.data());
+    endRecording(now);
+}
+
+void replayRecorderStop() {
+    if (!recorder.on) return;
+    replayRecordingEnd();
+    recorder.on = false;
+    platformSetTap(nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// Playback
+
+struct Playback {
+    bool on;
+    bool paced;
+    bool stopped;
+    bool faithful;
+    Replay replay;
+    const uint8_t* at; // the next pass's record
+    uint32_t played;
+    bool inPass;
+    ReplayPass pass;
+    uint32_t passBase; // the reading the pass measures from
+    int readings;
+    uint32_t lastReading;
+    bool messageGiven;
+    uint8_t keys[256];
+    // Pacing: when the first pass began, and how long after it this one was recorded.
+    std::chrono::steady_clock::time_point start;
+    uint64_t recordedMs;
+    uint32_t lastFirstReading;
+};
+static Playback playback;
+
+static uint32_t playReading(uint32_t) {
+    Playback& p = playback;
+    if (!p.inPass) return p.lastReading;
+    uint32_t ms = p.lastReading;
+    if (p.readings == 0) {
+        ms = p.passBase + p.pass.frameMs;
+    } else if (p.readings <= p.pass.laterReadings) {
+        ms = p.lastReading + p.pass.readingSteps[p.readings - 1];
+    } else {
+        p.faithful = false;
+    }
+    p.readings++;
+    p.lastReading = ms;
+    return ms;
+}
+
+// What the player does to stop watching: ESC, closing the window, leaving it.
+static bool stopsPlayback(uint32_t message, uintptr_t wParam) {
+    return (message == WM_KEYDOWN && wParam == VK_ESCAPE) || message == WM_CLOSE ||
+           (message == WM_ACTIVATE && wParam != WA_ACTIVE);
+}
+
+static bool playMessage(bool live, uint32_t& message, uintptr_t& wParam) {
+    Playback& p = playback;
+    if (live && p.paced && stopsPlayback(message, wParam)) p.stopped = true;
+    if (!p.inPass || p.messageGiven || !p.pass.hasMessage) return false;
+    p.messageGiven = true;
+    message = p.pass.message;
+    wParam = p.pass.wParam;
+    return true;
+}
+
+static void playKeys(uint8_t keys[256]) {
+    std::memcpy(keys, playback.keys, 256);
+}
+
+static const PlatformTap playbackTap = {playReading, playMessage, playKeys};
+
+// Waits until the pass's recorded time has come; a late pass does not wait.
+static void waitForPass() {
+    Playback& p = playback;
+    uint32_t first = p.passBase + p.pass.frameMs;
+    p.recordedMs += first - p.lastFirstReading;
+    p.lastFirstReading = first;
+    std::this_thread::sleep_until(p.start + std::chrono::milliseconds(p.recordedMs));
+}
+
+static void playbackPassBegins() {
+    Playback& p = playback;
+    p.inPass = false;
+    if (p.played >= p.replay.passCount) return;
+    std::string why;
+    const uint8_t* end = p.replay.passes.data() + p.replay.passes.size();
+    // Every pass was checked when the file was read.
+    if (!readReplayPass(p.at, end, p.played + 1, p.pass, why)) return;
+    if (p.pass.timestampMoved) previousTimestamp = p.pass.timestamp;
+    p.passBase = previousTimestamp;
+    for (int i = 0; i < p.pass.keyChanges; i++) p.keys[p.pass.keys[i][0]] = p.pass.keys[i][1];
+    p.readings = 0;
+    p.messageGiven = false;
+    p.inPass = true;
+    if (p.paced) waitForPass();
+}
+
+static void playbackPassEnds() {
+    Playback& p = playback;
+    if (!p.inPass) return;
+    p.inPass = false;
+    if (p.readings != 1 + p.pass.laterReadings || p.pass.hasMessage != p.messageGiven)
+        p.faithful = false;
+    p.played++;
+}
+
+void replayPlaybackStart(const Replay& replay, bool paced) {
+    Playback& p = playback;
+    p.replay = replay;
+    p.at = p.replay.passes.data();
+    p.on = true;
+    p.paced = paced;
+    p.stopped = false;
+    p.faithful = true;
+    p.played = 0;
+    p.inPass = false;
+    applyState(replay.state.data());
+    previousTimestamp = replay.firstTimestamp;
+    p.lastReading = p.lastFirstReading = replay.firstTimestamp;
+    std::memcpy(p.keys, replay.keys, 256);
+    p.start = std::chrono::steady_clock::now();
+    p.recordedMs = 0;
+    platformSetTap(&playbackTap);
+}
+
+bool replayPlaybackDone() {
+    const Playback& p = playback;
+    return !p.on || p.stopped || p.played >= p.replay.passCount;
+}
+
+uint32_t replayPlaybackPasses() {
+    return playback.played;
+}
+
+bool replayPlaybackFaithful() {
+    return playback.faithful;
+}
+
+void replayPlaybackStop() {
+    if (!playback.on) return;
+    playback.on = false;
+    playback.replay.passes.clear();
+    platformSetTap(nullptr);
+}
+
+void replayPassBegins() {
+    if (recorder.on) recorderPassBegins();
+    if (playback.on) playbackPassBegins();
+}
+
+void replayPassEnds() {
+    if (recorder.on) recorderPassEnds();
+    if (playback.on) playbackPassEnds();
+}
