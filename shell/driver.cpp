@@ -8,7 +8,9 @@
 #include "match/state.h"
 #include "platform/platform.h"
 #include "shell/display.h"
+#include "shell/game.h"
 #include "shell/options.h"
+#include "shell/replay.h"
 #include "shell/screens.h"
 #include "shell/timing.h"
 
@@ -114,14 +116,6 @@ static void releaseAllKeys(DriverKeys& k) {
     k.queue = KeyQueue{};
 }
 
-// What one frame changed, seen from outside the rules.
-struct Observer {
-    int32_t owner;
-    int32_t playState;
-    float ballSpeed;
-    Player players[12];
-};
-
 static bool justTackled(const Player& now, const Player& before) {
     // A tackler who hits lies down for 0.2 with the 5.0 hold.
     auto tackler = [](const Player& p) {
@@ -130,7 +124,14 @@ static bool justTackled(const Player& now, const Player& before) {
     return tackler(now) && !tackler(before);
 }
 
-static void observeFrame(const Observer& before, MatchStats& s) {
+void observeBefore(MatchObserver& before) {
+    before.owner = match.ballOwner;
+    before.playState = match.playState;
+    before.ballSpeed = match.ball.speed;
+    std::memcpy(before.players, match.players, sizeof before.players);
+}
+
+void observeAfter(const MatchObserver& before, MatchStats& s) {
     for (int i = 0; i < 12; i++)
         if (justTackled(match.players[i], before.players[i])) s.tackles++;
 
@@ -182,6 +183,8 @@ static void startMatch(const DriverOptions& o) {
     match.singlePlayer = o.versusComputer;
     match.computerStrength = o.strength;
     matchDuration = o.duration;
+    previousTimestamp = o.clockStart;
+    headlessClearInput();
     newMatchReset();
 }
 
@@ -197,21 +200,21 @@ MatchStats playMatch(const DriverOptions& o) {
     s.seed = o.seed;
     s.strength = o.strength;
     int64_t maxFrames = o.maxFrames > 0 ? o.maxFrames : 4000000;
-    uint32_t previous = o.clockStart;
     uint64_t micros = uint64_t(o.clockStart) * 1000;
-    Observer before{};
+    MatchObserver before{};
+    if (o.record) replayRecordFromHere();
 
     while (s.frames < maxFrames) {
-        if (o.frameMicros) {
+        if (o.stallEvery && (s.frames + 1) % o.stallEvery == 0) {
+            micros += uint64_t(o.stallMs) * 1000;
+        } else if (o.frameMicros) {
             micros += o.frameMicros;
         } else if (o.msMax > o.msMin) {
             micros += uint64_t(o.msMin + driverRandom() % (o.msMax - o.msMin + 1)) * 1000;
         } else {
             micros += uint64_t(o.msMin) * 1000;
         }
-        uint32_t now = uint32_t(micros / 1000);
-        frameScale = frameScaleFor(previous, now);
-        previous = now;
+        headlessSetClock(uint32_t(micros / 1000));
 
         if (o.randomKeys) {
             randomPlayer(keys);
@@ -225,25 +228,40 @@ MatchStats playMatch(const DriverOptions& o) {
             if (keys.queue.count == 0 && (boxReady || (kickOffWaits && o.versusComputer)))
                 queueKey(keys.queue, VK_UP);
         }
-        if (keys.queue.count > 0) windowProcedure(WM_KEYDOWN, uintptr_t(takeKey(keys.queue)), 0);
+        // The game takes one message a pass, as the keys went down.
+        if (keys.queue.count > 0) headlessPostMessage(WM_KEYDOWN, uintptr_t(takeKey(keys.queue)));
 
-        before.owner = match.ballOwner;
-        before.playState = match.playState;
-        before.ballSpeed = match.ball.speed;
-        std::memcpy(before.players, match.players, sizeof before.players);
-
-        runMatchScreenHeadless();
-        runPassAfterDraw();
-
-        observeFrame(before, s);
+        observeBefore(before);
+        gamePassWithoutDrawing();
+        observeAfter(before, s);
         if (o.afterFrame) o.afterFrame(o.context);
         if (messageShowing && messageKind == 1) {
             s.finished = 1;
             break;
         }
     }
+    if (o.record) replayRecordingEnd();
     releaseAllKeys(keys);
     s.scoreA = match.score[1];
     s.scoreB = match.score[0];
+    return s;
+}
+
+MatchStats playReplay(const Replay& replay, bool* faithful) {
+    platformSetHeadless(true);
+    replayPlaybackStart(replay, false);
+    MatchStats s{};
+    MatchObserver before{};
+    while (gameRunning && !replayPlaybackDone()) {
+        observeBefore(before);
+        gamePassWithoutDrawing();
+        observeAfter(before, s);
+    }
+    if (faithful) *faithful = replayPlaybackFaithful() && replayPlaybackDone();
+    replayPlaybackStop();
+    s.strength = match.computerStrength;
+    s.scoreA = match.score[1];
+    s.scoreB = match.score[0];
+    s.finished = messageShowing && messageKind == 1;
     return s;
 }

@@ -7,20 +7,26 @@
 
 #include <cstdint>
 
+#include "match/state.h"
+
 struct DriverOptions {
-    uint32_t seed;          // the game's generator is seeded with it
-    int32_t strength;       // computerStrength: 20 .. 100
-    int32_t duration;       // matchDuration: 90, 120, 150 or 180
-    uint32_t msMin;         // frame length in ms, drawn per frame in msMin..msMax
-    uint32_t msMax;         // (from the driver's own generator, not the game's)
-    uint32_t frameMicros;   // when not 0: fixed frames of this many microseconds
-    uint32_t clockStart;    // the virtual millisecond counter's first reading
+    uint32_t seed;        // the game's generator is seeded with it
+    int32_t strength;     // computerStrength: 20 .. 100
+    int32_t duration;     // matchDuration: 90, 120, 150 or 180
+    uint32_t msMin;       // frame length in ms, drawn per frame in msMin..msMax
+    uint32_t msMax;       // (from the driver's own generator, not the game's)
+    uint32_t frameMicros; // when not 0: fixed frames of this many microseconds
+    uint32_t clockStart;  // the virtual millisecond counter's first reading
+    uint32_t stallEvery;  // when not 0: every stallEvery-th frame lasts stallMs instead
+    uint32_t stallMs;
     uint8_t versusComputer; // 1: single-player; 0: team B is a second scripted player
     uint8_t randomKeys;     // both sides press random keys instead of playing
     int64_t maxFrames;      // a safety stop; 0 for the default
     // Called after every frame; the soak test checks its invariants here.
     void (*afterFrame)(void* context);
     void* context;
+    // The match goes to the replay recorder (replayRecorderStart) as it is played.
+    uint8_t record;
 };
 
 struct MatchStats {
@@ -44,5 +50,24 @@ inline DriverOptions defaultDriverOptions() {
     return o;
 }
 
-// One whole match, from the new-match reset to the game-over box.
+// One whole match, from the new-match reset to the game-over box. Each frame
+// is a pass of the game without drawing, its keys and clock through the
+// headless platform.
 MatchStats playMatch(const DriverOptions& options);
+
+// A recorded match played again without drawing (no start-up needed), from
+// its first pass to its last, counted like a played one. `faithful` tells
+// whether the game took exactly the readings and messages the replay holds.
+struct Replay;
+MatchStats playReplay(const Replay& replay, bool* faithful = nullptr);
+
+// What one pass changed, seen from outside the rules: kicks, tackles,
+// restarts and possession, counted into the figures.
+struct MatchObserver {
+    int32_t owner;
+    int32_t playState;
+    float ballSpeed;
+    Player players[12];
+};
+void observeBefore(MatchObserver& before);
+void observeAfter(const MatchObserver& before, MatchStats& stats);

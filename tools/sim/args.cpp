@@ -15,9 +15,27 @@ static bool parseNumber(const char* text, long long low, long long high, long lo
     return true;
 }
 
+// "A:B", each a whole number in its range.
+static bool parsePair(const char* value, long long lowA, long long highA, long long lowB,
+                      long long highB, uint32_t* a, uint32_t* b) {
+    const char* colon = std::strchr(value, ':');
+    char first[32];
+    size_t n = colon ? size_t(colon - value) : 0;
+    long long va = 0, vb = 0;
+    if (!colon || n >= sizeof first) return false;
+    std::memcpy(first, value, n);
+    first[n] = 0;
+    if (!parseNumber(first, lowA, highA, &va) || !parseNumber(colon + 1, lowB, highB, &vb))
+        return false;
+    *a = uint32_t(va);
+    *b = uint32_t(vb);
+    return true;
+}
+
 bool parseSimArguments(int argc, const char* const* argv, SimSettings* settings, char* error,
                        int errorSize) {
     SimSettings s{};
+    int matchOptions = 0; // options that shape a match, which a replay brings itself
     s.driver = defaultDriverOptions();
     s.matches = 1;
     for (int i = 1; i < argc; i++) {
@@ -26,10 +44,16 @@ bool parseSimArguments(int argc, const char* const* argv, SimSettings* settings,
             s.json = 1;
             continue;
         }
+        if (std::strcmp(opt, "--random-keys") == 0) {
+            s.driver.randomKeys = 1;
+            matchOptions++;
+            continue;
+        }
         bool known = !std::strcmp(opt, "--matches") || !std::strcmp(opt, "--seed") ||
                      !std::strcmp(opt, "--strength") || !std::strcmp(opt, "--duration") ||
                      !std::strcmp(opt, "--ms") || !std::strcmp(opt, "--ms-range") ||
-                     !std::strcmp(opt, "--versus");
+                     !std::strcmp(opt, "--versus") || !std::strcmp(opt, "--stall") ||
+                     !std::strcmp(opt, "--record") || !std::strcmp(opt, "--replay");
         if (!known) {
             std::snprintf(error, size_t(errorSize), "unknown option: %s", opt);
             return false;
@@ -41,7 +65,13 @@ bool parseSimArguments(int argc, const char* const* argv, SimSettings* settings,
         const char* value = argv[++i];
         long long v = 0;
         bool ok = true;
-        if (!std::strcmp(opt, "--matches")) {
+        matchOptions += std::strcmp(opt, "--replay") != 0;
+        if (!std::strcmp(opt, "--record") || !std::strcmp(opt, "--replay")) {
+            ok = *value != 0;
+            (!std::strcmp(opt, "--record") ? s.record : s.replay) = value;
+        } else if (!std::strcmp(opt, "--stall")) {
+            ok = parsePair(value, 1, 1000000, 0, 60000, &s.driver.stallEvery, &s.driver.stallMs);
+        } else if (!std::strcmp(opt, "--matches")) {
             ok = parseNumber(value, 1, 1000000000, &v);
             s.matches = int32_t(v);
         } else if (!std::strcmp(opt, "--seed")) {
@@ -58,19 +88,8 @@ bool parseSimArguments(int argc, const char* const* argv, SimSettings* settings,
             ok = parseNumber(value, 1, 10000, &v);
             s.driver.msMin = s.driver.msMax = uint32_t(v);
         } else if (!std::strcmp(opt, "--ms-range")) {
-            const char* colon = std::strchr(value, ':');
-            long long a = 0, b = 0;
-            char first[32];
-            size_t n = colon ? size_t(colon - value) : 0;
-            ok = colon && n < sizeof first;
-            if (ok) {
-                std::memcpy(first, value, n);
-                first[n] = 0;
-                ok = parseNumber(first, 0, 10000, &a) && parseNumber(colon + 1, 1, 10000, &b) &&
-                     a <= b;
-            }
-            s.driver.msMin = uint32_t(a);
-            s.driver.msMax = uint32_t(b);
+            ok = parsePair(value, 0, 10000, 1, 10000, &s.driver.msMin, &s.driver.msMax) &&
+                 s.driver.msMin <= s.driver.msMax;
         } else {
             ok = !std::strcmp(value, "computer") || !std::strcmp(value, "scripted");
             s.driver.versusComputer = !std::strcmp(value, "computer");
@@ -79,6 +98,15 @@ bool parseSimArguments(int argc, const char* const* argv, SimSettings* settings,
             std::snprintf(error, size_t(errorSize), "bad value for %s: %s", opt, value);
             return false;
         }
+    }
+    // A replay brings everything its match needs; one recording holds one match.
+    if (s.replay && matchOptions > 0) {
+        std::snprintf(error, size_t(errorSize), "--replay takes no other option but --json");
+        return false;
+    }
+    if (s.record && s.matches != 1) {
+        std::snprintf(error, size_t(errorSize), "--record needs --matches 1");
+        return false;
     }
     *settings = s;
     return true;

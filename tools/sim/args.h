@@ -7,6 +7,8 @@ struct SimSettings {
     DriverOptions driver;
     int32_t matches;
     uint8_t json;
+    const char* record; // the match's replay goes to this file
+    const char* replay; // plays this replay instead of a match
 };
 
 // Parses the arguments (argv[0] skipped). On a bad option or value returns

@@ -1,7 +1,19 @@
-// soccer-sim: plays whole matches without a window and prints what happened.
+// soccer-sim: plays whole matches without a window and prints what happened,
+// or plays a recorded match again.
 #include <cstdio>
+#include <string>
+#include <vector>
 
+#include "shell/replay.h"
 #include "tools/sim/args.h"
+#include "tools/sim/replay.h"
+
+static void saveToFile(const std::vector<uint8_t>& file, void* path) {
+    std::string why;
+    const char* p = static_cast<const char*>(path);
+    if (!writeFileAtomically(p, file, why))
+        std::fprintf(stderr, "soccer-sim: %s: %s\n", p, why.c_str());
+}
 
 int main(int argc, char** argv) {
     SimSettings settings;
@@ -9,6 +21,11 @@ int main(int argc, char** argv) {
     if (!parseSimArguments(argc, argv, &settings, error, sizeof error)) {
         std::fprintf(stderr, "soccer-sim: %s\n", error);
         return 2;
+    }
+    if (settings.replay) return printReplayFigures(settings.replay, settings.json);
+    if (settings.record) {
+        replayRecorderStart(saveToFile, const_cast<char*>(settings.record));
+        settings.driver.record = 1;
     }
     int wonA = 0, wonB = 0, goalsA = 0, goalsB = 0;
     long long frames = 0;
@@ -25,6 +42,7 @@ int main(int argc, char** argv) {
         goalsB += m.scoreB;
         frames += m.frames;
     }
+    replayRecorderStop();
     if (!settings.json) {
         std::printf("%d matches: team A won %d, team B won %d, %d drawn; goals A %d B %d; "
                     "%.0f frames per match\n",
