@@ -38,6 +38,8 @@ static void addDisplayOptions(CLI::App& app, LaunchOptions& o, std::string& scal
     app.add_option("--scale", scale, "sharp (default), integer or fit; see below")
         ->check(CLI::IsMember({"sharp", "integer", "fit"}))
         ->option_text("MODE");
+    app.add_option("--replay", o.replay, "watch a recorded match at its own pace (ESC leaves)")
+        ->option_text("FILE");
 }
 
 static ScaleMode scaleModeNamed(const std::string& name) {

@@ -2,11 +2,13 @@
 #pragma once
 
 #include <iosfwd>
+#include <string>
 
 #include "platform/platform.h"
 
 struct LaunchOptions {
     DisplaySettings display;
+    std::string replay; // --replay FILE: watch a recorded match instead
 };
 
 // What the command line asks for. Returns -1 to start the game with `options`;

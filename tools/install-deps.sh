@@ -3,7 +3,7 @@
 # the sanitizers, the fuzzers and the benchmarks need ("test"), on Debian.
 set -euo pipefail
 what=${1:-game}
-packages=(cmake g++ make pkg-config libsdl2-dev libpng-dev libcli11-dev)
+packages=(cmake g++ make pkg-config libsdl2-dev libpng-dev libcli11-dev nlohmann-json3-dev)
 if [ "$what" = test ]; then
     packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
                libxmp-dev libopenmpt-dev clang-format xvfb xdotool

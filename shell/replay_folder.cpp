@@ -1,0 +1,99 @@
+// Where the game keeps the matches it records, and watching one again.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/platform.h"
+#include "shell/game.h"
+#include "shell/replay.h"
+#include "shell/timing.h"
+
+namespace fs = std::filesystem;
+
+std::string replayFolder() {
+    // Only an absolute path counts, as the XDG base directory rules say.
+    const char* data = std::getenv("XDG_DATA_HOME");
+    std::string base;
+    if (data && data[0] == '/') {
+        base = data;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (!home || home[0] != '/') return "";
+        base = std::string(home) + "/.local/share";
+    }
+    return base + "/torvelun-soccer/replays";
+}
+
+// Names sort by the time of the save: 20250131-174502-00.replay (UTC).
+static bool isReplayName(const std::string& name) {
+    static const char shape[] = "dddddddd-dddddd-dd.replay";
+    if (name.size() != sizeof shape - 1) return false;
+    for (size_t i = 0; i < name.size(); i++) {
+        bool digit = name[i] >= '0' && name[i] <= '9';
+        if (shape[i] == 'd' ? !digit : name[i] != shape[i]) return false;
+    }
+    return true;
+}
+
+static std::string freeReplayName(const fs::path& folder) {
+    char stamp[32];
+    std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &utc);
+    for (int n = 0; n < 100; n++) {
+        char name[48];
+        std::snprintf(name, sizeof name, "%s-%02d.replay", stamp, n);
+        std::error_code ec;
+        if (!fs::exists(folder / name, ec)) return name;
+    }
+    return "";
+}
+
+// Only files the game named itself are ever removed.
+static void keepNewest(const fs::path& folder, size_t kept) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const fs::directory_entry& e : fs::directory_iterator(folder, ec)) {
+        std::string name = e.path().filename().string();
+        if (isReplayName(name) && e.is_regular_file(ec)) names.push_back(name);
+    }
+    if (names.size() <= kept) return;
+    std::sort(names.begin(), names.end());
+    for (size_t i = 0; i + kept < names.size(); i++) fs::remove(folder / names[i], ec);
+}
+
+void saveReplayInFolder(const std::vector<uint8_t>& file, void* context) {
+    const fs::path folder = *static_cast<const std::string*>(context);
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    std::string name = ec ? "" : freeReplayName(folder);
+    std::string why = ec ? ec.message() : "no free name";
+    if (name.empty() || !writeFileAtomically((folder / name).string(), file, why)) {
+        std::fprintf(stderr, "soccer: the match is not recorded in %s: %s\n",
+                     folder.string().c_str(), why.c_str());
+        return;
+    }
+    keepNewest(folder, KeptReplays);
+}
+
+int playReplayInWindow(const std::string& path) {
+    Replay replay;
+    std::string why;
+    if (!readReplayFile(path, replay, why)) {
+        std::fprintf(stderr, "soccer: %s: %s\n", path.c_str(), why.c_str());
+        return 1;
+    }
+    if (!gameStartup(true, replay.startupSeed)) {
+        std::fprintf(stderr, "soccer: no display: %s\n", platformError());
+        return 1;
+    }
+    replayPlaybackStart(replay, true);
+    while (gameRunning && !replayPlaybackDone()) gamePass();
+    replayPlaybackStop();
+    gameShutdown();
+    return 0;
+}
