@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "platform/platform.h"
+#include "render/device.h"
 #include "shell/game.h"
 #include "shell/options.h"
 #include "shell/screens.h"
@@ -317,6 +318,13 @@ void replayPlaybackStart(const Replay& replay, bool paced) {
     p.played = 0;
     p.inPass = false;
     applyState(replay.state.data());
+    // The device's states persist from frame to frame: a frame of the screen
+    // the replay starts on leaves them as the recorded game had them. What
+    // that frame does to the game is undone.
+    if (graphics.created) {
+        drawFrame();
+        applyState(replay.state.data());
+    }
     previousTimestamp = replay.firstTimestamp;
     p.lastReading = p.lastFirstReading = replay.firstTimestamp;
     std::memcpy(p.keys, replay.keys, 256);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "match/state.h"
 #include "platform/audio_device.h"
@@ -14,6 +15,7 @@
 #include "shell/display.h"
 #include "shell/game.h"
 #include "shell/options.h"
+#include "shell/replay.h"
 #include "shell/screens.h"
 #include "shell/timing.h"
 
@@ -87,13 +89,14 @@ static bool parseFile(const char* s, SnapshotFile& file) {
 }
 
 bool parseSnapshotArgs(int argc, char** argv, SnapshotPlan& plan, std::FILE* err) {
-    plan = SnapshotPlan{1, 16, 1, {}, {}, {}, nullptr};
+    plan = SnapshotPlan{};
     for (int i = 1; i < argc; i++) {
         const char* option = argv[i];
         bool known = !std::strcmp(option, "--frames") || !std::strcmp(option, "--ms") ||
                      !std::strcmp(option, "--seed") || !std::strcmp(option, "--key") ||
                      !std::strcmp(option, "--shot") || !std::strcmp(option, "--state") ||
-                     !std::strcmp(option, "--wav");
+                     !std::strcmp(option, "--wav") || !std::strcmp(option, "--record") ||
+                     !std::strcmp(option, "--replay");
         if (!known) {
             std::fprintf(err, "soccer-snapshot: unknown option %s\n", option);
             return false;
@@ -105,9 +108,15 @@ bool parseSnapshotArgs(int argc, char** argv, SnapshotPlan& plan, std::FILE* err
         const char* value = argv[++i];
         long long v = 0;
         bool ok = true;
+        plan.scripted |= !std::strcmp(option, "--ms") || !std::strcmp(option, "--seed") ||
+                         !std::strcmp(option, "--key");
         if (!std::strcmp(option, "--frames")) {
             ok = parseNumber(value, 0, INT_MAX, v);
             plan.frames = static_cast<int>(v);
+            plan.framesGiven = true;
+        } else if (!std::strcmp(option, "--record") || !std::strcmp(option, "--replay")) {
+            ok = *value != 0;
+            (!std::strcmp(option, "--record") ? plan.record : plan.replay) = value;
         } else if (!std::strcmp(option, "--ms")) {
             ok = parseNumber(value, 0, 3600000, v);
             plan.ms = static_cast<uint32_t>(v);
@@ -131,6 +140,11 @@ bool parseSnapshotArgs(int argc, char** argv, SnapshotPlan& plan, std::FILE* err
             std::fprintf(err, "soccer-snapshot: bad value for %s: %s\n", option, value);
             return false;
         }
+    }
+    if (plan.replay && (plan.scripted || plan.record)) {
+        std::fprintf(err, "soccer-snapshot: --replay brings its own clock, seed and keys: "
+                          "no --ms, --seed, --key or --record with it\n");
+        return false;
     }
     return true;
 }
@@ -276,21 +290,34 @@ static bool writeState(const char* path, std::FILE* err) {
     return false;
 }
 
-int runSnapshot(const SnapshotPlan& plan, std::FILE* err) {
-    gameResetState();
-    platformSetHeadless(true);
-    headlessSetClock(0);
-    audioDeviceUseManual(true);
-    if (!gameStartup(true, plan.seed)) {
-        std::fprintf(err, "soccer-snapshot: start-up failed\n");
-        return 1;
-    }
+struct RecordTarget {
+    const char* path;
+    std::FILE* err;
+    bool saved;
+    bool written;
+};
+
+static void saveRecording(const std::vector<uint8_t>& file, void* context) {
+    auto* target = static_cast<RecordTarget*>(context);
+    std::string why;
+    target->saved = true;
+    target->written = writeFileAtomically(target->path, file, why);
+    if (!target->written)
+        std::fprintf(target->err, "soccer-snapshot: %s: %s\n", target->path, why.c_str());
+}
+
+// The passes of the plan: scripted keys on a clock of plan.ms a pass, or a
+// replay's. The sound device plays on after each pass until the clock's next
+// reading, counted from the clock itself so that a replay hears the same.
+static bool runPasses(const SnapshotPlan& plan, int frames, std::FILE* err) {
     std::vector<int16_t> sound;
     std::vector<int16_t> block;
-    uint64_t frameThousandths = 0; // the part of a frame carried to the next pass
+    uint32_t lastStamp = previousTimestamp;
+    uint64_t clockMs = lastStamp;
+    uint64_t soundFrames = clockMs * OutputRate / 1000;
     bool written = true;
-    for (int pass = 1; pass <= plan.frames && gameRunning; pass++) {
-        headlessAdvanceClock(plan.ms);
+    for (int pass = 1; pass <= frames && gameRunning; pass++) {
+        if (!plan.replay) headlessAdvanceClock(plan.ms);
         for (const SnapshotKey& k : plan.keys) {
             if (k.pass != pass) continue;
             if (k.down) {
@@ -300,24 +327,58 @@ int runSnapshot(const SnapshotPlan& plan, std::FILE* err) {
             }
         }
         gamePass();
-        // The sound device plays on until the next pass, for that pass's milliseconds.
-        uint64_t sum = uint64_t(plan.ms) * OutputRate + frameThousandths;
-        uint64_t frames = sum / 1000;
-        frameThousandths = sum % 1000;
-        block.resize(frames * 2);
-        audioDeviceManualAdvance(static_cast<uint32_t>(frames), block.data());
+        clockMs += uint32_t(previousTimestamp - lastStamp);
+        lastStamp = previousTimestamp;
+        uint64_t total = clockMs * OutputRate / 1000;
+        block.resize((total - soundFrames) * 2);
+        audioDeviceManualAdvance(static_cast<uint32_t>(total - soundFrames), block.data());
+        soundFrames = total;
         if (plan.wav) sound.insert(sound.end(), block.begin(), block.end());
         for (const SnapshotFile& f : plan.shots)
             if (f.pass == pass) written = writeShot(f.path, err) && written;
         for (const SnapshotFile& f : plan.states)
             if (f.pass == pass) written = writeState(f.path, err) && written;
     }
-    gameShutdown();
     if (plan.wav && !writeWav(plan.wav, sound)) {
         std::fprintf(err, "soccer-snapshot: cannot write %s\n", plan.wav);
         written = false;
     }
-    return written ? 0 : 1;
+    return written;
+}
+
+int runSnapshot(const SnapshotPlan& plan, std::FILE* err) {
+    Replay replay;
+    std::string why;
+    if (plan.replay && !readReplayFile(plan.replay, replay, why)) {
+        std::fprintf(err, "soccer-snapshot: %s: %s\n", plan.replay, why.c_str());
+        return 1;
+    }
+    gameResetState();
+    platformSetHeadless(true);
+    headlessSetClock(0);
+    audioDeviceUseManual(true);
+    if (!gameStartup(true, plan.replay ? replay.startupSeed : plan.seed)) {
+        std::fprintf(err, "soccer-snapshot: start-up failed\n");
+        return 1;
+    }
+    int frames = plan.frames;
+    RecordTarget target = {plan.record, err, false, true};
+    if (plan.replay) {
+        // Passes are numbered from the replay's first; there are no more than it holds.
+        if (!plan.framesGiven || uint32_t(frames) > replay.passCount)
+            frames = int(replay.passCount);
+        replayPlaybackStart(replay, false);
+    }
+    if (plan.record) replayRecorderStart(saveRecording, &target);
+    bool written = runPasses(plan, frames, err);
+    replayRecorderStop();
+    replayPlaybackStop();
+    gameShutdown();
+    if (plan.record && !target.saved) {
+        std::fprintf(err, "soccer-snapshot: %s: no match was played (F1 or F2)\n", plan.record);
+        return 1;
+    }
+    return written && target.written ? 0 : 1;
 }
 
 int snapshotMain(int argc, char** argv) {

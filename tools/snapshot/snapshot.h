@@ -16,19 +16,24 @@ struct SnapshotFile {
     const char* path;
 };
 struct SnapshotPlan {
-    int frames;
-    uint32_t ms;
-    uint32_t seed;
+    int frames = 1; // with a replay and no --frames: the replay's length
+    uint32_t ms = 16;
+    uint32_t seed = 1;
     std::vector<SnapshotKey> keys;
     std::vector<SnapshotFile> shots;
     std::vector<SnapshotFile> states;
-    const char* wav;
+    const char* wav = nullptr;
+    const char* record = nullptr; // the scripted run's match goes to this replay file
+    const char* replay = nullptr; // passes come from this replay file
+    bool framesGiven = false;
+    bool scripted = false; // --ms, --seed or --key given: a replay brings its own
 };
 
 // Reads the command line into `plan`; on a bad option or value writes one
 // line naming it to `err` and returns false.
 bool parseSnapshotArgs(int argc, char** argv, SnapshotPlan& plan, std::FILE* err);
-// Runs the plan: start-up, the passes, shutdown. Returns the exit status.
+// Runs the plan: start-up, the passes, shutdown. Returns the exit status (1 for
+// a file that cannot be written or a replay that cannot be read).
 int runSnapshot(const SnapshotPlan& plan, std::FILE* err);
 // The whole program: parse, then run (2 for a bad command line).
 int snapshotMain(int argc, char** argv);
