@@ -3,9 +3,13 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "match/state.h"
 #include "shell/display.h"
+#include "shell/driver.h"
+#include "shell/replay.h"
 #include "shell/timing.h"
 #include "tools/sim/args.h"
 
@@ -178,6 +182,42 @@ TEST(MatchDriver, SameSeedSameMatch) {
     EXPECT_EQ(a.framesA, b.framesA);
     EXPECT_GT(a.kicks, 0);
     EXPECT_GT(a.framesA + a.framesB, 0);
+}
+
+void keepFile(const std::vector<uint8_t>& file, void* files) {
+    static_cast<std::vector<std::vector<uint8_t>>*>(files)->push_back(file);
+}
+
+// A recorded match played again gives the same figures and ends in the
+// recorded state, in both modes.
+TEST(MatchDriver, RecordedMatchPlaysAgainToTheSameFigures) {
+    for (uint8_t versus : {1, 0}) {
+        DriverOptions o = defaultDriverOptions();
+        o.seed = 11;
+        o.msMin = 0;
+        o.msMax = 60;
+        o.versusComputer = versus;
+        o.record = 1;
+        std::vector<std::vector<uint8_t>> files;
+        replayRecorderStart(keepFile, &files);
+        MatchStats a = playMatch(o);
+        replayRecorderStop();
+        Replay r;
+        std::string why;
+        ASSERT_EQ(files.size(), 1u);
+        ASSERT_TRUE(readReplay(files[0].data(), files[0].size(), r, why)) << why;
+        EXPECT_EQ(r.passCount, uint64_t(a.frames));
+        bool faithful = false;
+        MatchStats b = playReplay(r, &faithful);
+        EXPECT_TRUE(faithful);
+        EXPECT_EQ(replayStateHash(), r.endHash);
+        auto figures = [](const MatchStats& m) {
+            return std::vector<int64_t>{m.scoreA,   m.scoreB,  m.kicks,     m.tackles,
+                                        m.throwIns, m.corners, m.goalKicks, m.framesA,
+                                        m.framesB,  m.frames,  m.finished};
+        };
+        EXPECT_EQ(figures(a), figures(b));
+    }
 }
 
 // Team A's goalkeeper, scripted, charges every kick to the full 0.02; a
