@@ -70,7 +70,7 @@ void appendReplayPass(std::vector<uint8_t>& out, const ReplayPass& p) {
     }
 }
 
-static uint32_t crc32(const uint8_t* data, size_t size) {
+uint32_t replayChecksum(const uint8_t* data, size_t size) {
     static const auto table = [] {
         struct {
             uint32_t v[256];
@@ -107,7 +107,7 @@ std::vector<uint8_t> writeReplay(const Replay& r) {
     putVarint(out, r.passCount);
     out.insert(out.end(), r.passes.begin(), r.passes.end());
     putLe(out, r.endHash, 8);
-    putLe(out, crc32(out.data(), out.size()), 4);
+    putLe(out, replayChecksum(out.data(), out.size()), 4);
     return out;
 }
 
@@ -285,7 +285,7 @@ bool readReplay(const uint8_t* data, size_t size, Replay& r, std::string& why) {
     takeLe(at, end, 8, v);
     r.endHash = v;
     takeLe(at, end, 4, v);
-    if (v != crc32(data, size - 4)) return failed(why, "damaged (checksum mismatch)");
+    if (v != replayChecksum(data, size - 4)) return failed(why, "damaged (checksum mismatch)");
     return true;
 }
 

@@ -60,6 +60,8 @@ void appendReplayPass(std::vector<uint8_t>& out, const ReplayPass& pass);
 
 // Checks everything, every pass included; on failure `why` is one line.
 bool readReplay(const uint8_t* data, size_t size, Replay& replay, std::string& why);
+// The CRC-32 that closes a replay file.
+uint32_t replayChecksum(const uint8_t* data, size_t size);
 std::vector<uint8_t> writeReplay(const Replay& replay);
 
 bool readReplayFile(const std::string& path, Replay& replay, std::string& why);
