@@ -58,11 +58,11 @@ void gamePass() {
     runPass(drawFrame);
 }
 
-// No match runs on the boot screen, so a pass without drawing has no part there.
+// No match runs on the boot screen, so a pass without drawing has no part
+// there; the camera is the view's, which nothing but the drawing reads.
 static void runFrameWithoutDrawing() {
     if (bootActive || titleActive) return;
     runMatchScreenHeadless();
-    followCamera();
 }
 
 void gamePassWithoutDrawing() {

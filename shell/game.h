@@ -22,8 +22,9 @@ void gamePass();
 // first pass after such a pause is measured as long as the one before it, not
 // as the time the pause took.
 void gameRun();
-// The same pass with everything the drawing does to the game but the pixels:
-// the match screen's rules and the camera follow (headless matches, replays).
+// The same pass with everything the drawing does to the match and the
+// shell's flow (the match screen's rules), without the pixels and the camera
+// (headless matches, replays).
 void gamePassWithoutDrawing();
 // Frees the songs, releases the graphics and drains the pending messages.
 void gameShutdown();

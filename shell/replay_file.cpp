@@ -196,7 +196,10 @@ static bool readKeyChanges(const uint8_t*& at, const uint8_t* end, uint32_t n, R
 
 bool readReplayPass(const uint8_t*& at, const uint8_t* end, uint32_t n, ReplayPass& p,
                     std::string& why) {
-    p = plainReplayPass(0);
+    // Field by field: the key table is only read as far as keyChanges says.
+    p.laterReadings = 1;
+    p.readingSteps[0] = 0;
+    p.keyChanges = 0;
     uint8_t head, more = 0;
     if (!takeByte(at, end, head)) return failed(why, "pass %u ends early", n);
     p.frameMs = head & HeadFrameMask;

@@ -11,5 +11,5 @@ cmake --build build-fuzz -j2 --target fuzz_replay
 corpus=build-fuzz/corpus-replay
 mkdir -p "$corpus"
 cp tests/traces/*.replay "$corpus"/
-build-fuzz/tests/shell/fuzz_replay -max_total_time=30 -max_len=20000 -timeout=20 -rss_limit_mb=2048 \
+build-fuzz/tests/shell/fuzz_replay -max_total_time=30 -max_len=48000 -timeout=20 -rss_limit_mb=2048 \
     -print_final_stats=1 "$corpus" 2>&1 | tail -n 12
