@@ -62,7 +62,10 @@ static void keepOnPitch(int i) {
 }
 
 // Within the frame he drifts off along the free directions: every trial step
-// that ends out of reach stands. 75 trials end three eighths turned.
+// that ends out of reach stands. 75 trials end three eighths turned. A step
+// that meets an opponent is undone from its stored, float-rounded position, so
+// he may end a float step from where he was; the game keeps that (and
+// match/CMakeLists.txt keeps GCC from skipping the rounding).
 static void sidestep(int i, double step) {
     Player& p = match.players[i];
     // Only he moves meanwhile, so who can be met and how far stay the same.

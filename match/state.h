@@ -11,7 +11,15 @@
 // halved twice is exactly 0.0005f, and restartY is compared with +-0.97f.
 #pragma once
 
+#include <cfloat>
 #include <cstdint>
+
+// Floats must be rounded to their type wherever the code stores or converts
+// them: no excess precision (x87 without SSE), no fast-math.
+static_assert(FLT_EVAL_METHOD == 0, "the rules need float arithmetic without excess precision");
+#ifdef __FAST_MATH__
+#error "the rules depend on exact float results: build without -ffast-math"
+#endif
 
 enum PlayState : int32_t {
     InPlay = 0,  // the ball is in play

@@ -264,3 +264,25 @@ std::string firstDifference(const uint8_t* actual, const uint8_t* expected, size
     }
     return "";
 }
+
+size_t fieldCount(size_t count) {
+    size_t n = 0, offset = 0;
+    for (const Field& f : table().fields) {
+        offset += widthOf(f.kind);
+        if (offset > count) break;
+        n++;
+    }
+    return n;
+}
+
+const std::string& fieldName(size_t index) {
+    return table().fields.at(index).name;
+}
+
+void foldFieldHistory(const uint8_t* state, size_t count, std::vector<uint32_t>& history) {
+    history.resize(fieldCount(count), 2166136261u);
+    for (size_t i = 0; i < history.size(); i++) {
+        size_t width = widthOf(table().fields[i].kind);
+        for (size_t k = 0; k < width; k++) history[i] = (history[i] ^ *state++) * 16777619u;
+    }
+}

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The encoding's three sections, in order. The first two are what the match
 // depends on and what the traces hash; the view (both cameras and the ball's
@@ -32,3 +33,10 @@ uint64_t hashBytes(const uint8_t* bytes, size_t count);
 // The first field within the first `count` bytes of two encodings that
 // differs, as "name: value (expected value)", or "" when none does.
 std::string firstDifference(const uint8_t* actual, const uint8_t* expected, size_t count);
+
+// Each field's history: how many fields the first `count` bytes hold, their
+// names in order, and a running hash per field that folds in its value after
+// every pass, so that two runs tell which fields ever parted, even for a while.
+size_t fieldCount(size_t count);
+const std::string& fieldName(size_t index);
+void foldFieldHistory(const uint8_t* state, size_t count, std::vector<uint32_t>& history);

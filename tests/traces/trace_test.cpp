@@ -42,8 +42,9 @@ struct Coverage {
 };
 
 struct TraceRun {
-    std::vector<uint8_t> passHashes;                 // the low byte of each pass's state hash
-    std::map<uint32_t, std::vector<uint8_t>> states; // every 1000th pass and the last
+    std::vector<uint8_t> passHashes;                    // the low byte of each pass's state hash
+    std::map<uint32_t, std::vector<uint8_t>> states;    // every 1000th pass and the last
+    std::map<uint32_t, std::vector<uint8_t>> histories; // each field's history hash then
     Coverage seen;
     MatchStats figures{};        // kicks, tackles and restarts
     bool endsAsRecorded = false; // where the recording ended, drawn or not
@@ -85,6 +86,12 @@ TraceRun playTrace(const std::string& name) {
     platformSetHeadless(true);
     replayPlaybackStart(r, false);
     std::vector<uint8_t> state(stateBytes());
+    std::vector<uint32_t> history;
+    auto keep = [&](uint32_t pass) {
+        run.states[pass] = state;
+        std::vector<uint8_t>& h = run.histories[pass];
+        for (uint32_t v : history) h.push_back(uint8_t(v));
+    };
     MatchObserver observer;
     while (gameRunning && !replayPlaybackDone()) {
         MatchState before = match;
@@ -95,11 +102,12 @@ TraceRun playTrace(const std::string& name) {
         encodeState(state.data());
         state.resize(hashedStateBytes());
         run.passHashes.push_back(uint8_t(hashBytes(state.data(), state.size())));
-        if (run.passHashes.size() % StateEvery == 0) run.states[run.passHashes.size()] = state;
+        foldFieldHistory(state.data(), state.size(), history);
+        if (run.passHashes.size() % StateEvery == 0) keep(uint32_t(run.passHashes.size()));
         state.resize(stateBytes());
     }
     state.resize(hashedStateBytes());
-    run.states[run.passHashes.size()] = state;
+    keep(uint32_t(run.passHashes.size()));
     run.endsAsRecorded = hashBytes(state.data(), state.size()) == r.endHash;
     replayPlaybackStop();
     return run;
@@ -135,7 +143,9 @@ void writeExpectation(const std::string& path, const std::string& name, const Tr
         char hash[17];
         std::snprintf(hash, sizeof hash, "%016llx",
                       static_cast<unsigned long long>(hashBytes(state.data(), state.size())));
-        out << "s " << pass << " " << hash << " " << hex(state.data(), state.size()) << "\n";
+        const std::vector<uint8_t>& h = run.histories.at(pass);
+        out << "s " << pass << " " << hash << " " << hex(state.data(), state.size()) << " "
+            << hex(h.data(), h.size()) << "\n";
     }
 }
 
@@ -145,20 +155,33 @@ TraceRun readExpectation(const std::string& path) {
     std::string line;
     while (std::getline(in, line)) {
         std::istringstream words(line);
-        std::string kind, a, b, c;
-        words >> kind >> a >> b >> c;
+        std::string kind, a, b, c, d;
+        words >> kind >> a >> b >> c >> d;
         if (kind == "h") {
             std::vector<uint8_t> h = unhex(a);
             golden.passHashes.insert(golden.passHashes.end(), h.begin(), h.end());
         } else if (kind == "s") {
             golden.states[uint32_t(std::stoul(a))] = unhex(c);
+            golden.histories[uint32_t(std::stoul(a))] = unhex(d);
         }
     }
     return golden;
 }
 
-// The first pass whose hash differs, then the fields at the first committed
-// state at or after it that differ.
+// The fields whose histories parted by then, however briefly.
+std::string partedFields(const std::vector<uint8_t>& now, const std::vector<uint8_t>& golden) {
+    std::string names;
+    int count = 0;
+    for (size_t i = 0; i < std::min(now.size(), golden.size()); i++) {
+        if (now[i] == golden[i]) continue;
+        if (++count <= 6) names += (count > 1 ? ", " : "") + fieldName(i);
+    }
+    if (count > 6) names += " and " + std::to_string(count - 6) + " more";
+    return names;
+}
+
+// The first pass whose hash differs, then, at the first committed state after
+// it, the fields that had parted by then and the first that differs there.
 std::string firstParting(const TraceRun& run, const TraceRun& golden) {
     const std::vector<uint8_t>&a = run.passHashes, &g = golden.passHashes;
     size_t n = std::min(a.size(), g.size());
@@ -170,10 +193,11 @@ std::string firstParting(const TraceRun& run, const TraceRun& golden) {
         auto now = run.states.find(pass);
         if (pass <= first || now == run.states.end() || now->second.size() != state.size())
             continue;
+        std::string parted = partedFields(run.histories.at(pass), golden.histories.at(pass));
         std::string field = firstDifference(now->second.data(), state.data(), state.size());
-        if (field.empty()) continue;
-        out << "; after pass " << pass << " " << field;
-        break;
+        if (!parted.empty()) out << "; by pass " << pass << " these had parted: " << parted;
+        if (!field.empty()) out << "; after pass " << pass << " " << field;
+        if (!parted.empty() || !field.empty()) break;
     }
     return out.str();
 }
