@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -143,14 +142,15 @@ static bool takeVarint(const uint8_t*& at, const uint8_t* end, uint32_t& v) {
     return false;
 }
 
-__attribute__((format(printf, 2, 3))) static bool failed(std::string& why, const char* format,
-                                                         ...) {
+template <typename... Numbers>
+static bool failed(std::string& why, const char* format, Numbers... numbers) {
     char line[160];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(line, sizeof line, format, args);
-    va_end(args);
-    why = line;
+    if constexpr (sizeof...(numbers) > 0) {
+        std::snprintf(line, sizeof line, format, numbers...);
+        why = line;
+    } else {
+        why = format;
+    }
     return false;
 }
 
@@ -228,9 +228,10 @@ static bool readHeader(const uint8_t*& at, const uint8_t* end, Replay& r, std::s
     if (end - at < 8 || std::memcmp(at, Magic, 8) != 0) return failed(why, "not a replay file");
     at += 8;
     if (!takeLe(at, end, 2, v)) return failed(why, "truncated header");
-    if (v > ReplayFormatVersion)
+    if (v > ReplayFormatVersion) {
         return failed(why, "made by a newer game (format %u, this game reads up to %u)",
-                      uint32_t(v), ReplayFormatVersion);
+                      uint32_t(v), unsigned(ReplayFormatVersion));
+    }
     if (v == 0) return failed(why, "format 0 does not exist");
     uint8_t length;
     if (!takeByte(at, end, length) || end - at < length) return failed(why, "truncated header");
@@ -244,9 +245,10 @@ static bool readHeader(const uint8_t*& at, const uint8_t* end, Replay& r, std::s
     if (!takeLe(at, end, 4, v)) return failed(why, "truncated header");
     r.firstTimestamp = uint32_t(v);
     if (!takeLe(at, end, 2, v)) return failed(why, "truncated header");
-    if (v != stateBytes())
+    if (v != stateBytes()) {
         return failed(why, "a state of %u bytes (format 1 has %u)", uint32_t(v),
                       uint32_t(stateBytes()));
+    }
     if (uint64_t(end - at) < v) return failed(why, "truncated state");
     r.state.assign(at, at + v);
     at += v;
@@ -274,9 +276,10 @@ bool readReplay(const uint8_t* data, size_t size, Replay& r, std::string& why) {
     if (!readHeader(at, end, r, why) || !readStartKeys(at, end, r, why)) return false;
     if (!takeVarint(at, end, r.passCount)) return failed(why, "truncated pass count");
     // Every pass takes at least one byte: a count beyond what is left is corrupt.
-    if (r.passCount == 0 || r.passCount > MaxReplayPasses || r.passCount > uint64_t(end - at))
+    if (r.passCount == 0 || r.passCount > MaxReplayPasses || r.passCount > uint64_t(end - at)) {
         return failed(why, "a count of %u passes in a file of %u bytes", r.passCount,
                       uint32_t(size));
+    }
     const uint8_t* first = at;
     ReplayPass pass;
     for (uint32_t n = 1; n <= r.passCount; n++)

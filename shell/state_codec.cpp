@@ -257,9 +257,10 @@ std::string firstDifference(const uint8_t* actual, const uint8_t* expected, size
     for (const Field& f : table().fields) {
         size_t width = widthOf(f.kind);
         if (offset + width > count) break;
-        if (std::memcmp(actual + offset, expected + offset, width) != 0)
+        if (std::memcmp(actual + offset, expected + offset, width) != 0) {
             return f.name + ": " + formatValue(f, actual + offset) + " (expected " +
                    formatValue(f, expected + offset) + ")";
+        }
         offset += width;
     }
     return "";

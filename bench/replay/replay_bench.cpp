@@ -23,7 +23,7 @@ static Replay loadMatch() {
 static void WholeMatchWithoutDrawing(benchmark::State& state) {
     Replay r = loadMatch();
     int64_t passes = 0;
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         MatchStats s = playReplay(r);
         passes += s.frames;
         benchmark::DoNotOptimize(s.scoreA);
@@ -41,7 +41,7 @@ static void PassWithDrawing(benchmark::State& state) {
     audioDeviceUseManual(true);
     gameStartup(true, r.startupSeed);
     replayPlaybackStart(r, false);
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         if (replayPlaybackDone()) {
             state.PauseTiming();
             replayPlaybackStart(r, false);
