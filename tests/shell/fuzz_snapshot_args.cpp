@@ -23,6 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (f.pass < 1 || !f.path[0]) __builtin_trap();
         for (const SnapshotFile& f : plan.states)
             if (f.pass < 1 || !f.path[0]) __builtin_trap();
+        // A replay brings its own clock, seed and keys.
+        if (plan.replay && (plan.scripted || plan.record)) __builtin_trap();
     }
     return 0;
 }

@@ -53,6 +53,8 @@ TEST(Snapshot, BadOptionsAndValuesAreNamed) {
     EXPECT_EQ(runArgs({"--shot", "5"}, &error), 2);
     EXPECT_EQ(runArgs({"--state", "5:"}, &error), 2);
     EXPECT_EQ(runArgs({"--seed", "4294967296"}, &error), 2);
+    EXPECT_EQ(runArgs({"--replay", "a.replay", "--key", "1:down:UP"}, &error), 2);
+    EXPECT_NE(error.find("--replay"), std::string::npos);
     EXPECT_EQ(error.find('\n'), error.size() - 1); // one line
 }
 
