@@ -318,7 +318,7 @@ bool readReplayFile(const std::string& path, Replay& replay, std::string& why) {
 }
 
 bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes,
-                         std::string& why) {
+                         std::string& why, bool replace) {
     std::string temp = path + ".XXXXXX";
     int fd = mkstemp(temp.data());
     if (fd < 0) {
@@ -337,11 +337,20 @@ bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& by
     // mkstemp makes it private; it gets the permissions of any file the user saves.
     mode_t mask = umask(0);
     umask(mask);
-    ok = ok && chmod(temp.c_str(), 0666 & ~mask) == 0 &&
-         std::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        why = std::string("cannot write: ") + std::strerror(errno);
-        unlink(temp.c_str());
+    ok = ok && chmod(temp.c_str(), 0666 & ~mask) == 0;
+    // A hard link, unlike a rename, never takes the place of a file; where the
+    // file system has none, a rename after a look.
+    bool linked = false;
+    if (ok && !replace) {
+        linked = link(temp.c_str(), path.c_str()) == 0;
+        bool noLinks = !linked && (errno == EPERM || errno == EOPNOTSUPP);
+        if (noLinks && access(path.c_str(), F_OK) == 0) errno = EEXIST;
+        ok = linked || (noLinks && errno != EEXIST);
     }
+    ok = ok && (linked || std::rename(temp.c_str(), path.c_str()) == 0);
+    int error = errno;
+    if (!ok || linked) unlink(temp.c_str());
+    errno = error;
+    if (!ok) why = std::string("cannot write: ") + std::strerror(error);
     return ok;
 }

@@ -66,6 +66,8 @@ std::vector<uint8_t> writeReplay(const Replay& replay);
 
 bool readReplayFile(const std::string& path, Replay& replay, std::string& why);
 // Writes a temporary file beside `path`, flushes it to the disk and renames
-// it over `path`: a reader sees the old file or the whole new one.
+// it over `path`: a reader sees the old file or the whole new one. Without
+// `replace` an existing `path` is left alone and the write fails with EEXIST
+// in errno, so that two games saving at once cannot take the same name.
 bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes,
-                         std::string& why);
+                         std::string& why, bool replace = true);

@@ -1,5 +1,6 @@
 // Where the game keeps the matches it records, and watching one again.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -38,7 +39,9 @@ static bool isReplayName(const std::string& name) {
     return true;
 }
 
-static std::string freeReplayName(const fs::path& folder) {
+// Saves under the first free name of this second; false with `why` when none is.
+static bool saveUnderFreeName(const fs::path& folder, const std::vector<uint8_t>& file,
+                              std::string& why) {
     char stamp[32];
     std::time_t now = std::time(nullptr);
     std::tm utc{};
@@ -47,10 +50,11 @@ static std::string freeReplayName(const fs::path& folder) {
     for (int n = 0; n < 100; n++) {
         char name[48];
         std::snprintf(name, sizeof name, "%s-%02d.replay", stamp, n);
-        std::error_code ec;
-        if (!fs::exists(folder / name, ec)) return name;
+        if (writeFileAtomically((folder / name).string(), file, why, false)) return true;
+        if (errno != EEXIST) return false;
     }
-    return "";
+    why = "no free name";
+    return false;
 }
 
 // Only files the game named itself are ever removed.
@@ -70,9 +74,8 @@ void saveReplayInFolder(const std::vector<uint8_t>& file, void* context) {
     const fs::path folder = *static_cast<const std::string*>(context);
     std::error_code ec;
     fs::create_directories(folder, ec);
-    std::string name = ec ? "" : freeReplayName(folder);
-    std::string why = ec ? ec.message() : "no free name";
-    if (name.empty() || !writeFileAtomically((folder / name).string(), file, why)) {
+    std::string why = ec.message();
+    if (ec || !saveUnderFreeName(folder, file, why)) {
         std::fprintf(stderr, "soccer: the match is not recorded in %s: %s\n",
                      folder.string().c_str(), why.c_str());
         return;
