@@ -4,9 +4,6 @@
 
 #include <cstdint>
 
-// The game's version, as the title and the replays give it.
-constexpr const char* GameVersion = "1.4";
-
 // The millisecond reading that the next pass measures its frame from.
 extern uint32_t previousTimestamp;
 // What start-up seeded the random generator with (the grass texture follows it).

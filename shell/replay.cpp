@@ -30,6 +30,7 @@ struct Recorder {
     bool passFaulty;
     int readings;
     std::vector<uint8_t> passStart;
+    std::vector<uint8_t> lastPassEnd; // the game after the last recorded pass
     uint32_t passTimestamp;
     uint32_t passMatches;
     // The reading the game took last, the last pass's last, the key snapshot
@@ -88,7 +89,7 @@ uint64_t replayStateHash() {
 static void beginRecording(const std::vector<uint8_t>& state, uint32_t timestamp,
                            const uint8_t keys[256]) {
     Replay& rp = recorder.replay;
-    rp.gameVersion = GameVersion;
+    rp.gameVersion = SOCCER_VERSION;
     rp.startupSeed = startupSeed;
     rp.firstTimestamp = timestamp;
     rp.state = state;
@@ -98,9 +99,10 @@ static void beginRecording(const std::vector<uint8_t>& state, uint32_t timestamp
     recorder.recording = true;
 }
 
-// The recording ends with the game in `endState`; a replay this game could not
-// read back (a state out of its bounds) is not kept.
-static void endRecording(const std::vector<uint8_t>& endState) {
+// The recording ends after its last pass (what the shell does between passes,
+// as a window closed during a pause, is no pass of it). A replay this game
+// could not read back (a state out of its bounds) is not kept.
+static void endRecording() {
     Recorder& r = recorder;
     if (!r.recording) return;
     r.recording = false;
@@ -110,7 +112,7 @@ static void endRecording(const std::vector<uint8_t>& endState) {
         std::fprintf(stderr, "soccer: the match is not recorded: %s\n", why.c_str());
         return;
     }
-    r.replay.endHash = hashBytes(endState.data(), hashedStateBytes());
+    r.replay.endHash = hashBytes(r.lastPassEnd.data(), hashedStateBytes());
     if (r.sink) r.sink(writeReplay(r.replay), r.context);
     r.replay.passes.clear();
 }
@@ -151,7 +153,7 @@ static void recorderPassEnds() {
     bool startsMatch = newMatchCount != r.passMatches;
     // A pass that cannot be written (the machine slept through a minute) ends
     // the recording before it; so does the start of another match.
-    if (r.recording && (startsMatch || r.passFaulty)) endRecording(r.passStart);
+    if (r.recording && (startsMatch || r.passFaulty)) endRecording();
     if (startsMatch && !r.passFaulty) {
         r.pass.timestampMoved = false;
         beginRecording(r.passStart, r.passTimestamp, r.passKeys);
@@ -159,12 +161,9 @@ static void recorderPassEnds() {
     if (r.recording) {
         appendReplayPass(r.replay.passes, r.pass);
         r.replay.passCount++;
-        bool left = titleActive || !gameRunning || r.replay.passCount == MaxReplayPasses;
-        if (left) {
-            std::vector<uint8_t> now(stateBytes());
-            encodeState(now.data());
-            endRecording(now);
-        }
+        r.lastPassEnd.resize(stateBytes());
+        encodeState(r.lastPassEnd.data());
+        if (titleActive || !gameRunning || r.replay.passCount == MaxReplayPasses) endRecording();
     }
     std::memcpy(r.passKeys, r.keys, 256);
     r.lastPassReading = r.lastReading;
@@ -196,10 +195,7 @@ void replayRecordFromHere() {
 }
 
 void replayRecordingEnd() {
-    if (!recorder.recording) return;
-    std::vector<uint8_t> now(stateBytes());
-    encodeState(now.data());
-    endRecording(now);
+    endRecording();
 }
 
 void replayRecorderStop() {
@@ -225,6 +221,7 @@ struct Playback {
     uint32_t passBase; // the reading the pass measures from
     int readings;
     uint32_t lastReading;
+    uint32_t lastPassReading;
     bool messageGiven;
     uint8_t keys[256];
     // Pacing: when the first pass began, and how long after it this one was recorded.
@@ -272,12 +269,17 @@ static void playKeys(uint8_t keys[256]) {
 
 static const PlatformTap playbackTap = {playReading, playMessage, playKeys};
 
-// Waits until the pass's recorded time has come; a late pass does not wait.
+// Waits until the pass's recorded time has come. A late pass does not wait;
+// after a hold-up (a pause, a slow machine) the pace goes on from there
+// instead of hurrying to catch up.
 static void waitForPass() {
     Playback& p = playback;
     uint32_t first = p.passBase + p.pass.frameMs;
     p.recordedMs += first - p.lastFirstReading;
     p.lastFirstReading = first;
+    auto due = p.start + std::chrono::milliseconds(p.recordedMs);
+    auto now = std::chrono::steady_clock::now();
+    if (now - due > std::chrono::milliseconds(250)) p.start += now - due;
     std::this_thread::sleep_until(p.start + std::chrono::milliseconds(p.recordedMs));
 }
 
@@ -289,7 +291,8 @@ static void playbackPassBegins() {
     const uint8_t* end = p.replay.passes.data() + p.replay.passes.size();
     // Every pass was checked when the file was read.
     if (!readReplayPass(p.at, end, p.played + 1, p.pass, why)) return;
-    if (p.pass.timestampMoved) previousTimestamp = p.pass.timestamp;
+    // As recorded, whatever the shell did to it between passes here.
+    previousTimestamp = p.pass.timestampMoved ? p.pass.timestamp : p.lastPassReading;
     p.passBase = previousTimestamp;
     for (int i = 0; i < p.pass.keyChanges; i++) p.keys[p.pass.keys[i][0]] = p.pass.keys[i][1];
     p.readings = 0;
@@ -304,6 +307,7 @@ static void playbackPassEnds() {
     p.inPass = false;
     if (p.readings != 1 + p.pass.laterReadings || p.pass.hasMessage != p.messageGiven)
         p.faithful = false;
+    p.lastPassReading = p.lastReading;
     p.played++;
 }
 
@@ -326,7 +330,7 @@ void replayPlaybackStart(const Replay& replay, bool paced) {
         applyState(replay.state.data());
     }
     previousTimestamp = replay.firstTimestamp;
-    p.lastReading = p.lastFirstReading = replay.firstTimestamp;
+    p.lastReading = p.lastPassReading = p.lastFirstReading = replay.firstTimestamp;
     std::memcpy(p.keys, replay.keys, 256);
     p.start = std::chrono::steady_clock::now();
     p.recordedMs = 0;

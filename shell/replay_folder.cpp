@@ -95,7 +95,11 @@ int playReplayInWindow(const std::string& path) {
         return 1;
     }
     replayPlaybackStart(replay, true);
-    while (gameRunning && !replayPlaybackDone()) gamePass();
+    while (gameRunning && !replayPlaybackDone()) {
+        // A window without the focus runs no passes; the pace waits too.
+        if (platformPaused()) continue;
+        gamePass();
+    }
     replayPlaybackStop();
     gameShutdown();
     return 0;

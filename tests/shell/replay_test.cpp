@@ -13,6 +13,7 @@
 #include "platform/platform.h"
 #include "shell/driver.h"
 #include "shell/game.h"
+#include "shell/options.h"
 #include "shell/replay.h"
 #include "shell/state_codec.h"
 #include "tests/shell/shell_fixture.h"
@@ -104,21 +105,27 @@ void collect(const std::vector<uint8_t>& file, void* files) {
 }
 
 // A match runs from the pass that handled F1 or F2 to the pass that left it,
-// or to the pass before the next match; each plays back to its recorded end.
+// or to the pass before the next match; each plays back to its recorded end,
+// whatever the shell did between passes.
 TEST_F(HeadlessGame, RecordsEachMatchFromItsStartToItsEnd) {
     std::vector<std::vector<uint8_t>> files;
     replayRecorderStart(collect, &files);
     pressKey(VK_ESCAPE);
     runPasses(60); // the title
     pressKey(VK_F1);
-    runPasses(9);
+    runPasses(4);
+    // A pause in a window runs no passes; the next is measured as the last was.
+    headlessAdvanceClock(5000);
+    previousTimestamp = platformMilliseconds() - 25;
+    runPasses(5);
     pressKey(VK_ESCAPE); // left for the title: kept
     runPasses(5);
     pressKey(VK_F2);
     runPasses(4);
     pressKey(VK_F1); // another match
     runPasses(3);
-    replayRecorderStop(); // the end of the program
+    windowProcedure(WM_CLOSE, 0, 0); // closed during a pause, between passes
+    replayRecorderStop();            // the end of the program
     ASSERT_EQ(files.size(), 3u);
     const uint32_t passes[3] = {11, 5, 4};
     for (int k = 0; k < 3; k++) {
@@ -172,7 +179,7 @@ TEST(Replay, RefusesABadFileWithOneLine) {
     };
     std::vector<uint8_t> trailing = good;
     trailing.push_back(0);
-    const size_t passCountAt = 8 + 2 + 1 + 3 + 4 + 4 + 2 + stateBytes() + 1;
+    const size_t passCountAt = 8 + 2 + 1 + r.gameVersion.size() + 4 + 4 + 2 + stateBytes() + 1;
     const size_t ballOwnerAt = 12 * 54 + 36;
     Case cases[] = {
         {"not a replay file", changed(0, 'X')},
