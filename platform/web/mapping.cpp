@@ -1,0 +1,74 @@
+// What the browser's names and sizes become: key names to virtual-key codes,
+// a gamepad's buttons and stick to held keys, and the canvas's whole multiple.
+// Plain code without emscripten, so that the desktop's tests check it too.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/platform.h"
+#include "platform/web/web_platform.h"
+
+struct NamedKey {
+    const char* name;
+    int vk;
+};
+
+// The browser's names of the keys that have no printed character. A keypad
+// arrow with Num Lock off is named like the arrow key and acts as one.
+static const NamedKey namedKeys[] = {
+    {"ArrowLeft", VK_LEFT},  {"ArrowRight", VK_RIGHT}, {"ArrowUp", VK_UP},  {"ArrowDown", VK_DOWN},
+    {"Control", VK_CONTROL}, {"Shift", 0x10},          {"Alt", 0x12},       {"AltGraph", 0x12},
+    {"Escape", VK_ESCAPE},   {"Enter", VK_RETURN},     {"Backspace", 0x08}, {"Tab", 0x09},
+};
+
+int webVirtualKey(const char* key, const char* code) {
+    if (!key || !code) return VK_OTHER;
+    if (key[0] != 0 && key[1] == 0) {
+        const char c = key[0];
+        if (c >= 'a' && c <= 'z') return 'A' + (c - 'a');
+        if (c >= 'A' && c <= 'Z') return c;
+        // Keypad digits (Num Lock on) have codes of their own, as on the desktop.
+        const bool keypad = std::strncmp(code, "Numpad", 6) == 0;
+        if (c >= '0' && c <= '9') return (keypad ? 0x60 : '0') + (c - '0');
+        if (c == ' ') return VK_SPACE;
+        return VK_OTHER;
+    }
+    if (key[0] == 'F' && key[1] >= '1' && key[1] <= '9') {
+        int n = key[1] - '0';
+        if (key[2] >= '0' && key[2] <= '9' && key[3] == 0) {
+            n = n * 10 + key[2] - '0';
+        } else if (key[2] != 0) {
+            return VK_OTHER;
+        }
+        return n <= 12 ? VK_F1 + n - 1 : VK_OTHER;
+    }
+    for (const NamedKey& k : namedKeys)
+        if (std::strcmp(k.name, key) == 0) return k.vk;
+    return VK_OTHER;
+}
+
+int webSharpMultiple(double cssWidth, double cssHeight, double pixelRatio) {
+    const double scale = std::min(cssWidth / FrameWidth, cssHeight / FrameHeight) * pixelRatio;
+    return std::max(1, int(scale + 0.5));
+}
+
+void webPadHeldKeys(const WebPadReading& pad, int player, uint8_t held[256]) {
+    std::memset(held, 0, 256);
+    if (!pad.connected) return;
+    // Player 1's pad holds the arrows and CTRL, player 2's W A S D and B.
+    const bool first = player == 0;
+    const int left = first ? VK_LEFT : 'A', right = first ? VK_RIGHT : 'D';
+    const int up = first ? VK_UP : 'W', down = first ? VK_DOWN : 'S';
+    constexpr double deadZone = 0.25;
+    if (pad.left || pad.stickX < -deadZone) held[left] = 0x80;
+    if (pad.right || pad.stickX > deadZone) held[right] = 0x80;
+    if (pad.up || pad.stickY < -deadZone) held[up] = 0x80;
+    if (pad.down || pad.stickY > deadZone) held[down] = 0x80;
+    if (pad.south) held[first ? VK_CONTROL : 'B'] = 0x80;
+}
+
+int webPadButtonKey(bool start, int player, bool onTitle) {
+    if (!start) return VK_ESCAPE;
+    if (onTitle) return player == 0 ? VK_F1 : VK_F2;
+    // Closes a half's box or, after the final whistle, goes back to the title.
+    return VK_SPACE;
+}

@@ -1,0 +1,48 @@
+// What only the browser's backend has besides the platform interface: the
+// pause while the page has no focus, the test page's clock, the gamepads and
+// the canvas presentation.
+#pragma once
+
+#include <cstdint>
+
+// The page lost the focus or was hidden: the loop runs no passes until it is
+// back. Taking the pause clears it once the page has the focus again.
+bool webPaused();
+bool webTakeResume();
+
+// Test pages: the millisecond counter moves only through headlessSetClock and
+// headlessAdvanceClock while the keys and the canvas stay real.
+void webUseVirtualClock(bool virtualClock);
+
+// The virtual-key code of a browser key event (its `key` and `code` names),
+// as the desktop maps the same key; VK_OTHER for a key it has no name for.
+int webVirtualKey(const char* key, const char* code);
+
+// One gamepad as the browser reports it, in its standard layout: the d-pad,
+// the left stick (-1 to 1, y downward), south (A), Start and Back.
+struct WebPadReading {
+    bool connected;
+    bool up, down, left, right;
+    double stickX, stickY;
+    bool south, start, back;
+};
+// The keys that pad of `player` (0 or 1) holds, as the desktop's pads do:
+// d-pad or stick (dead zone a quarter of the range) hold player 1's arrows
+// or player 2's W A S D, south holds CTRL or B.
+void webPadHeldKeys(const WebPadReading& pad, int player, uint8_t held[256]);
+// The key a press of Start (or of Back, when `start` is false) stands for:
+// F1 or F2 on the title, SPACE elsewhere; Back is ESC.
+int webPadButtonKey(bool start, int player, bool onTitle);
+
+// Reads the gamepads once per pass: held buttons and sticks become held keys,
+// new presses queued key-downs (platform/web/gamepad.cpp).
+void webPollGamepads();
+// A pad's key went down or up: the backend's key state and message queue take
+// it as they take the keyboard's.
+void webPadKey(int pad, int vk, bool down);
+void webReleasePadKeys(int pad);
+
+// The whole multiple of the frame that the canvas holds: the whole number
+// nearest to its displayed size in device pixels over 640 x 480, at least 1.
+// The browser then scales it to the displayed size with linear filtering.
+int webSharpMultiple(double cssWidth, double cssHeight, double pixelRatio);
