@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what the game needs to build ("game") or what the build, the tests,
-# the sanitizers, the fuzzers and the benchmarks need ("test"), on Debian.
+# Installs what the game needs to build ("game"), what the build, the tests,
+# the sanitizers, the fuzzers and the benchmarks need ("test"), or what the
+# page for web browsers and its test in Chromium need ("web"), on Debian.
 set -euo pipefail
 what=${1:-game}
 packages=(cmake g++ make pkg-config libsdl2-dev libpng-dev libcli11-dev nlohmann-json3-dev)
@@ -8,6 +9,9 @@ if [ "$what" = test ]; then
     packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
                libxmp-dev libopenmpt-dev clang-format xvfb xdotool
                desktop-file-utils appstream dpkg-dev file)
+fi
+if [ "$what" = web ]; then
+    packages=(cmake make emscripten chromium python3)
 fi
 missing=()
 for p in "${packages[@]}"; do
