@@ -1,6 +1,7 @@
 """A small client of Chromium's DevTools protocol over --remote-debugging-pipe:
 no sockets, no packages, only the two pipes Chromium reads and writes as file
 descriptors 3 and 4 (JSON messages ended by a NUL byte)."""
+import fcntl
 import json
 import os
 import subprocess
@@ -12,8 +13,12 @@ class Browser:
         self._from_browser, from_browser_w = os.pipe()
 
         def pipes_as_3_and_4():
-            os.dup2(to_browser_r, 3)
-            os.dup2(from_browser_w, 4)
+            # Moved out of the way first: a pipe may already be 3 or 4, and a
+            # descriptor duplicated onto itself would stay closed on exec.
+            read = fcntl.fcntl(to_browser_r, fcntl.F_DUPFD, 10)
+            write = fcntl.fcntl(from_browser_w, fcntl.F_DUPFD, 10)
+            os.dup2(read, 3)
+            os.dup2(write, 4)
 
         flags = ['--headless=new', '--no-sandbox', '--remote-debugging-pipe', '--mute-audio',
                  '--no-first-run', '--no-default-browser-check', '--disable-gpu',
