@@ -4,9 +4,12 @@ mergeInto(LibraryManager.library, {
     return performance.timeOrigin;
   },
 
-  // The frame is drawn straight onto a 640 x 480 canvas, or onto a canvas of
-  // its own and from there enlarged by a whole multiple without smoothing;
-  // the browser scales the canvas to its displayed size with linear filtering.
+  // The frame goes to the canvas "screen" at a whole multiple of its size,
+  // each of its pixels a block of multiple x multiple: through WebGL (the
+  // frame a texture sampled nearest, one upload and one draw a frame) where
+  // the browser has it, else through the 2D canvas. The browser then scales
+  // the canvas to its displayed size with linear filtering.
+  webShowFrame__deps: ['$webGlView', '$webCanvasView'],
   webShowFrame: function (rgba, multiple) {
     var canvas = document.getElementById('screen');
     if (!canvas) return;
@@ -15,21 +18,73 @@ mergeInto(LibraryManager.library, {
       canvas.width = width;
       canvas.height = height;
     }
+    if (!Module.soccerView) {
+      Module.soccerView = (!Module.soccerCanvas2d && webGlView(canvas)) || webCanvasView(canvas);
+    }
+    Module.soccerView.show(HEAPU8.subarray(rgba, rgba + 640 * 480 * 4), width, height);
+  },
+
+  $webGlView: function (canvas) {
+    var gl = canvas.getContext('webgl', { alpha: false, antialias: false, depth: false,
+                                          preserveDrawingBuffer: true });
+    if (!gl) return null;
+    var shader = function (kind, text) {
+      var s = gl.createShader(kind);
+      gl.shaderSource(s, text);
+      gl.compileShader(s);
+      return s;
+    };
+    var program = gl.createProgram();
+    gl.attachShader(program, shader(gl.VERTEX_SHADER,
+        'attribute vec2 p; varying highp vec2 t;' +
+        'void main() { t = vec2(0.5 + 0.5 * p.x, 0.5 - 0.5 * p.y); gl_Position = vec4(p, 0.0, 1.0); }'));
+    gl.attachShader(program, shader(gl.FRAGMENT_SHADER,
+        'uniform sampler2D frame; varying highp vec2 t;' +
+        'void main() { gl_FragColor = vec4(texture2D(frame, t).rgb, 1.0); }'));
+    gl.linkProgram(program);
+    if (!gl.getProgramParameter(program, gl.LINK_STATUS)) return null;
+    gl.useProgram(program);
+    gl.bindBuffer(gl.ARRAY_BUFFER, gl.createBuffer());
+    gl.bufferData(gl.ARRAY_BUFFER, new Float32Array([-1, -1, 1, -1, -1, 1, 1, 1]), gl.STATIC_DRAW);
+    var corner = gl.getAttribLocation(program, 'p');
+    gl.enableVertexAttribArray(corner);
+    gl.vertexAttribPointer(corner, 2, gl.FLOAT, false, 0, 0);
+    gl.bindTexture(gl.TEXTURE_2D, gl.createTexture());
+    gl.texParameteri(gl.TEXTURE_2D, gl.TEXTURE_MIN_FILTER, gl.NEAREST);
+    gl.texParameteri(gl.TEXTURE_2D, gl.TEXTURE_MAG_FILTER, gl.NEAREST);
+    gl.texParameteri(gl.TEXTURE_2D, gl.TEXTURE_WRAP_S, gl.CLAMP_TO_EDGE);
+    gl.texParameteri(gl.TEXTURE_2D, gl.TEXTURE_WRAP_T, gl.CLAMP_TO_EDGE);
+    gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA, 640, 480, 0, gl.RGBA, gl.UNSIGNED_BYTE, null);
+    return {
+      kind: 'webgl',
+      show: function (pixels, width, height) {
+        gl.viewport(0, 0, width, height);
+        gl.texSubImage2D(gl.TEXTURE_2D, 0, 0, 0, 640, 480, gl.RGBA, gl.UNSIGNED_BYTE, pixels);
+        gl.drawArrays(gl.TRIANGLE_STRIP, 0, 4);
+      }
+    };
+  },
+
+  $webCanvasView: function (canvas) {
     var context = canvas.getContext('2d', { alpha: false });
-    var image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, 640 * 480 * 4), 640, 480);
-    if (multiple == 1) {
-      context.putImageData(image, 0, 0);
-      return;
-    }
-    var frame = Module.soccerFrame;
-    if (!frame) {
-      frame = Module.soccerFrame = document.createElement('canvas');
-      frame.width = 640;
-      frame.height = 480;
-    }
-    frame.getContext('2d').putImageData(image, 0, 0);
-    context.imageSmoothingEnabled = false;
-    context.drawImage(frame, 0, 0, width, height);
+    var frame = document.createElement('canvas');
+    frame.width = 640;
+    frame.height = 480;
+    var frameContext = frame.getContext('2d');
+    return {
+      kind: '2d',
+      show: function (pixels, width, height) {
+        var image = new ImageData(new Uint8ClampedArray(pixels.buffer, pixels.byteOffset,
+                                                        pixels.length), 640, 480);
+        if (width == 640) {
+          context.putImageData(image, 0, 0);
+          return;
+        }
+        frameContext.putImageData(image, 0, 0);
+        context.imageSmoothingEnabled = false;
+        context.drawImage(frame, 0, 0, width, height);
+      }
+    };
   },
 
   // One audio context for the page's life, at the game's own rate, and a

@@ -80,11 +80,17 @@ def read_png(path):
     return width, height, pixels
 
 
-# The canvas's pixels at 640 x 480 (one of each whole multiple's blocks), RGB.
+# The canvas's pixels at 640 x 480 (one of each whole multiple's blocks), RGB,
+# read through a 2D copy whether it shows them through WebGL or 2D.
 CANVAS_PIXELS = """(() => {
   const canvas = document.getElementById('screen');
   const k = canvas.width / 640;
-  const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+  const copy = document.createElement('canvas');
+  copy.width = canvas.width;
+  copy.height = canvas.height;
+  const context = copy.getContext('2d');
+  context.drawImage(canvas, 0, 0);
+  const data = context.getImageData(0, 0, canvas.width, canvas.height).data;
   const out = new Uint8Array(640 * 480 * 3);
   for (let y = 0; y < 480; y++)
     for (let x = 0; x < 640; x++) {
@@ -100,7 +106,8 @@ CANVAS_PIXELS = """(() => {
 
 CANVAS_SIZE = """(() => {
   const canvas = document.getElementById('screen');
-  return `${canvas.width} x ${canvas.height}, shown at ${canvas.clientWidth} x ${canvas.clientHeight}`;
+  return `${canvas.width} x ${canvas.height} through ${Module.soccerView.kind}, ` +
+         `shown at ${canvas.clientWidth} x ${canvas.clientHeight}`;
 })()"""
 
 # Counts the key events the page has dispatched (installed once per page).
@@ -269,6 +276,16 @@ def check_simulation(page, native):
         print(f'soccer-sim {args}: the same {len(want.splitlines())} matches')
 
 
+def check_canvas_2d(browser, page, url, golden):
+    """Without WebGL the 2D canvas shows the same pixels."""
+    load(browser, url + '?test&canvas=2d')
+    page.play([(2, 'down', 'ESC'), (3, 'up', 'ESC'), (200, 'down', 'F1')], 200)
+    print('canvas:', browser.evaluate(CANVAS_SIZE))
+    _, _, want = read_png(os.path.join(golden, 'match_first_frame.png'))
+    compare('match_first_frame.png (pass 200, 2D canvas)', page.canvas(), want, page.out)
+    print('browser benchmark, 2D canvas (ms):', page.call('webBenchPasses', "'string'", 100, 16))
+
+
 def print_benchmarks(page):
     page.play(MATCH_SCRIPT, MATCH_SHOT)
     if screen_shown(page.canvas()) != 'match':
@@ -341,10 +358,12 @@ def main():
                      deviceScaleFactor=1, mobile=False)
         page = Page(browser, out)
         load(browser, url + '?test')
-        checks = [lambda: check_goldens(page, os.path.join(root, 'tests', 'shell', 'golden')),
+        golden = os.path.join(root, 'tests', 'shell', 'golden')
+        checks = [lambda: check_goldens(page, golden),
                   lambda: check_match_in_play(page, args.native, out),
                   lambda: check_simulation(page, args.native),
                   lambda: print_benchmarks(page),
+                  lambda: check_canvas_2d(browser, page, url, golden),
                   lambda: check_real_page(browser, page, url)]
         for check in checks:
             check()
