@@ -101,9 +101,10 @@ mergeInto(LibraryManager.library, {
         var at = Module._webAudioRender(frames) >> 2;
         out.getChannelData(0).set(HEAPF32.subarray(at, at + frames));
         out.getChannelData(1).set(HEAPF32.subarray(at + nodeFrames, at + nodeFrames + frames));
+        Module.soccerAudio.frames += frames;
       };
       node.connect(context.destination);
-      Module.soccerAudio = { context: context, node: node };
+      Module.soccerAudio = { context: context, node: node, frames: 0 };
     } catch (e) {
       return 0;
     }

@@ -315,8 +315,16 @@ def wait_for_screen(page, screen, seconds=10):
         time.sleep(0.2)
 
 
+# How many frames the page's audio node has played, once its context runs.
+AUDIO_FRAMES = """(() => {
+  const audio = Module.soccerAudio;
+  return audio && audio.context.state === 'running' ? audio.frames : -1;
+})()"""
+
+
 def check_real_page(browser, page, url):
-    """The page as a person meets it: it boots by itself; ESC, then F1."""
+    """The page as a person meets it: it boots by itself; ESC shows the title
+    and starts the sound, F1 a match; ESC twice ends the game."""
     load(browser, url)
     wait_for_screen(page, 'boot')
     page.screenshot('page_boot.png')
@@ -325,7 +333,17 @@ def check_real_page(browser, page, url):
         page.press('up', name)
         wait_for_screen(page, screen)
         page.screenshot(f'page_{screen}.png')
-    print('real page: boot screen, title after ESC, match after F1')
+    heard = browser.evaluate(AUDIO_FRAMES)
+    time.sleep(0.5)
+    if heard < 0 or browser.evaluate(AUDIO_FRAMES) <= heard:
+        raise Failure(f'real page: the audio node plays nothing ({heard} frames)')
+    for _ in range(2):
+        page.press('down', 'ESC')
+        page.press('up', 'ESC')
+        time.sleep(0.2)
+    if 'has ended' not in browser.evaluate("document.getElementById('notice').textContent"):
+        raise Failure('real page: ESC on the title does not end the game')
+    print('real page: boot screen, title after ESC, match after F1, sound playing, the end after ESC')
 
 
 def main():
