@@ -322,6 +322,22 @@ AUDIO_FRAMES = """(() => {
 })()"""
 
 
+def check_pause(browser, page):
+    """Without the focus the picture stands still; with it, it moves again."""
+    browser.evaluate("window.dispatchEvent(new FocusEvent('blur'))")
+    time.sleep(0.3)
+    before = page.canvas()
+    time.sleep(0.5)
+    if page.canvas() != before:
+        raise Failure('real page: the game runs on without the focus')
+    browser.evaluate("window.dispatchEvent(new FocusEvent('focus'))")
+    deadline = time.time() + 5
+    while page.canvas() == before:
+        if time.time() > deadline:
+            raise Failure('real page: the game does not go on when the focus is back')
+        time.sleep(0.1)
+
+
 def check_real_page(browser, page, url):
     """The page as a person meets it: it boots by itself; ESC shows the title
     and starts the sound, F1 a match; ESC twice ends the game."""
@@ -333,6 +349,7 @@ def check_real_page(browser, page, url):
         page.press('up', name)
         wait_for_screen(page, screen)
         page.screenshot(f'page_{screen}.png')
+    check_pause(browser, page)
     heard = browser.evaluate(AUDIO_FRAMES)
     time.sleep(0.5)
     if heard < 0 or browser.evaluate(AUDIO_FRAMES) <= heard:
@@ -343,7 +360,8 @@ def check_real_page(browser, page, url):
         time.sleep(0.2)
     if 'has ended' not in browser.evaluate("document.getElementById('notice').textContent"):
         raise Failure('real page: ESC on the title does not end the game')
-    print('real page: boot screen, title after ESC, match after F1, sound playing, the end after ESC')
+    print('real page: boot screen, title after ESC, match after F1, a pause without the focus, '
+          'sound playing, the end after ESC')
 
 
 def main():
