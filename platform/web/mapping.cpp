@@ -2,6 +2,7 @@
 // a gamepad's buttons and stick to held keys, and the canvas's whole multiple.
 // Plain code without emscripten, so that the desktop's tests check it too.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -48,7 +49,7 @@ int webVirtualKey(const char* key, const char* code) {
 
 int webSharpMultiple(double cssWidth, double cssHeight, double pixelRatio) {
     const double scale = std::min(cssWidth / FrameWidth, cssHeight / FrameHeight) * pixelRatio;
-    return std::max(1, int(scale + 0.5));
+    return std::max(1, int(std::lround(scale)));
 }
 
 void webPadHeldKeys(const WebPadReading& pad, int player, uint8_t held[256]) {

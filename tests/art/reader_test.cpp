@@ -63,15 +63,19 @@ TEST(BitmapReader, GivesSdlsPixels) {
         ASSERT_TRUE(readBitmap(bytes.data(), bytes.size(), &own)) << id;
         expectSameAsSdl(bytes, false, "resource", size_t(id));
         // Cut short anywhere.
-        for (size_t n = 0; n < bytes.size(); n++)
+        for (size_t n = 0; n < bytes.size(); n++) {
             expectSameAsSdl(std::vector<uint8_t>(bytes.begin(), bytes.begin() + long(n)), false,
                             "cut", n);
+        }
     }
-    for (int depth : {24, 32})
-        for (int width : {1, 2, 3, 5, 64})
-            for (bool topDown : {false, true})
+    for (int depth : {24, 32}) {
+        for (int width : {1, 2, 3, 5, 64}) {
+            for (bool topDown : {false, true}) {
                 expectSameAsSdl(trueColourBitmap(width, 3, depth, topDown), false, "true colour",
-                                size_t(width * 100 + depth));
+                                size_t(width) * 100 + size_t(depth));
+            }
+        }
+    }
 }
 
 TEST(BitmapReader, DamagedHeadersAsSdlJudgesThem) {

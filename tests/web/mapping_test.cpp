@@ -47,9 +47,10 @@ TEST(WebMapping, KeysAsOnTheDesktop) {
         {"PageUp", "PageUp", SDLK_PAGEUP},
         {"F", "KeyF", SDLK_f},
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(webVirtualKey(c.key, c.code), platformVirtualKey(c.sdl))
             << c.key << " " << c.code;
+    }
     // With Num Lock off the keypad's arrows are arrows; the desktop maps them so too.
     EXPECT_EQ(webVirtualKey("ArrowLeft", "Numpad4"), VK_LEFT);
     EXPECT_EQ(webVirtualKey("F0", "F0"), VK_OTHER);
@@ -98,7 +99,8 @@ TEST(WebMapping, CanvasHoldsTheNearestWholeMultiple) {
         {1440, 1080, 1, 2}, {1600, 1080, 1, 2}, {1600, 1200, 1, 3}, {960, 720, 2, 3},
         {1280, 4000, 1, 2}, {0, 0, 1, 1},
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(webSharpMultiple(c.width, c.height, c.ratio), c.multiple)
             << c.width << " x " << c.height << " at " << c.ratio;
+    }
 }
