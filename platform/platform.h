@@ -27,7 +27,8 @@ constexpr int VK_F7 = 0x76;
 constexpr int VK_F8 = 0x77;
 constexpr int VK_F9 = 0x78;
 constexpr int VK_F10 = 0x79;
-constexpr int VK_MENU = 0x12; // either Alt key
+constexpr int VK_MENU = 0x12;  // either Alt key
+constexpr int VK_OTHER = 0xFF; // any key without a code of its own: still a key
 // Letters are their upper-case ASCII codes: 'A' 0x41, 'B', 'D', 'S', 'W'.
 
 // Window messages, with the codes of the system the game was written for.

@@ -15,7 +15,6 @@
 // SPACE, RETURN, F1 to F12, letters as 'A' to 'Z', digits as '0' to '9', the
 // keypad's digits as VK_NUMPAD0 to 9 and a few more; VK_OTHER for any other
 // key, so that it still counts as a key.
-constexpr int VK_OTHER = 0xFF;
 int platformVirtualKey(int32_t sdlKeycode);
 // The code of a key as the window sees it: with Num Lock off the keypad's
 // digits are the arrows and the keys above them.

@@ -17,6 +17,8 @@
 uint32_t previousTimestamp;
 // The last pass's length: the first pass after a pause is taken to be as long.
 static uint32_t lastFrameMs;
+// The last turn of the loop ran no pass.
+static bool pausedLastTurn;
 uint32_t startupSeed;
 
 bool gameStartup(bool fixedSeed, uint32_t seed) {
@@ -36,6 +38,7 @@ bool gameStartup(bool fixedSeed, uint32_t seed) {
     updateView();
     frameScale = 1.0f;
     previousTimestamp = platformMilliseconds();
+    pausedLastTurn = false;
     return true;
 }
 
@@ -69,17 +72,18 @@ void gamePassWithoutDrawing() {
     runPass(runFrameWithoutDrawing);
 }
 
-void gameRun() {
-    bool paused = false;
-    while (gameRunning) {
-        if (platformPaused()) {
-            paused = true;
-            continue;
-        }
-        if (paused) previousTimestamp = platformMilliseconds() - lastFrameMs;
-        paused = false;
-        gamePass();
+void gameTurn() {
+    if (platformPaused()) {
+        pausedLastTurn = true;
+        return;
     }
+    if (pausedLastTurn) previousTimestamp = platformMilliseconds() - lastFrameMs;
+    pausedLastTurn = false;
+    gamePass();
+}
+
+void gameRun() {
+    while (gameRunning) gameTurn();
 }
 
 void gameShutdown() {

@@ -19,6 +19,9 @@ void gamePass();
 // first pass after such a pause is measured as long as the one before it, not
 // as the time the pause took.
 void gameRun();
+// One turn of gameRun's loop: a pass, or none while paused. (The browser calls
+// it once a displayed frame.)
+void gameTurn();
 // The same pass with everything the drawing does to the match and the
 // shell's flow (the match screen's rules), without the pixels and the camera
 // (headless matches, replays).

@@ -7,7 +7,6 @@
 
 #include "platform/platform.h"
 #include "platform/web/web_platform.h"
-#include "shell/screens.h"
 
 namespace {
 
@@ -68,10 +67,11 @@ void assignPads(int count) {
     }
 }
 
-// Start and Back send their key once, when pressed.
+// Start and Back send their key once, when pressed: Start what the screen
+// shown makes it (F1 or F2 on the title, SPACE elsewhere), Back ESC.
 void pressButton(int player, bool start, bool now, bool& before) {
     if (now && !before) {
-        const int vk = webPadButtonKey(start, player, titleActive && !bootActive);
+        const int vk = start ? webPadStartKey(player) : VK_ESCAPE;
         webPadKey(player, vk, true);
         webPadKey(player, vk, false);
     }

@@ -111,6 +111,18 @@ mergeInto(LibraryManager.library, {
     return 1;
   },
 
+  webAudioHold: function (hold) {
+    var audio = Module.soccerAudio;
+    if (!audio) return;
+    if (hold && audio.context.state == 'running') {
+      audio.held = true;
+      audio.context.suspend();
+    } else if (!hold && audio.held) {
+      audio.held = false;
+      audio.context.resume();
+    }
+  },
+
   webAudioResume: function () {
     var audio = Module.soccerAudio;
     if (audio && audio.context.state != 'running') audio.context.resume();

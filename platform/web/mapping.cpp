@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "platform/platform.h"
 #include "platform/web/web_platform.h"
@@ -21,14 +22,26 @@ static const NamedKey namedKeys[] = {
     {"Escape", VK_ESCAPE},   {"Enter", VK_RETURN},     {"Backspace", 0x08}, {"Tab", 0x09},
 };
 
+// The keypad's second meanings, with Num Lock off, as the desktop codes them.
+static const NamedKey keypadKeys[] = {
+    {"Home", 0x24},   {"End", 0x23},    {"PageUp", 0x21}, {"PageDown", 0x22},
+    {"Insert", 0x2D}, {"Delete", 0x2E}, {"Clear", 0x0C},
+};
+
+static int namedKey(const NamedKey* table, size_t count, const char* key) {
+    for (size_t i = 0; i < count; i++)
+        if (std::strcmp(table[i].name, key) == 0) return table[i].vk;
+    return VK_OTHER;
+}
+
 int webVirtualKey(const char* key, const char* code) {
     if (!key || !code) return VK_OTHER;
+    const bool keypad = std::strncmp(code, "Numpad", 6) == 0;
     if (key[0] != 0 && key[1] == 0) {
         const char c = key[0];
         if (c >= 'a' && c <= 'z') return 'A' + (c - 'a');
         if (c >= 'A' && c <= 'Z') return c;
         // Keypad digits (Num Lock on) have codes of their own, as on the desktop.
-        const bool keypad = std::strncmp(code, "Numpad", 6) == 0;
         if (c >= '0' && c <= '9') return (keypad ? 0x60 : '0') + (c - '0');
         if (c == ' ') return VK_SPACE;
         return VK_OTHER;
@@ -42,9 +55,9 @@ int webVirtualKey(const char* key, const char* code) {
         }
         return n <= 12 ? VK_F1 + n - 1 : VK_OTHER;
     }
-    for (const NamedKey& k : namedKeys)
-        if (std::strcmp(k.name, key) == 0) return k.vk;
-    return VK_OTHER;
+    if (keypad && namedKey(keypadKeys, std::size(keypadKeys), key) != VK_OTHER)
+        return namedKey(keypadKeys, std::size(keypadKeys), key);
+    return namedKey(namedKeys, std::size(namedKeys), key);
 }
 
 int webSharpMultiple(double cssWidth, double cssHeight, double pixelRatio) {
@@ -65,11 +78,4 @@ void webPadHeldKeys(const WebPadReading& pad, int player, uint8_t held[256]) {
     if (pad.up || pad.stickY < -deadZone) held[up] = 0x80;
     if (pad.down || pad.stickY > deadZone) held[down] = 0x80;
     if (pad.south) held[first ? VK_CONTROL : 'B'] = 0x80;
-}
-
-int webPadButtonKey(bool start, int player, bool onTitle) {
-    if (!start) return VK_ESCAPE;
-    if (onTitle) return player == 0 ? VK_F1 : VK_F2;
-    // Closes a half's box or, after the final whistle, goes back to the title.
-    return VK_SPACE;
 }

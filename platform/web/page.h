@@ -15,6 +15,8 @@ void webShowFrame(const uint32_t* rgba, int multiple);
 // stays suspended until webAudioResume, which a key press calls.
 int webAudioCreate(int frameRate, int nodeFrames);
 void webAudioResume();
+// Holds the sound where it is while the game is paused, and lets it go on.
+void webAudioHold(int hold);
 }
 
 extern "C" {

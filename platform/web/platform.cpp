@@ -19,6 +19,7 @@ struct QueuedMessage {
 constexpr int QueueSize = 256;
 
 struct WebPlatform {
+    DisplaySettings display; // kept for the interface: the page always scales sharp
     bool headless;
     bool virtualClock;
     bool hasWindow;
@@ -31,11 +32,16 @@ struct WebPlatform {
     int queueHead, queueCount;
     uint8_t keyboardHeld[256];
     uint8_t padHeld[2][256];
+    int padStartKeys[2];
     uint32_t rgba[FrameWidth * FrameHeight];
     uint32_t lastFrame[FrameWidth * FrameHeight];
     bool framePresented;
 };
 static WebPlatform web;
+
+void platformSetDisplay(const DisplaySettings& settings) {
+    web.display = settings;
+}
 
 void platformSetHeadless(bool headless) {
     web.headless = headless;
@@ -72,14 +78,15 @@ static void postMessage(uint32_t message, uintptr_t wParam) {
 // would reload the page, the arrows and SPACE would scroll it, F1 and F3 open
 // help and search). Every other key keeps its use in the browser.
 static bool gameKey(int vk) {
-    return (vk >= VK_LEFT && vk <= VK_DOWN) || (vk >= VK_F1 && vk <= VK_F1 + 9) ||
-           vk == VK_CONTROL || vk == VK_ESCAPE || vk == VK_SPACE || vk == VK_RETURN || vk == 'A' ||
-           vk == 'B' || vk == 'D' || vk == 'S' || vk == 'W';
+    return (vk >= VK_LEFT && vk <= VK_DOWN) || (vk >= VK_F1 && vk <= VK_F10) || vk == VK_CONTROL ||
+           vk == VK_ESCAPE || vk == VK_SPACE || vk == VK_RETURN || vk == 'A' || vk == 'B' ||
+           vk == 'D' || vk == 'S' || vk == 'W';
 }
 
-// Alt and F10 are the system's keys: held, but never a key-down message.
-static bool systemKey(int vk) {
-    return vk == 0x12 || vk == VK_F1 + 9;
+// Alt, F10 and any key with Alt but not CTRL are the system's keys: held, but
+// never a key-down message.
+static bool systemKey(int vk, const EmscriptenKeyboardEvent& e) {
+    return vk == VK_MENU || vk == VK_F10 || (e.altKey && !e.ctrlKey);
 }
 
 static EM_BOOL onKey(int type, const EmscriptenKeyboardEvent* e, void*) {
@@ -87,19 +94,25 @@ static EM_BOOL onKey(int type, const EmscriptenKeyboardEvent* e, void*) {
     const bool down = type == EMSCRIPTEN_EVENT_KEYDOWN;
     web.keyboardHeld[vk] = down ? 0x80 : 0;
     // Key repeat arrives as further key-downs, as it does on the desktop.
-    if (down && !systemKey(vk)) postMessage(WM_KEYDOWN, uintptr_t(vk));
+    if (down && !systemKey(vk, *e)) postMessage(WM_KEYDOWN, uintptr_t(vk));
     // Browsers let a page make sound only after the user did something.
     if (down) webAudioResume();
     return gameKey(vk);
 }
 
-// Without the focus no key-up arrives: every key counts as let go, and the
-// game waits until the page has the focus again. (The pads report their own
-// state again when it is back.)
+// A page without the focus, or hidden, is paused as a window is on the
+// desktop: no passes run and the sound holds its place. No key-up arrives
+// meanwhile, so every key counts as let go. (The pads report their own state
+// again when the focus is back.)
 static void updatePause() {
-    if (web.unfocused || web.hidden) {
-        web.paused = true;
+    const bool paused = web.unfocused || web.hidden;
+    if (paused == web.paused) return;
+    web.paused = paused;
+    webAudioHold(paused);
+    if (paused) {
         std::memset(web.keyboardHeld, 0, sizeof web.keyboardHeld);
+    } else {
+        postMessage(WM_ACTIVATE, WA_ACTIVE);
     }
 }
 
@@ -115,14 +128,8 @@ static EM_BOOL onVisibility(int, const EmscriptenVisibilityChangeEvent* e, void*
     return false;
 }
 
-bool webPaused() {
+bool platformPaused() {
     return web.paused;
-}
-
-bool webTakeResume() {
-    if (!web.paused || web.unfocused || web.hidden) return false;
-    web.paused = false;
-    return true;
 }
 
 bool platformCreateWindow(const char*, const char* title) {
@@ -159,6 +166,15 @@ void platformDrainMessages() {
 void platformKeyboardState(uint8_t keys[256]) {
     for (int vk = 0; vk < 256; vk++)
         keys[vk] = web.keyboardHeld[vk] | web.padHeld[0][vk] | web.padHeld[1][vk];
+}
+
+void platformSetPadStartKeys(int player1, int player2) {
+    web.padStartKeys[0] = player1;
+    web.padStartKeys[1] = player2;
+}
+
+int webPadStartKey(int player) {
+    return web.padStartKeys[player & 1];
 }
 
 void webPadKey(int pad, int vk, bool down) {
@@ -222,9 +238,4 @@ void headlessSetKeyHeld(int vk, bool held) {
 
 const uint32_t* headlessLastFrame() {
     return web.framePresented ? web.lastFrame : nullptr;
-}
-
-// No SDL in the browser: the page's key names are mapped by webVirtualKey.
-int platformVirtualKey(int32_t) {
-    return VK_OTHER;
 }

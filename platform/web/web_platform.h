@@ -1,14 +1,8 @@
 // What only the browser's backend has besides the platform interface: the
-// pause while the page has no focus, the test page's clock, the gamepads and
-// the canvas presentation.
+// test page's clock, the key names, the gamepads and the canvas's multiple.
 #pragma once
 
 #include <cstdint>
-
-// The page lost the focus or was hidden: the loop runs no passes until it is
-// back. Taking the pause clears it once the page has the focus again.
-bool webPaused();
-bool webTakeResume();
 
 // Test pages: the millisecond counter moves only through headlessSetClock and
 // headlessAdvanceClock while the keys and the canvas stay real.
@@ -30,16 +24,14 @@ struct WebPadReading {
 // d-pad or stick (dead zone a quarter of the range) hold player 1's arrows
 // or player 2's W A S D, south holds CTRL or B.
 void webPadHeldKeys(const WebPadReading& pad, int player, uint8_t held[256]);
-// The key a press of Start (or of Back, when `start` is false) stands for:
-// F1 or F2 on the title, SPACE elsewhere; Back is ESC.
-int webPadButtonKey(bool start, int player, bool onTitle);
-
 // Reads the gamepads once per pass: held buttons and sticks become held keys,
 // new presses queued key-downs (platform/web/gamepad.cpp).
 void webPollGamepads();
 // A pad's key went down or up: the backend's key state and message queue take
 // it as they take the keyboard's.
 void webPadKey(int pad, int vk, bool down);
+// What Start stands for on that player's pad (platformSetPadStartKeys).
+int webPadStartKey(int player);
 void webReleasePadKeys(int pad);
 
 // The whole multiple of the frame that the canvas holds: the whole number
