@@ -280,6 +280,27 @@ def check_simulation(page, native):
               f'(browser {end - middle:.2f} s, desktop {middle - start:.2f} s)')
 
 
+# A gamepad in the standard layout, as the Gamepad API reports one: the page
+# sees it in place of real pads; the test presses its buttons.
+FAKE_PAD = """(() => {
+  const button = () => ({ pressed: false, touched: false, value: 0 });
+  window.soccerPad = { id: 'test pad', index: 0, connected: true, mapping: 'standard',
+                       timestamp: 0, axes: [0, 0, 0, 0], buttons: Array.from({ length: 17 }, button) };
+  navigator.getGamepads = () => [window.soccerPad];
+})()"""
+
+
+def check_gamepad(page, golden):
+    """A pad's Start on the title is player 1's F1: the match's first frame."""
+    page.play([(2, 'down', 'ESC'), (3, 'up', 'ESC')], 199)
+    page.browser.evaluate(FAKE_PAD)
+    page.browser.evaluate('window.soccerPad.buttons[9].pressed = true')  # Start
+    page.passes(1)
+    page.browser.evaluate('window.soccerPad.buttons[9].pressed = false')
+    _, _, want = read_png(os.path.join(golden, 'match_first_frame.png'))
+    compare('match_first_frame.png (pass 200, Start on a pad)', page.canvas(), want, page.out)
+
+
 def check_canvas_2d(browser, page, url, golden):
     """Without WebGL the 2D canvas shows the same pixels."""
     load(browser, url + '?test&canvas=2d')
@@ -401,6 +422,7 @@ def main():
         golden = os.path.join(root, 'tests', 'shell', 'golden')
         checks = [lambda: check_goldens(page, golden),
                   lambda: check_match_in_play(page, args.native, out),
+                  lambda: check_gamepad(page, golden),
                   lambda: check_simulation(page, args.native),
                   lambda: print_benchmarks(page),
                   lambda: check_canvas_2d(browser, page, url, golden),
