@@ -38,6 +38,11 @@ struct WebPlatform {
     bool framePresented;
 };
 static WebPlatform web;
+static const PlatformTap* tap; // a replay recording or playing, or none
+
+void platformSetTap(const PlatformTap* t) {
+    tap = t;
+}
 
 void platformSetDisplay(const DisplaySettings& settings) {
     web.display = settings;
@@ -55,10 +60,15 @@ void webUseVirtualClock(bool virtualClock) {
 
 // Milliseconds on the epoch clock, truncated to 32 bits: monotonic within the
 // page, and different from one visit to the next, so the start-up seed is too.
-uint32_t platformMilliseconds() {
+static uint32_t liveMilliseconds() {
     if (web.headless || web.virtualClock) return web.clockMs;
     if (web.clockOrigin == 0) web.clockOrigin = webClockOrigin();
     return uint32_t(uint64_t(web.clockOrigin + emscripten_get_now()));
+}
+
+uint32_t platformMilliseconds() {
+    const uint32_t ms = liveMilliseconds();
+    return tap ? tap->reading(ms) : ms;
 }
 
 // The page never shows a pointer over the canvas (see its style sheet).
@@ -151,21 +161,27 @@ bool platformHasWindow() {
 
 bool platformDispatchOneMessage() {
     if (!web.headless) webPollGamepads();
-    if (web.queueCount == 0) return false;
-    const QueuedMessage m = web.queue[web.queueHead];
-    web.queueHead = (web.queueHead + 1) % QueueSize;
-    web.queueCount--;
-    windowProcedure(m.message, m.wParam, 0);
-    return true;
+    QueuedMessage m = {0, 0};
+    const bool taken = web.queueCount > 0;
+    if (taken) {
+        m = web.queue[web.queueHead];
+        web.queueHead = (web.queueHead + 1) % QueueSize;
+        web.queueCount--;
+    }
+    bool isMessage = taken;
+    if (tap) isMessage = tap->message(isMessage, m.message, m.wParam);
+    if (isMessage) windowProcedure(m.message, m.wParam, 0);
+    return taken;
 }
 
 void platformDrainMessages() {
-    while (web.queueCount > 0) platformDispatchOneMessage();
+    while (platformDispatchOneMessage()) {}
 }
 
 void platformKeyboardState(uint8_t keys[256]) {
     for (int vk = 0; vk < 256; vk++)
         keys[vk] = web.keyboardHeld[vk] | web.padHeld[0][vk] | web.padHeld[1][vk];
+    if (tap) tap->keys(keys);
 }
 
 void platformSetPadStartKeys(int player1, int player2) {
@@ -223,6 +239,11 @@ void headlessSetClock(uint32_t ms) {
 
 void headlessPostMessage(uint32_t message, uintptr_t wParam) {
     postMessage(message, wParam);
+}
+
+void headlessClearInput() {
+    web.queueHead = web.queueCount = 0;
+    std::memset(web.keyboardHeld, 0, sizeof web.keyboardHeld);
 }
 
 void headlessKeyDown(int vk) {
