@@ -5,6 +5,7 @@
 #include <emscripten/emscripten.h>
 
 #include <algorithm>
+#include <cinttypes>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -15,7 +16,10 @@
 #include "platform/platform.h"
 #include "platform/web/web_platform.h"
 #include "render/device.h"
+#include "shell/driver.h"
 #include "shell/game.h"
+#include "shell/replay_file.h"
+#include "shell/state_codec.h"
 #include "shell/timing.h"
 #include "tools/sim/args.h"
 
@@ -116,6 +120,29 @@ EMSCRIPTEN_KEEPALIVE const char* webTestSimulate(const char* arguments) {
         run.text += std::string(line) + "\n";
     }
     return run.text.c_str();
+}
+
+// Plays a replay (`size` bytes at `data`) headless, as soccer-sim --replay
+// does, and gives its figures as soccer-sim's JSON names them: the passes,
+// the score, the hashes of the match record and of the whole hashed state, and
+// whether it ended where its recording ended.
+EMSCRIPTEN_KEEPALIVE const char* webTestReplay(const uint8_t* data, int size) {
+    Replay replay;
+    std::string why;
+    if (!readReplay(data, size_t(size), replay, why)) return (run.text = "refused: " + why).c_str();
+    bool faithful = false;
+    const MatchStats m = playReplay(replay, &faithful);
+    std::vector<uint8_t> state(stateBytes());
+    encodeState(state.data());
+    const uint64_t stateHash = hashBytes(state.data(), hashedStateBytes());
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "{\"passes\": %lld, \"scoreA\": %d, \"scoreB\": %d, \"matchStateHash\": "
+                  "\"%016" PRIx64 "\", \"stateHash\": \"%016" PRIx64 "\", \"asRecorded\": %s}",
+                  static_cast<long long>(m.frames), m.scoreA, m.scoreB,
+                  hashBytes(state.data(), matchStateBytes()), stateHash,
+                  faithful && stateHash == replay.endHash ? "true" : "false");
+    return (run.text = line).c_str();
 }
 
 // Times `count` passes of `ms` milliseconds from where the test run stands,

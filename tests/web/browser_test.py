@@ -11,6 +11,7 @@ import argparse
 import base64
 import functools
 import http.server
+import json
 import os
 import shutil
 import signal
@@ -311,6 +312,33 @@ def check_canvas_2d(browser, page, url, golden):
     print('browser benchmark, 2D canvas (ms):', page.call('webBenchPasses', "'string'", 100, 16))
 
 
+def check_traces(page, native, traces):
+    """Every golden trace's replay plays in the browser to the desktop's
+    hashes, and to where its recording ended."""
+    names = sorted(n for n in os.listdir(traces) if n.endswith('.replay'))
+    for name in names:
+        path = os.path.join(traces, name)
+        data = base64.b64encode(open(path, 'rb').read()).decode()
+        got = json.loads(page.browser.evaluate(f"""(() => {{
+          const bytes = Uint8Array.from(atob('{data}'), c => c.charCodeAt(0));
+          const at = Module._malloc(bytes.length);
+          Module.HEAPU8.set(bytes, at);
+          const figures = Module.ccall('webTestReplay', 'string', ['number', 'number'],
+                                       [at, bytes.length]);
+          Module._free(at);
+          return figures;
+        }})()"""))
+        want = json.loads(subprocess.run([os.path.join(native, 'soccer-sim'), '--replay', path,
+                                          '--json'], check=True, capture_output=True,
+                                         text=True).stdout)
+        differing = [k for k in got if got[k] != want.get(k)]
+        if differing or not got['asRecorded']:
+            raise Failure(f'{name}: browser {got}, desktop {want}')
+        print(f'golden trace {name}: {got["passes"]} passes, MatchState hash '
+              f'{got["matchStateHash"]}, state hash {got["stateHash"]}, as on the desktop and '
+              'as recorded')
+
+
 def print_benchmarks(page):
     page.play(MATCH_SCRIPT, MATCH_SHOT)
     if screen_shown(page.canvas()) != 'match':
@@ -424,6 +452,7 @@ def main():
                   lambda: check_match_in_play(page, args.native, out),
                   lambda: check_gamepad(page, golden),
                   lambda: check_simulation(page, args.native),
+                  lambda: check_traces(page, args.native, os.path.join(root, 'tests', 'traces')),
                   lambda: print_benchmarks(page),
                   lambda: check_canvas_2d(browser, page, url, golden),
                   lambda: check_real_page(browser, page, url)]
