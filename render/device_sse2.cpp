@@ -1,0 +1,430 @@
+// The span loops with SSE2, which every x86-64 processor has: the four
+// channels of a pixel side by side in one register. A row is sampled first,
+// then shaded: stage 0, the alpha test and blending.
+#if defined(__x86_64__)
+
+#include <emmintrin.h>
+
+#include "render/device_pixels.h"
+#include "render/device_rows.h"
+
+namespace {
+
+const __m128i Zero = _mm_setzero_si128();
+
+// The tables of a row, rebuilt for every row; the plan only when the span
+// changes. The device draws from one thread.
+ColumnPlan plan;
+alignas(16) int16_t sums[MaxEntries + 2][4];  // per column, VerticalBias less
+alignas(16) int16_t pairs[MaxEntries + 1][8]; // per entry, its two columns' sums interleaved
+uint64_t occupied[(MaxEntries + 2) / 64 + 2]; // columns with a texel other than 0
+alignas(16) uint32_t sampled[MaxSpan + 4];
+PixelRun runs[MaxSpan];
+
+// y / 255 for y < 65536 - 256, in 16-bit lanes: (y + 1 + y / 256) / 256.
+ALWAYS_INLINE __m128i divide255(__m128i y) {
+    const __m128i one = _mm_set1_epi16(1);
+    return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(y, _mm_srli_epi16(y, 8)), one), 8);
+}
+
+// The vertical sums of two texel columns less VerticalBias, four 16-bit lanes
+// each: the low two texels of top and bottom in, two columns out.
+ALWAYS_INLINE __m128i columnSums(__m128i top, __m128i bottom, __m128i wv) {
+    const __m128i bias = _mm_set1_epi32(VerticalBias);
+    const __m128i both = _mm_unpacklo_epi8(top, bottom); // c0 c1 of each channel
+    const __m128i first = _mm_madd_epi16(_mm_unpacklo_epi8(both, Zero), wv);
+    const __m128i second = _mm_madd_epi16(_mm_unpackhi_epi8(both, Zero), wv);
+    return _mm_packs_epi32(_mm_sub_epi32(first, bias), _mm_sub_epi32(second, bias));
+}
+
+ALWAYS_INLINE __m128i broadcast(uint32_t weight) {
+    return _mm_shuffle_epi32(_mm_cvtsi32_si128(int(weight)), 0);
+}
+
+// Four pixels' texels from their sums across, the texel less 128 in the top
+// half of each 32-bit lane.
+ALWAYS_INLINE __m128i packTexels(__m128i a, __m128i b, __m128i c, __m128i d) {
+    const __m128i ab = _mm_packs_epi32(_mm_srai_epi32(a, 16), _mm_srai_epi32(b, 16));
+    const __m128i cd = _mm_packs_epi32(_mm_srai_epi32(c, 16), _mm_srai_epi32(d, 16));
+    return _mm_xor_si128(_mm_packs_epi16(ab, cd), _mm_set1_epi8(char(0x80)));
+}
+ALWAYS_INLINE uint32_t packTexel(__m128i a) {
+    return uint32_t(_mm_cvtsi128_si32(packTexels(a, a, a, a)));
+}
+
+// A stretch of columns before addressing, from c on, that lies side by side
+// in memory from texel x, or that repeats texel x (a clamped edge).
+struct ColumnRun {
+    int x, length;
+    bool repeated;
+};
+ColumnRun columnRun(const PixelSetup& p, int64_t c, int left) {
+    const int x = addressTexel(c, p.width, p.maskU, p.wrapU);
+    if (p.wrapU || (c >= 0 && c < p.width)) return {x, std::min(p.width - x, left), false};
+    return {x, c < 0 ? int(std::min<int64_t>(-c, left)) : left, true};
+}
+
+// Vertical sums of the columns lo + j for j in from .. to - 1, into sums[j].
+void sumColumns(const PixelSetup& p, const TexelRows& rows, int64_t lo, int from, int to) {
+    const __m128i wv = broadcast((256 - rows.fv) | rows.fv << 16);
+    for (int j = from; j < to;) {
+        const ColumnRun run = columnRun(p, lo + j, to - j);
+        const uint32_t* top = rows.row0 + run.x;
+        const uint32_t* bottom = rows.row1 + run.x;
+        if (run.repeated) {
+            const __m128i s =
+                columnSums(_mm_cvtsi32_si128(int(*top)), _mm_cvtsi32_si128(int(*bottom)), wv);
+            for (int i = 0; i < run.length; i++) _mm_storel_epi64((__m128i*)sums[j + i], s);
+        } else {
+            int i = 0;
+            for (; i + 4 <= run.length; i += 4) {
+                const __m128i t = _mm_loadu_si128((const __m128i*)(top + i));
+                const __m128i b = _mm_loadu_si128((const __m128i*)(bottom + i));
+                _mm_storeu_si128((__m128i*)sums[j + i], columnSums(t, b, wv));
+                _mm_storeu_si128((__m128i*)sums[j + i + 2],
+                                 columnSums(_mm_srli_si128(t, 8), _mm_srli_si128(b, 8), wv));
+            }
+            for (; i < run.length; i++) {
+                const __m128i s = columnSums(_mm_cvtsi32_si128(int(top[i])),
+                                             _mm_cvtsi32_si128(int(bottom[i])), wv);
+                _mm_storel_epi64((__m128i*)sums[j + i], s);
+            }
+        }
+        j += run.length;
+    }
+}
+
+void setBits(int j, uint64_t bits, int n) {
+    const int word = j >> 6, shift = j & 63;
+    bits &= n >= 64 ? ~uint64_t(0) : (uint64_t(1) << n) - 1;
+    occupied[word] |= bits << shift;
+    if (shift && shift + n > 64) occupied[word + 1] |= bits >> (64 - shift);
+}
+
+// Marks the columns lo + j, j in 0 .. n - 1, that hold a texel other than 0
+// in either row, four at a time.
+void markColumns(const PixelSetup& p, const TexelRows& rows, int64_t lo, int n) {
+    std::fill_n(occupied, (n + 63) / 64 + 1, 0);
+    for (int j = 0; j < n;) {
+        const ColumnRun run = columnRun(p, lo + j, n - j);
+        const uint32_t* top = rows.row0 + run.x;
+        const uint32_t* bottom = rows.row1 + run.x;
+        if (run.repeated) {
+            for (int i = 0; (*top | *bottom) && i < run.length; i += 64)
+                setBits(j + i, ~uint64_t(0), run.length - i);
+        } else {
+            int i = 0;
+            for (; i + 4 <= run.length; i += 4) {
+                const __m128i any = _mm_or_si128(_mm_loadu_si128((const __m128i*)(top + i)),
+                                                 _mm_loadu_si128((const __m128i*)(bottom + i)));
+                const int empty = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(any, Zero)));
+                if (empty != 15) setBits(j + i, uint64_t(~empty & 15), 4);
+            }
+            for (; i < run.length; i++)
+                if (top[i] | bottom[i]) setBits(j + i, 1, 1);
+        }
+        j += run.length;
+    }
+}
+
+// The first bit from j on (below n) that is set, or clear, in bits; n if none.
+int nextBit(const uint64_t* bits, int j, int n, bool set) {
+    while (j < n) {
+        uint64_t word = bits[j >> 6] ^ (set ? 0 : ~uint64_t(0));
+        word &= ~uint64_t(0) << (j & 63);
+        if (word) return std::min(n, (j & ~63) + __builtin_ctzll(word));
+        j = (j & ~63) + 64;
+    }
+    return n;
+}
+
+// The first column (less lo) of entry e's pair, and the lowest column the
+// plan reads.
+ALWAYS_INLINE int pairColumn(const ColumnPlan& plan, int e) {
+    if (plan.masked) return int(uint32_t(plan.step * e) & plan.maskU);
+    return plan.step > 0 ? e : plan.entries - 1 - e;
+}
+int64_t lowestColumn(const ColumnPlan& plan) {
+    if (plan.masked) return 0;
+    return plan.step > 0 ? plan.first : plan.first - plan.entries + 1;
+}
+
+} // namespace
+
+int visibleRuns(const PixelSetup& p, const TexelRows& rows, const ColumnPlan& plan, PixelRun* out) {
+    if (!p.zeroTexelFails || plan.masked) {
+        out[0] = {0, plan.count};
+        return 1;
+    }
+    const int n = plan.entries + 1;
+    markColumns(p, rows, lowestColumn(plan), n);
+    // A pair shows where either of its columns holds a texel.
+    for (int w = 0; w <= (n - 1) / 64; w++) occupied[w] |= occupied[w] >> 1 | occupied[w + 1] << 63;
+    int count = 0;
+    for (int j = nextBit(occupied, 0, plan.entries, true); j < plan.entries;) {
+        const int end = nextBit(occupied, j, plan.entries, false);
+        const int e0 = plan.step > 0 ? j : plan.entries - end;
+        const int e1 = plan.step > 0 ? end : plan.entries - j;
+        const PixelRun run{plan.firstPixel[e0], plan.firstPixel[e1]};
+        if (run.begin < run.end) out[count++] = run;
+        j = nextBit(occupied, end, plan.entries, true);
+    }
+    // Columns falling to the left come in from the right end of the span.
+    if (plan.step < 0) std::reverse(out, out + count);
+    return count;
+}
+
+namespace {
+
+// The texels of the pixels begin .. end - 1 of a planned row: the pairs of
+// the entries they read, then one multiply-add a pixel.
+void sampleRun(const PixelSetup& p, const TexelRows& rows, const PixelRun& run, uint32_t* out) {
+    const int e0 = plan.entry[run.begin], e1 = plan.entry[run.end - 1];
+    const int lowEntry = plan.masked ? 0 : std::min(e0, e1);
+    const int highEntry = plan.masked ? plan.entries - 1 : std::max(e0, e1);
+    const int j0 =
+        plan.masked ? 0 : std::min(pairColumn(plan, lowEntry), pairColumn(plan, highEntry));
+    const int j1 = plan.masked ? plan.entries
+                               : std::max(pairColumn(plan, lowEntry), pairColumn(plan, highEntry));
+    sumColumns(p, rows, lowestColumn(plan), j0, j1 + 2);
+    for (int e = lowEntry; e <= highEntry; e++) {
+        const int j = pairColumn(plan, e);
+        const __m128i a = _mm_loadl_epi64((const __m128i*)sums[j]);
+        const __m128i b = _mm_loadl_epi64((const __m128i*)sums[j + 1]);
+        _mm_store_si128((__m128i*)pairs[e], _mm_unpacklo_epi16(a, b));
+    }
+    auto across = [&](int k) {
+        return _mm_madd_epi16(_mm_load_si128((const __m128i*)pairs[plan.entry[k]]),
+                              broadcast(plan.weight[k]));
+    };
+    int k = run.begin;
+    for (; k + 4 <= run.end; k += 4) {
+        _mm_storeu_si128((__m128i*)(out + k),
+                         packTexels(across(k), across(k + 1), across(k + 2), across(k + 3)));
+    }
+    for (; k < run.end; k++) out[k] = packTexel(across(k));
+}
+
+// One bilinear texel anywhere: four texels, the sums down both columns, then
+// across.
+template <AddressKind A>
+ALWAYS_INLINE __m128i bilinearAt(const PixelSetup& p, int64_t s, int64_t t) {
+    const BilinearTaps b = bilinearTaps<A>(p, s, t);
+    const __m128i top =
+        _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(b.c00)), _mm_cvtsi32_si128(int(b.c10)));
+    const __m128i bottom =
+        _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(b.c01)), _mm_cvtsi32_si128(int(b.c11)));
+    const __m128i down = columnSums(top, bottom, broadcast((256 - b.fv) | b.fv << 16));
+    const __m128i pair = _mm_unpacklo_epi16(down, _mm_srli_si128(down, 8));
+    return _mm_madd_epi16(pair, broadcast((256 - b.fu) | b.fu << 16));
+}
+
+template <AddressKind A>
+void sampleBilinear(const PixelSetup& p, const FixedSpan& span, uint32_t* out) {
+    const int64_t s0 = span.s - FixedHalf, t0 = span.t - FixedHalf;
+    auto at = [&](int k) { return bilinearAt<A>(p, s0 + k * span.ds, t0 + k * span.dt); };
+    int k = 0;
+    for (; k + 4 <= span.count; k += 4)
+        _mm_storeu_si128((__m128i*)(out + k), packTexels(at(k), at(k + 1), at(k + 2), at(k + 3)));
+    for (; k < span.count; k++) out[k] = packTexel(at(k));
+}
+
+template <AddressKind A>
+void samplePoint(const PixelSetup& p, const FixedSpan& span, uint32_t* out) {
+    int64_t s = span.s, t = span.t;
+    for (int k = 0; k < span.count; k++, s += span.ds, t += span.dt)
+        out[k] = sampleTexel<SamplePoint, A>(p, s, t);
+}
+
+// Texels of a whole span; how many runs of them may show.
+int sampleSpan(const PixelSetup& p, SampleKind kind, const FixedSpan& span, uint32_t* out) {
+    const bool wrapMask =
+        p.wrapU && p.wrapV && p.maskU == uint32_t(p.width - 1) && p.maskV == uint32_t(p.height - 1);
+    runs[0] = {0, span.count};
+    if (kind == SamplePoint) {
+        if (wrapMask) {
+            samplePoint<AddressWrapMask>(p, span, out);
+        } else {
+            samplePoint<AddressAny>(p, span, out);
+        }
+        return 1;
+    }
+    if (span.dt == 0 && planColumns(plan, p, span.s - FixedHalf, span.ds, span.count)) {
+        const TexelRows rows = texelRowsAt(p, span.t);
+        const int n = visibleRuns(p, rows, plan, runs);
+        for (int r = 0; r < n; r++) sampleRun(p, rows, runs[r], out);
+        return n;
+    }
+    if (wrapMask) {
+        sampleBilinear<AddressWrapMask>(p, span, out);
+    } else if (!p.wrapU && !p.wrapV) {
+        sampleBilinear<AddressClampBoth>(p, span, out);
+    } else {
+        sampleBilinear<AddressAny>(p, span, out);
+    }
+    return 1;
+}
+
+} // namespace
+
+namespace {
+
+// Where a shaded pixel's colour comes from.
+enum ColourSource { ColourTexel, ColourModulated, ColourConstant };
+
+// What the shading of a draw needs in 16-bit lanes, two pixels a register.
+struct ShadeLanes {
+    __m128i onTexel, offTexel;         // stage alpha's A and B where constant
+    __m128i onTexelMask, offTexelMask; // all ones where A or B is the texel alpha
+    __m128i alphaBelow;                // the alpha test's reference less one
+    __m128i diffuse;                   // blue, green, red and 255
+    __m128i constant;                  // the constant colour, alpha lane 0
+    __m128i colourLanes;               // all ones in blue, green and red
+};
+
+ShadeLanes shadeLanes(const PixelSetup& p) {
+    const AlphaTerms& a = p.alphaTerms;
+    const uint32_t d = p.diffuse, c = p.constantRgb;
+    auto lanes = [](uint32_t b, uint32_t g, uint32_t r, uint32_t alpha) {
+        return _mm_setr_epi16(short(b), short(g), short(r), short(alpha), short(b), short(g),
+                              short(r), short(alpha));
+    };
+    ShadeLanes k;
+    k.onTexel = _mm_set1_epi16(short(a.onTexelIsTexel ? 0 : a.onTexel));
+    k.offTexel = _mm_set1_epi16(short(a.offTexelIsTexel ? 0 : a.offTexel));
+    k.onTexelMask = _mm_set1_epi16(short(a.onTexelIsTexel ? -1 : 0));
+    k.offTexelMask = _mm_set1_epi16(short(a.offTexelIsTexel ? -1 : 0));
+    k.alphaBelow = _mm_set1_epi16(short(int(p.alphaMin) - 1));
+    k.diffuse = lanes(d & 0xFF, (d >> 8) & 0xFF, (d >> 16) & 0xFF, 255);
+    k.constant = lanes(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF, 0);
+    k.colourLanes = lanes(0xFFFF, 0xFFFF, 0xFFFF, 0);
+    return k;
+}
+
+// Two pixels' texels (16-bit lanes) shaded over their destination; pass says
+// which lanes pass the alpha test.
+template <ColourSource Colour, bool Blend>
+ALWAYS_INLINE __m128i shadeTwo(const ShadeLanes& k, __m128i texel, __m128i dst, __m128i& pass) {
+    const __m128i k255 = _mm_set1_epi16(255), k127 = _mm_set1_epi16(127);
+    const __m128i at = _mm_shufflehi_epi16(_mm_shufflelo_epi16(texel, 0xFF), 0xFF);
+    const __m128i on = _mm_or_si128(_mm_and_si128(at, k.onTexelMask), k.onTexel);
+    const __m128i off = _mm_or_si128(_mm_and_si128(at, k.offTexelMask), k.offTexel);
+    const __m128i alpha = divide255(_mm_add_epi16(
+        _mm_add_epi16(_mm_mullo_epi16(at, on), _mm_mullo_epi16(_mm_sub_epi16(k255, at), off)),
+        k127));
+    pass = _mm_cmpgt_epi16(alpha, k.alphaBelow);
+    __m128i colour = texel;
+    if constexpr (Colour == ColourModulated)
+        colour = divide255(_mm_add_epi16(_mm_mullo_epi16(texel, k.diffuse), k127));
+    if constexpr (Colour == ColourConstant) colour = k.constant;
+    __m128i src =
+        _mm_or_si128(_mm_and_si128(colour, k.colourLanes), _mm_andnot_si128(k.colourLanes, alpha));
+    if constexpr (Blend) {
+        const __m128i kept = _mm_mullo_epi16(dst, _mm_sub_epi16(k255, alpha));
+        src = divide255(_mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(src, alpha), kept), k127));
+    }
+    return src;
+}
+
+template <ColourSource Colour, bool Blend>
+void shadeTexels(const PixelSetup& p, const uint32_t* texels, uint32_t* dst, int n) {
+    const ShadeLanes k = shadeLanes(p);
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const __m128i t = _mm_loadu_si128((const __m128i*)(texels + i));
+        const __m128i d = _mm_loadu_si128((const __m128i*)(dst + i));
+        __m128i passLow, passHigh;
+        const __m128i low = shadeTwo<Colour, Blend>(k, _mm_unpacklo_epi8(t, Zero),
+                                                    _mm_unpacklo_epi8(d, Zero), passLow);
+        const __m128i high = shadeTwo<Colour, Blend>(k, _mm_unpackhi_epi8(t, Zero),
+                                                     _mm_unpackhi_epi8(d, Zero), passHigh);
+        const __m128i pass = _mm_packs_epi16(passLow, passHigh);
+        if (_mm_movemask_epi8(pass) == 0) continue;
+        const __m128i out = _mm_packus_epi16(low, high);
+        _mm_storeu_si128((__m128i*)(dst + i),
+                         _mm_or_si128(_mm_and_si128(pass, out), _mm_andnot_si128(pass, d)));
+    }
+    for (; i < n; i++) shadeTexel(p, dst + i, texels[i]);
+}
+
+// The plain draw's colour modulation: the texel alpha kept.
+void modulateTexels(const PixelSetup& p, const uint32_t* texels, uint32_t* dst, int n) {
+    const ShadeLanes k = shadeLanes(p);
+    const __m128i k127 = _mm_set1_epi16(127);
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const __m128i t = _mm_loadu_si128((const __m128i*)(texels + i));
+        const __m128i low =
+            divide255(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(t, Zero), k.diffuse), k127));
+        const __m128i high =
+            divide255(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(t, Zero), k.diffuse), k127));
+        _mm_storeu_si128((__m128i*)(dst + i), _mm_packus_epi16(low, high));
+    }
+    for (; i < n; i++) shadeTexel<true>(p, dst + i, texels[i]);
+}
+
+} // namespace
+
+void shadeTexelsSse2(const PixelSetup& p, const uint32_t* texels, uint32_t* dst, int n) {
+    if (p.plain) {
+        modulateTexels(p, texels, dst, n);
+        return;
+    }
+    const ColourSource colour = p.colourIsTexel       ? ColourTexel
+                                : p.colourFromTexture ? ColourModulated
+                                                      : ColourConstant;
+    if (p.blend == BlendGeneric) {
+        for (int i = 0; i < n; i++) shadeTexel(p, dst + i, texels[i]);
+    } else if (p.blend == BlendAlpha) {
+        if (colour == ColourTexel) shadeTexels<ColourTexel, true>(p, texels, dst, n);
+        if (colour == ColourModulated) shadeTexels<ColourModulated, true>(p, texels, dst, n);
+        if (colour == ColourConstant) shadeTexels<ColourConstant, true>(p, texels, dst, n);
+    } else {
+        if (colour == ColourTexel) shadeTexels<ColourTexel, false>(p, texels, dst, n);
+        if (colour == ColourModulated) shadeTexels<ColourModulated, false>(p, texels, dst, n);
+        if (colour == ColourConstant) shadeTexels<ColourConstant, false>(p, texels, dst, n);
+    }
+}
+
+void constantSpanSse2(const PixelSetup& p, uint32_t* dst, int count) {
+    const uint32_t alpha = p.alphaOf[0];
+    if (alpha < p.alphaMin) return;
+    const uint32_t src = alpha << 24 | p.constantRgb;
+    if (p.blend == BlendOff) {
+        std::fill_n(dst, count, src);
+        return;
+    }
+    if (p.blend == BlendGeneric) {
+        for (int i = 0; i < count; i++) dst[i] = blendPixel(p, src, dst[i]);
+        return;
+    }
+    // src a + dst (255 - a) + 127, the first and last terms the same throughout.
+    const __m128i term =
+        _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(_mm_set1_epi32(int(src)), Zero),
+                                      _mm_set1_epi16(short(alpha))),
+                      _mm_set1_epi16(127));
+    const __m128i keep = _mm_set1_epi16(short(255 - alpha));
+    int i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const __m128i d = _mm_loadu_si128((const __m128i*)(dst + i));
+        const __m128i low =
+            divide255(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(d, Zero), keep), term));
+        const __m128i high =
+            divide255(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(d, Zero), keep), term));
+        _mm_storeu_si128((__m128i*)(dst + i), _mm_packus_epi16(low, high));
+    }
+    for (; i < count; i++) dst[i] = blendSourceAlpha(src, dst[i]);
+}
+
+void affineSpanSse2(const PixelSetup& p, SampleKind kind, const FixedSpan& span) {
+    // Texels that are the pixels go straight to the frame.
+    const bool direct = p.plain && p.colourIsTexel;
+    const int n = sampleSpan(p, kind, span, direct ? span.dst : sampled);
+    if (direct) return;
+    for (int r = 0; r < n; r++) {
+        const PixelRun& run = runs[r];
+        shadeTexelsSse2(p, sampled + run.begin, span.dst + run.begin, run.end - run.begin);
+    }
+}
+
+#endif
