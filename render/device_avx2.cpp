@@ -1,10 +1,302 @@
-// The span loops with AVX2, where the processor has it.
+// The span loops with AVX2, where the processor has it (the device asks at
+// start-up): rows of fixed texel rows, LINEAR, eight pixels a step and one
+// channel at a time. Each channel's pairs of column sums sit in a table of
+// 32-bit entries; the eight pixels of a step read at most sixteen entries
+// from where the first reads, so two loads and two permutes fetch them. A
+// channel that is the same in every texel of the row's two texel rows is that
+// value in every pixel, and is not worked out. Everything else is left to the
+// SSE2 loops.
 #if defined(__x86_64__)
 
+#include <immintrin.h>
+
 #include "render/device_pixels.h"
+#include "render/device_rows.h"
+
+// Only the functions below are built for AVX2; the headers above are not.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2")
+#endif
+
+namespace {
+
+ColumnPlan plan;
+// Per channel, per column: the vertical sum less VerticalBias.
+alignas(32) int32_t sums[4][MaxEntries + 2 + 8];
+// Per channel, per entry: the sums of its two columns in the low and high half.
+alignas(32) int32_t pairs[4][MaxEntries + EntryPadding + 8];
+alignas(32) uint32_t sampled[MaxSpan + 8];
+PixelRun runs[MaxSpan];
+
+// The channels that differ somewhere in the columns lo + j, j in from ..
+// to - 1, of both rows (a bit per byte of the texel), and the bytes of the
+// others, those of the varying ones 0.
+struct Channels {
+    uint32_t varying, same;
+};
+Channels channelsOf(const PixelSetup& p, const TexelRows& rows, int64_t lo, int from, int to) {
+    __m256i any = _mm256_setzero_si256(), all = _mm256_set1_epi32(-1);
+    uint32_t any1 = 0, all1 = ~0u;
+    for (int j = from; j < to;) {
+        const ColumnRun run = columnRun(p, lo + j, to - j);
+        const int length = run.repeated ? 1 : run.length;
+        const uint32_t* rowsOf[2] = {rows.row0 + run.x, rows.row1 + run.x};
+        for (const uint32_t* row : rowsOf) {
+            int i = 0;
+            for (; i + 8 <= length; i += 8) {
+                const __m256i t = _mm256_loadu_si256((const __m256i*)(row + i));
+                any = _mm256_or_si256(any, t);
+                all = _mm256_and_si256(all, t);
+            }
+            for (; i < length; i++) {
+                any1 |= row[i];
+                all1 &= row[i];
+            }
+        }
+        j += run.length;
+    }
+    alignas(32) uint32_t a[8], b[8];
+    _mm256_store_si256((__m256i*)a, any);
+    _mm256_store_si256((__m256i*)b, all);
+    for (int i = 0; i < 8; i++) {
+        any1 |= a[i];
+        all1 &= b[i];
+    }
+    uint32_t varying = 0, same = all1;
+    for (int c = 0; c < 4; c++) {
+        if (((any1 ^ all1) >> (8 * c)) & 0xFF) {
+            varying |= 1u << c;
+            same &= ~(0xFFu << (8 * c));
+        }
+    }
+    return {varying, same};
+}
+
+// Vertical sums of one channel of eight side-by-side columns.
+inline __m256i channelSums(__m256i top, __m256i bottom, int shift, __m256i wv) {
+    const __m256i byte = _mm256_set1_epi32(0xFF);
+    const __m256i c0 = _mm256_and_si256(_mm256_srli_epi32(top, shift), byte);
+    const __m256i c1 = _mm256_and_si256(_mm256_srli_epi32(bottom, shift), byte);
+    const __m256i sum = _mm256_madd_epi16(_mm256_or_si256(c0, _mm256_slli_epi32(c1, 16)), wv);
+    return _mm256_sub_epi32(sum, _mm256_set1_epi32(VerticalBias));
+}
+
+int32_t channelSum(uint32_t top, uint32_t bottom, int shift, uint32_t fv) {
+    return int32_t(((top >> shift) & 0xFF) * (256 - fv) + ((bottom >> shift) & 0xFF) * fv) -
+           VerticalBias;
+}
+
+// Sums of the columns lo + j, j in from .. to - 1, for each varying channel.
+void sumColumns(const PixelSetup& p, const TexelRows& rows, int64_t lo, int from, int to,
+                uint32_t varying) {
+    const __m256i wv = _mm256_set1_epi32(int((256 - rows.fv) | rows.fv << 16));
+    for (int j = from; j < to;) {
+        const ColumnRun run = columnRun(p, lo + j, to - j);
+        const uint32_t* top = rows.row0 + run.x;
+        const uint32_t* bottom = rows.row1 + run.x;
+        for (int c = 0; c < 4; c++) {
+            if (!(varying >> c & 1)) continue;
+            int32_t* out = sums[c] + j;
+            int i = 0;
+            for (; !run.repeated && i + 8 <= run.length; i += 8) {
+                const __m256i t = _mm256_loadu_si256((const __m256i*)(top + i));
+                const __m256i b = _mm256_loadu_si256((const __m256i*)(bottom + i));
+                _mm256_storeu_si256((__m256i*)(out + i), channelSums(t, b, 8 * c, wv));
+            }
+            for (; i < run.length; i++) {
+                const int x = run.repeated ? 0 : i;
+                out[i] = channelSum(top[x], bottom[x], 8 * c, rows.fv);
+            }
+        }
+        j += run.length;
+    }
+}
+
+// Entries lowEntry .. highEntry of each varying channel's pairs; a wrapped
+// period is followed by its first entries again, for the loads that read
+// ahead.
+void pairEntries(int lowEntry, int highEntry, uint32_t varying) {
+    for (int c = 0; c < 4; c++) {
+        if (!(varying >> c & 1)) continue;
+        int32_t* out = pairs[c];
+        const int32_t* in = sums[c];
+        int e = lowEntry;
+        if (plan.step > 0) { // entry e pairs columns e and e + 1
+            const __m256i low = _mm256_set1_epi32(0xFFFF);
+            for (; e + 8 <= highEntry + 1; e += 8) {
+                const __m256i a = _mm256_loadu_si256((const __m256i*)(in + e));
+                const __m256i b = _mm256_loadu_si256((const __m256i*)(in + e + 1));
+                _mm256_storeu_si256((__m256i*)(out + e), _mm256_or_si256(_mm256_and_si256(a, low),
+                                                                         _mm256_slli_epi32(b, 16)));
+            }
+        }
+        for (; e <= highEntry; e++) {
+            const int j = pairColumn(plan, e);
+            out[e] = int32_t((uint32_t(in[j]) & 0xFFFF) | uint32_t(in[j + 1]) << 16);
+        }
+        for (int i = 0; plan.masked && i < EntryPadding; i++)
+            out[plan.entries + i] = out[(plan.entries + i) & plan.maskU];
+    }
+}
+
+// Eight pixels' pairs of one channel: those at entry + offset, the offsets
+// below 16.
+inline __m256i fetchPairs(const int32_t* table, int entry, __m256i offsets, bool far) {
+    const __m256i near =
+        _mm256_permutevar8x32_epi32(_mm256_loadu_si256((const __m256i*)(table + entry)), offsets);
+    if (!far) return near;
+    const __m256i seven = _mm256_set1_epi32(7);
+    const __m256i beyond =
+        _mm256_permutevar8x32_epi32(_mm256_loadu_si256((const __m256i*)(table + entry + 8)),
+                                    _mm256_sub_epi32(offsets, _mm256_set1_epi32(8)));
+    return _mm256_blendv_epi8(near, beyond, _mm256_cmpgt_epi32(offsets, seven));
+}
+
+// The channels a run works out, and what the plain draw's colour does to each.
+struct RunChannels {
+    int varying[4];
+    int count;
+    uint32_t same;      // the bytes of the channels that are the same throughout
+    uint32_t factor[4]; // the plain draw's diffuse channel, 255 for alpha
+};
+
+RunChannels runChannels(const PixelSetup& p, const Channels& channels) {
+    RunChannels r{};
+    const uint32_t d = p.plain ? p.diffuse | 0xFF000000u : 0xFFFFFFFFu;
+    for (int c = 0; c < 4; c++) {
+        r.factor[c] = (d >> (8 * c)) & 0xFF;
+        if (channels.varying >> c & 1) {
+            r.varying[r.count++] = c;
+        } else {
+            r.same |= mulByte((channels.same >> (8 * c)) & 0xFF, r.factor[c]) << (8 * c);
+        }
+    }
+    return r;
+}
+
+// One channel's byte in place, from its sum across (the texel less 128 in
+// the top half of each lane), modulated where the plain draw's colour says.
+template <bool Modulated> inline __m256i placeChannel(__m256i across, int c, uint32_t factor) {
+    __m256i byte = _mm256_srli_epi32(_mm256_add_epi32(across, _mm256_set1_epi32(1 << 23)), 16);
+    if constexpr (Modulated) {
+        // (byte x factor + 127) / 255, as (y + 1 + y / 256) / 256
+        const __m256i y = _mm256_add_epi32(_mm256_mullo_epi16(byte, _mm256_set1_epi32(int(factor))),
+                                           _mm256_set1_epi32(127));
+        byte = _mm256_srli_epi32(
+            _mm256_add_epi32(_mm256_add_epi32(y, _mm256_srli_epi32(y, 8)), _mm256_set1_epi32(1)),
+            8);
+    }
+    return _mm256_slli_epi32(byte, 8 * c);
+}
+
+// The pixels of a run eight at a time, Count channels worked out; the last
+// eight may overlap the eight before.
+template <bool Modulated, int Count>
+void sampleBlocks(const PixelRun& run, const RunChannels& ch, uint32_t* out) {
+    const int32_t* tables[std::max(Count, 1)];
+    for (int i = 0; i < Count; i++) tables[i] = pairs[ch.varying[i]];
+    const __m256i same = _mm256_set1_epi32(int(ch.same));
+    for (int step = run.begin; step < run.end; step += 8) {
+        const int k = std::min(step, run.end - 8);
+        const __m256i along = _mm256_loadu_si256((const __m256i*)(plan.along + k));
+        const __m256i offsets = _mm256_sub_epi32(along, _mm256_set1_epi32(plan.along[k]));
+        const __m256i weights = _mm256_loadu_si256((const __m256i*)(plan.weight + k));
+        const int spread = plan.along[k + 7] - plan.along[k], entry = plan.entry[k];
+        __m256i texels = same;
+        for (int i = 0; i < Count; i++) {
+            const __m256i fetched =
+                spread < 16
+                    ? fetchPairs(tables[i], entry, offsets, spread > 7)
+                    : _mm256_i32gather_epi32(
+                          tables[i], _mm256_loadu_si256((const __m256i*)(plan.entry + k)), 4);
+            const int c = ch.varying[i];
+            texels =
+                _mm256_or_si256(texels, placeChannel<Modulated>(_mm256_madd_epi16(fetched, weights),
+                                                                c, ch.factor[c]));
+        }
+        _mm256_storeu_si256((__m256i*)(out + k), texels);
+    }
+}
+
+template <bool Modulated>
+void sampleBlocksOf(const PixelRun& run, const RunChannels& ch, uint32_t* out) {
+    switch (ch.count) {
+    case 0:
+        sampleBlocks<Modulated, 0>(run, ch, out);
+        break;
+    case 1:
+        sampleBlocks<Modulated, 1>(run, ch, out);
+        break;
+    case 2:
+        sampleBlocks<Modulated, 2>(run, ch, out);
+        break;
+    case 3:
+        sampleBlocks<Modulated, 3>(run, ch, out);
+        break;
+    default:
+        sampleBlocks<Modulated, 4>(run, ch, out);
+        break;
+    }
+}
+
+// The texels of a run, or the pixels of a plain draw's.
+void sampleRun(const PixelSetup& p, const TexelRows& rows, const PixelRun& run, uint32_t* out) {
+    const int e0 = plan.entry[run.begin], e1 = plan.entry[run.end - 1];
+    const int lowEntry = plan.masked ? 0 : std::min(e0, e1);
+    const int highEntry = plan.masked ? plan.entries - 1 : std::max(e0, e1);
+    const int ja = pairColumn(plan, lowEntry), jb = pairColumn(plan, highEntry);
+    const int j0 = plan.masked ? 0 : std::min(ja, jb);
+    const int j1 = plan.masked ? plan.entries : std::max(ja, jb);
+    const int64_t lo = lowestColumn(plan);
+    const Channels channels = channelsOf(p, rows, lo, j0, j1 + 2);
+    if (channels.varying) {
+        sumColumns(p, rows, lo, j0, j1 + 2, channels.varying);
+        pairEntries(lowEntry, highEntry, channels.varying);
+    }
+    const RunChannels ch = runChannels(p, channels);
+    bool modulated = false;
+    for (int i = 0; i < ch.count; i++) modulated |= ch.factor[ch.varying[i]] != 255;
+    if (modulated) {
+        sampleBlocksOf<true>(run, ch, out);
+    } else {
+        sampleBlocksOf<false>(run, ch, out);
+    }
+}
+
+} // namespace
 
 void affineSpanAvx2(const PixelSetup& p, SampleKind kind, const FixedSpan& span) {
-    affineSpanSse2(p, kind, span);
+    if (kind != SampleLinear || span.dt != 0 || span.count < ShortSpan ||
+        !planColumns(plan, p, span.s - FixedHalf, span.ds, span.count)) {
+        affineSpanSse2(p, kind, span);
+        return;
+    }
+    const TexelRows rows = texelRowsAt(p, span.t);
+    const int n = visibleRuns(p, rows, plan, runs);
+    // A plain draw's pixels are its texels, modulated: they go straight to the
+    // frame.
+    uint32_t* out = p.plain ? span.dst : sampled;
+    for (int r = 0; r < n; r++) {
+        if (runs[r].end - runs[r].begin < ShortSpan && !p.plain) {
+            sampleRunSse2(p, rows, plan, runs[r], out);
+        } else {
+            sampleRun(p, rows, runs[r], out);
+        }
+    }
+    if (p.plain) return;
+    for (int r = 0; r < n; r++) {
+        const PixelRun& run = runs[r];
+        shadeTexelsSse2(p, sampled + run.begin, span.dst + run.begin, run.end - run.begin);
+    }
 }
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
 
 #endif

@@ -1,7 +1,5 @@
 #include "render/device_rows.h"
 
-#include "render/device_pixels.h"
-
 bool planColumns(ColumnPlan& plan, const PixelSetup& p, int64_t s, int64_t ds, int count) {
     if (plan.made && plan.s == s && plan.ds == ds && plan.count == count && plan.width == p.width &&
         plan.maskU == p.maskU && plan.wrapU == p.wrapU)
@@ -21,6 +19,7 @@ bool planColumns(ColumnPlan& plan, const PixelSetup& p, int64_t s, int64_t ds, i
         const uint32_t fu = uint32_t(x >> FractionShift) & 0xFF;
         plan.entry[k] = plan.masked ? int32_t(uint32_t(plan.step * c) & p.maskU)
                                     : int32_t(plan.step * (c - c0));
+        plan.along[k] = int32_t(plan.step * (c - c0));
         plan.weight[k] = (256 - fu) | fu << 16;
     }
     if (!plan.masked) {

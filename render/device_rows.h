@@ -14,7 +14,7 @@
 #include <cstdint>
 
 #include "platform/platform.h"
-#include "render/device_internal.h"
+#include "render/device_pixels.h"
 
 constexpr int VerticalBias = 32640; // 2^15 - 128: (256 - fu + fu) x 32640 = 2^23 - 2^15
 
@@ -24,6 +24,8 @@ constexpr int MaxSpan = FrameWidth;
 // wrapped texture, with room past the last for loads that read ahead.
 constexpr int MaxEntries = 2048;
 constexpr int EntryPadding = 16;
+// Spans shorter than this are sampled and shaded whole, by the SSE2 loops.
+constexpr int ShortSpan = 16;
 
 // Which pair of texel columns each pixel of a span reads, and with what
 // weights. Pixel k reads the pair of entry[k]: columns c and c + 1 (before
@@ -42,6 +44,7 @@ struct ColumnPlan {
     int64_t first;
     int entries;
     int32_t entry[MaxSpan];
+    int32_t along[MaxSpan];             // step (c - c of pixel 0): never falls
     uint32_t weight[MaxSpan];           // 256 - fu in the low half, fu in the high half
     int32_t firstPixel[MaxEntries + 1]; // ranges: the first pixel reading entry e or later
 };
@@ -54,6 +57,28 @@ bool planColumns(ColumnPlan& plan, const PixelSetup& p, int64_t s, int64_t ds, i
 // The texel column (before addressing) of the first column of entry e.
 inline int64_t entryColumn(const ColumnPlan& plan, int e) {
     return plan.masked ? int64_t(uint32_t(plan.step * e) & plan.maskU) : plan.first + plan.step * e;
+}
+
+// The first column of entry e's pair, counted from lowestColumn(plan).
+inline int pairColumn(const ColumnPlan& plan, int e) {
+    if (plan.masked) return int(uint32_t(plan.step * e) & plan.maskU);
+    return plan.step > 0 ? e : plan.entries - 1 - e;
+}
+inline int64_t lowestColumn(const ColumnPlan& plan) {
+    if (plan.masked) return 0;
+    return plan.step > 0 ? plan.first : plan.first - plan.entries + 1;
+}
+
+// A stretch of columns before addressing, from c on, that lies side by side
+// in memory from texel x, or that repeats texel x (a clamped edge).
+struct ColumnRun {
+    int x, length;
+    bool repeated;
+};
+inline ColumnRun columnRun(const PixelSetup& p, int64_t c, int left) {
+    const int x = addressTexel(c, p.width, p.maskU, p.wrapU);
+    if (p.wrapU || (c >= 0 && c < p.width)) return {x, std::min(p.width - x, left), false};
+    return {x, c < 0 ? int(std::min<int64_t>(-c, left)) : left, true};
 }
 
 // The two texel rows of a row whose t stays fixed, and the vertical weight.
@@ -73,5 +98,8 @@ struct PixelRun {
 // where a texel of 0 fails the alpha test, the pixels whose four texels are
 // all 0 are left out. Returns how many.
 int visibleRuns(const PixelSetup& p, const TexelRows& rows, const ColumnPlan& plan, PixelRun* runs);
+// The texels of a run of a planned row into out, with SSE2.
+void sampleRunSse2(const PixelSetup& p, const TexelRows& rows, const ColumnPlan& plan,
+                   const PixelRun& run, uint32_t* out);
 // Stage 0, the alpha test and blending of n sampled texels onto dst.
 void shadeTexelsSse2(const PixelSetup& p, const uint32_t* texels, uint32_t* dst, int n);

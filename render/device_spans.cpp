@@ -85,6 +85,7 @@ static void prepareStage(PixelSetup& p, const RenderStates& s, bool textured, ui
 }
 
 void preparePixels(PixelSetup& p, const RenderStates& s, const Texture* texture, uint32_t diffuse) {
+    p.draw++;
     p.texels = texture ? texture->texels : nullptr;
     p.width = p.height = 0;
     if (texture) {
@@ -106,6 +107,14 @@ void preparePixels(PixelSetup& p, const RenderStates& s, const Texture* texture,
     p.blend = noBlend ? BlendOff : (alphaFactors ? BlendAlpha : BlendGeneric);
     p.zeroTexelFails = p.alphaOf[0] < p.alphaMin;
     p.plain = p.blend == BlendOff && p.alphaMin == 0 && p.colourFromTexture && p.alphaIsTexel;
+}
+
+// std::floor without the call: below 2^62 the truncation toward zero is
+// exact, and one less where that went up.
+static double floorOf(double x) {
+    if (!(std::fabs(x) < 4611686018427387904.0)) return std::floor(x);
+    const int64_t t = int64_t(x);
+    return double(t - (double(t) > x));
 }
 
 // One pixel's own coordinate, rounded to the grid.
@@ -130,7 +139,7 @@ static int64_t safeFixed(double s, int size, bool wrap) {
 constexpr double FixedLimit = 131072.0; // 2^17 texels
 
 static int64_t stepFixed(double ds) {
-    return int64_t(std::floor(ds * FixedOne + 0.5));
+    return int64_t(floorOf(ds * FixedOne + 0.5));
 }
 // A span's first coordinate: its fine bits kept, plus half a grid step, so
 // that the grid step a pixel falls in is the one its coordinate rounds to.
@@ -237,12 +246,12 @@ static void shadeSpan(const PixelSetup& p, const TriangleAttributes& ta, int py,
     double t0 = ta.t.at(xl, py), t1 = ta.t.at(xr, py);
     // Whole periods change nothing under wrap addressing.
     if (p.wrapU && std::isfinite(s0)) {
-        const double k = std::floor(s0 / p.width) * p.width;
+        const double k = floorOf(s0 / p.width) * p.width;
         s0 -= k;
         s1 -= k;
     }
     if (p.wrapV && std::isfinite(t0)) {
-        const double k = std::floor(t0 / p.height) * p.height;
+        const double k = floorOf(t0 / p.height) * p.height;
         t0 -= k;
         t1 -= k;
     }

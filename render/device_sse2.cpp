@@ -17,7 +17,7 @@ const __m128i Zero = _mm_setzero_si128();
 ColumnPlan plan;
 alignas(16) int16_t sums[MaxEntries + 2][4];  // per column, VerticalBias less
 alignas(16) int16_t pairs[MaxEntries + 1][8]; // per entry, its two columns' sums interleaved
-uint64_t occupied[(MaxEntries + 2) / 64 + 2]; // columns with a texel other than 0
+uint64_t occupied[(MaxEntries + 2) / 64 + 2]; // pairs of columns with a texel other than 0
 alignas(16) uint32_t sampled[MaxSpan + 4];
 PixelRun runs[MaxSpan];
 
@@ -52,18 +52,6 @@ ALWAYS_INLINE uint32_t packTexel(__m128i a) {
     return uint32_t(_mm_cvtsi128_si32(packTexels(a, a, a, a)));
 }
 
-// A stretch of columns before addressing, from c on, that lies side by side
-// in memory from texel x, or that repeats texel x (a clamped edge).
-struct ColumnRun {
-    int x, length;
-    bool repeated;
-};
-ColumnRun columnRun(const PixelSetup& p, int64_t c, int left) {
-    const int x = addressTexel(c, p.width, p.maskU, p.wrapU);
-    if (p.wrapU || (c >= 0 && c < p.width)) return {x, std::min(p.width - x, left), false};
-    return {x, c < 0 ? int(std::min<int64_t>(-c, left)) : left, true};
-}
-
 // Vertical sums of the columns lo + j for j in from .. to - 1, into sums[j].
 void sumColumns(const PixelSetup& p, const TexelRows& rows, int64_t lo, int from, int to) {
     const __m128i wv = broadcast((256 - rows.fv) | rows.fv << 16);
@@ -94,37 +82,67 @@ void sumColumns(const PixelSetup& p, const TexelRows& rows, int64_t lo, int from
     }
 }
 
-void setBits(int j, uint64_t bits, int n) {
+constexpr int MarkWords = (MaxEntries + 2) / 64 + 2;
+
+void setBits(uint64_t* marks, int j, uint64_t bits, int n) {
     const int word = j >> 6, shift = j & 63;
     bits &= n >= 64 ? ~uint64_t(0) : (uint64_t(1) << n) - 1;
-    occupied[word] |= bits << shift;
-    if (shift && shift + n > 64) occupied[word + 1] |= bits >> (64 - shift);
+    marks[word] |= bits << shift;
+    if (shift && shift + n > 64) marks[word + 1] |= bits >> (64 - shift);
 }
 
-// Marks the columns lo + j, j in 0 .. n - 1, that hold a texel other than 0
-// in either row, four at a time.
-void markColumns(const PixelSetup& p, const TexelRows& rows, int64_t lo, int n) {
-    std::fill_n(occupied, (n + 63) / 64 + 1, 0);
+// Marks the columns lo + j, j in 0 .. n - 1, of one texel row that hold a
+// texel other than 0, sixteen at a time.
+void markColumns(const PixelSetup& p, const uint32_t* row, int64_t lo, int n, uint64_t* marks) {
+    std::fill_n(marks, (n + 63) / 64 + 1, 0);
     for (int j = 0; j < n;) {
         const ColumnRun run = columnRun(p, lo + j, n - j);
-        const uint32_t* top = rows.row0 + run.x;
-        const uint32_t* bottom = rows.row1 + run.x;
+        const uint32_t* texels = row + run.x;
         if (run.repeated) {
-            for (int i = 0; (*top | *bottom) && i < run.length; i += 64)
-                setBits(j + i, ~uint64_t(0), run.length - i);
+            for (int i = 0; *texels && i < run.length; i += 64)
+                setBits(marks, j + i, ~uint64_t(0), run.length - i);
         } else {
             int i = 0;
-            for (; i + 4 <= run.length; i += 4) {
-                const __m128i any = _mm_or_si128(_mm_loadu_si128((const __m128i*)(top + i)),
-                                                 _mm_loadu_si128((const __m128i*)(bottom + i)));
-                const int empty = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(any, Zero)));
-                if (empty != 15) setBits(j + i, uint64_t(~empty & 15), 4);
+            for (; i + 16 <= run.length; i += 16) {
+                auto empty = [&](int at) {
+                    const __m128i t = _mm_loadu_si128((const __m128i*)(texels + i + at));
+                    return _mm_cmpeq_epi32(t, Zero);
+                };
+                const __m128i low = _mm_packs_epi32(empty(0), empty(4));
+                const __m128i high = _mm_packs_epi32(empty(8), empty(12));
+                const int bits = _mm_movemask_epi8(_mm_packs_epi16(low, high));
+                if (bits != 0xFFFF) setBits(marks, j + i, uint64_t(~bits & 0xFFFF), 16);
             }
             for (; i < run.length; i++)
-                if (top[i] | bottom[i]) setBits(j + i, 1, 1);
+                if (texels[i]) setBits(marks, j + i, 1, 1);
         }
         j += run.length;
     }
+}
+
+// A texel row's marks over a plan's columns, kept for the next rows of the
+// same draw, which mostly read it again: its texels cannot change within a
+// draw.
+struct RowMarks {
+    const uint32_t* row;
+    int64_t lo;
+    uint64_t bits[MarkWords];
+    uint32_t draw;
+    int n;
+};
+RowMarks rowMarks[4];
+int nextRowMarks;
+
+const uint64_t* marksOf(const PixelSetup& p, const uint32_t* row, int64_t lo, int n) {
+    for (const RowMarks& m : rowMarks)
+        if (m.draw == p.draw && m.row == row && m.lo == lo && m.n == n) return m.bits;
+    RowMarks& m = rowMarks[nextRowMarks++ & 3];
+    m.draw = p.draw;
+    m.row = row;
+    m.lo = lo;
+    m.n = n;
+    markColumns(p, row, lo, n, m.bits);
+    return m.bits;
 }
 
 // The first bit from j on (below n) that is set, or clear, in bits; n if none.
@@ -138,26 +156,19 @@ int nextBit(const uint64_t* bits, int j, int n, bool set) {
     return n;
 }
 
-// The first column (less lo) of entry e's pair, and the lowest column the
-// plan reads.
-ALWAYS_INLINE int pairColumn(const ColumnPlan& plan, int e) {
-    if (plan.masked) return int(uint32_t(plan.step * e) & plan.maskU);
-    return plan.step > 0 ? e : plan.entries - 1 - e;
-}
-int64_t lowestColumn(const ColumnPlan& plan) {
-    if (plan.masked) return 0;
-    return plan.step > 0 ? plan.first : plan.first - plan.entries + 1;
-}
-
 } // namespace
 
 int visibleRuns(const PixelSetup& p, const TexelRows& rows, const ColumnPlan& plan, PixelRun* out) {
-    if (!p.zeroTexelFails || plan.masked) {
+    // Short spans are shaded whole: finding their runs costs more than it saves.
+    if (!p.zeroTexelFails || plan.masked || plan.count < ShortSpan) {
         out[0] = {0, plan.count};
         return 1;
     }
     const int n = plan.entries + 1;
-    markColumns(p, rows, lowestColumn(plan), n);
+    const uint64_t* top = marksOf(p, rows.row0, lowestColumn(plan), n);
+    const uint64_t* bottom = marksOf(p, rows.row1, lowestColumn(plan), n);
+    const int words = (n + 63) / 64 + 1;
+    for (int w = 0; w < words; w++) occupied[w] = top[w] | bottom[w];
     // A pair shows where either of its columns holds a texel.
     for (int w = 0; w <= (n - 1) / 64; w++) occupied[w] |= occupied[w] >> 1 | occupied[w + 1] << 63;
     int count = 0;
@@ -174,11 +185,10 @@ int visibleRuns(const PixelSetup& p, const TexelRows& rows, const ColumnPlan& pl
     return count;
 }
 
-namespace {
-
 // The texels of the pixels begin .. end - 1 of a planned row: the pairs of
 // the entries they read, then one multiply-add a pixel.
-void sampleRun(const PixelSetup& p, const TexelRows& rows, const PixelRun& run, uint32_t* out) {
+void sampleRunSse2(const PixelSetup& p, const TexelRows& rows, const ColumnPlan& plan,
+                   const PixelRun& run, uint32_t* out) {
     const int e0 = plan.entry[run.begin], e1 = plan.entry[run.end - 1];
     const int lowEntry = plan.masked ? 0 : std::min(e0, e1);
     const int highEntry = plan.masked ? plan.entries - 1 : std::max(e0, e1);
@@ -204,6 +214,8 @@ void sampleRun(const PixelSetup& p, const TexelRows& rows, const PixelRun& run, 
     }
     for (; k < run.end; k++) out[k] = packTexel(across(k));
 }
+
+namespace {
 
 // One bilinear texel anywhere: four texels, the sums down both columns, then
 // across.
@@ -252,7 +264,7 @@ int sampleSpan(const PixelSetup& p, SampleKind kind, const FixedSpan& span, uint
     if (span.dt == 0 && planColumns(plan, p, span.s - FixedHalf, span.ds, span.count)) {
         const TexelRows rows = texelRowsAt(p, span.t);
         const int n = visibleRuns(p, rows, plan, runs);
-        for (int r = 0; r < n; r++) sampleRun(p, rows, runs[r], out);
+        for (int r = 0; r < n; r++) sampleRunSse2(p, rows, plan, runs[r], out);
         return n;
     }
     if (wrapMask) {

@@ -11,6 +11,7 @@
 
 #include "bench/render/llvmpipe_frame.h"
 #include "render/device.h"
+#include "render/device_internal.h"
 #include "render/scene.h"
 #include "tests/render/sample_match.h"
 
@@ -110,6 +111,32 @@ BENCHMARK(BM_PlayersLayer)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BallLayer)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_GoalsLayer)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_HudLayer)->Unit(benchmark::kMicrosecond);
+
+// The match frame and its two largest layers drawn by each of the device's
+// span loops that the machine runs: 1 portable, 2 SSE2, 3 AVX2.
+static void byLoops(benchmark::State& state, void (*run)(benchmark::State&)) {
+    setSpanPath(SpanPath(state.range(0)));
+    if (spanPath() == state.range(0)) {
+        run(state);
+    } else {
+        state.SkipWithError("not on this machine");
+    }
+    setSpanPath(SpanAvx2);
+}
+static void BM_MatchFrameByLoops(benchmark::State& state) {
+    byLoops(state, BM_MatchFrameStartCamera);
+}
+static void BM_GrassLayerByLoops(benchmark::State& state) {
+    byLoops(state, BM_GrassLayer);
+}
+static void BM_MarkingsLayerByLoops(benchmark::State& state) {
+    byLoops(state, BM_MarkingsLayer);
+}
+BENCHMARK(BM_MatchFrameByLoops)->DenseRange(SpanPortable, SpanAvx2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GrassLayerByLoops)->DenseRange(SpanPortable, SpanAvx2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MarkingsLayerByLoops)
+    ->DenseRange(SpanPortable, SpanAvx2)
+    ->Unit(benchmark::kMicrosecond);
 
 #ifdef SOCCER_LLVMPIPE
 // The comparable frame through Mesa's llvmpipe on one thread, finished with
