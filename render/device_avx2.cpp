@@ -268,6 +268,25 @@ void sampleRun(const PixelSetup& p, const TexelRows& rows, const PixelRun& run, 
 
 } // namespace
 
+void markRunAvx2(const uint32_t* texels, int length, uint64_t* marks, int j) {
+    const __m256i zero = _mm256_setzero_si256();
+    int i = 0;
+    for (; i + 32 <= length; i += 32) {
+        const __m256i a = _mm256_loadu_si256((const __m256i*)(texels + i));
+        const __m256i b = _mm256_loadu_si256((const __m256i*)(texels + i + 8));
+        const __m256i c = _mm256_loadu_si256((const __m256i*)(texels + i + 16));
+        const __m256i d = _mm256_loadu_si256((const __m256i*)(texels + i + 24));
+        const __m256i any = _mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d));
+        if (_mm256_testz_si256(any, any)) continue;
+        auto held = [&](__m256i t) {
+            return uint64_t(~_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(t, zero))) &
+                            0xFF);
+        };
+        setBits(marks, j + i, held(a) | held(b) << 8 | held(c) << 16 | held(d) << 24, 32);
+    }
+    markRunSse2(texels + i, length - i, marks, j + i);
+}
+
 void affineSpanAvx2(const PixelSetup& p, SampleKind kind, const FixedSpan& span) {
     if (kind != SampleLinear || span.dt != 0 || span.count < ShortSpan ||
         !planColumns(plan, p, span.s - FixedHalf, span.ds, span.count)) {
@@ -275,7 +294,7 @@ void affineSpanAvx2(const PixelSetup& p, SampleKind kind, const FixedSpan& span)
         return;
     }
     const TexelRows rows = texelRowsAt(p, span.t);
-    const int n = visibleRuns(p, rows, plan, runs);
+    const int n = visibleRuns(p, rows, plan, runs, markRunAvx2);
     // A plain draw's pixels are its texels, modulated: they go straight to the
     // frame.
     uint32_t* out = p.plain ? span.dst : sampled;
@@ -287,10 +306,7 @@ void affineSpanAvx2(const PixelSetup& p, SampleKind kind, const FixedSpan& span)
         }
     }
     if (p.plain) return;
-    for (int r = 0; r < n; r++) {
-        const PixelRun& run = runs[r];
-        shadeTexelsSse2(p, sampled + run.begin, span.dst + run.begin, run.end - run.begin);
-    }
+    shadeRunsSse2(p, sampled, span.dst, runs, n);
 }
 
 #if defined(__clang__)

@@ -94,12 +94,23 @@ struct PixelRun {
     int begin, end;
 };
 
+// Sets the bits j .. j + n - 1 of marks to bits (n up to 64).
+void setBits(uint64_t* marks, int j, uint64_t bits, int n);
+// Marks the texels other than 0 among length side by side, from bit j on.
+using MarkRun = void (*)(const uint32_t* texels, int length, uint64_t* marks, int j);
+void markRunSse2(const uint32_t* texels, int length, uint64_t* marks, int j);
+void markRunAvx2(const uint32_t* texels, int length, uint64_t* marks, int j);
+
 // Runs of the pixels of a span of fixed texel rows that may show, in order:
 // where a texel of 0 fails the alpha test, the pixels whose four texels are
 // all 0 are left out. Returns how many.
-int visibleRuns(const PixelSetup& p, const TexelRows& rows, const ColumnPlan& plan, PixelRun* runs);
+int visibleRuns(const PixelSetup& p, const TexelRows& rows, const ColumnPlan& plan, PixelRun* runs,
+                MarkRun markRun);
 // The texels of a run of a planned row into out, with SSE2.
 void sampleRunSse2(const PixelSetup& p, const TexelRows& rows, const ColumnPlan& plan,
                    const PixelRun& run, uint32_t* out);
-// Stage 0, the alpha test and blending of n sampled texels onto dst.
-void shadeTexelsSse2(const PixelSetup& p, const uint32_t* texels, uint32_t* dst, int n);
+// Stage 0, the alpha test and blending of the runs of a span's sampled texels
+// onto its pixels. The frame and texels must have room for three pixels past
+// a run's end, which are read but left as they are.
+void shadeRunsSse2(const PixelSetup& p, const uint32_t* texels, uint32_t* dst, const PixelRun* runs,
+                   int count);

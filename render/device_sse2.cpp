@@ -18,7 +18,7 @@ ColumnPlan plan;
 alignas(16) int16_t sums[MaxEntries + 2][4];  // per column, VerticalBias less
 alignas(16) int16_t pairs[MaxEntries + 1][8]; // per entry, its two columns' sums interleaved
 uint64_t occupied[(MaxEntries + 2) / 64 + 2]; // pairs of columns with a texel other than 0
-alignas(16) uint32_t sampled[MaxSpan + 4];
+alignas(16) uint32_t sampled[MaxSpan + 4];    // and room for a step past the end
 PixelRun runs[MaxSpan];
 
 // y / 255 for y < 65536 - 256, in 16-bit lanes: (y + 1 + y / 256) / 256.
@@ -84,6 +84,8 @@ void sumColumns(const PixelSetup& p, const TexelRows& rows, int64_t lo, int from
 
 constexpr int MarkWords = (MaxEntries + 2) / 64 + 2;
 
+} // namespace
+
 void setBits(uint64_t* marks, int j, uint64_t bits, int n) {
     const int word = j >> 6, shift = j & 63;
     bits &= n >= 64 ? ~uint64_t(0) : (uint64_t(1) << n) - 1;
@@ -91,9 +93,29 @@ void setBits(uint64_t* marks, int j, uint64_t bits, int n) {
     if (shift && shift + n > 64) marks[word + 1] |= bits >> (64 - shift);
 }
 
+namespace {} // namespace
+
+void markRunSse2(const uint32_t* texels, int length, uint64_t* marks, int j) {
+    int i = 0;
+    for (; i + 16 <= length; i += 16) {
+        auto empty = [&](int at) {
+            return _mm_cmpeq_epi32(_mm_loadu_si128((const __m128i*)(texels + i + at)), Zero);
+        };
+        const __m128i low = _mm_packs_epi32(empty(0), empty(4));
+        const __m128i high = _mm_packs_epi32(empty(8), empty(12));
+        const int bits = _mm_movemask_epi8(_mm_packs_epi16(low, high));
+        if (bits != 0xFFFF) setBits(marks, j + i, uint64_t(~bits & 0xFFFF), 16);
+    }
+    for (; i < length; i++)
+        if (texels[i]) setBits(marks, j + i, 1, 1);
+}
+
+namespace {
+
 // Marks the columns lo + j, j in 0 .. n - 1, of one texel row that hold a
-// texel other than 0, sixteen at a time.
-void markColumns(const PixelSetup& p, const uint32_t* row, int64_t lo, int n, uint64_t* marks) {
+// texel other than 0.
+void markColumns(const PixelSetup& p, const uint32_t* row, int64_t lo, int n, uint64_t* marks,
+                 MarkRun markRun) {
     std::fill_n(marks, (n + 63) / 64 + 1, 0);
     for (int j = 0; j < n;) {
         const ColumnRun run = columnRun(p, lo + j, n - j);
@@ -102,19 +124,7 @@ void markColumns(const PixelSetup& p, const uint32_t* row, int64_t lo, int n, ui
             for (int i = 0; *texels && i < run.length; i += 64)
                 setBits(marks, j + i, ~uint64_t(0), run.length - i);
         } else {
-            int i = 0;
-            for (; i + 16 <= run.length; i += 16) {
-                auto empty = [&](int at) {
-                    const __m128i t = _mm_loadu_si128((const __m128i*)(texels + i + at));
-                    return _mm_cmpeq_epi32(t, Zero);
-                };
-                const __m128i low = _mm_packs_epi32(empty(0), empty(4));
-                const __m128i high = _mm_packs_epi32(empty(8), empty(12));
-                const int bits = _mm_movemask_epi8(_mm_packs_epi16(low, high));
-                if (bits != 0xFFFF) setBits(marks, j + i, uint64_t(~bits & 0xFFFF), 16);
-            }
-            for (; i < run.length; i++)
-                if (texels[i]) setBits(marks, j + i, 1, 1);
+            markRun(texels, run.length, marks, j);
         }
         j += run.length;
     }
@@ -133,7 +143,8 @@ struct RowMarks {
 RowMarks rowMarks[4];
 int nextRowMarks;
 
-const uint64_t* marksOf(const PixelSetup& p, const uint32_t* row, int64_t lo, int n) {
+const uint64_t* marksOf(const PixelSetup& p, const uint32_t* row, int64_t lo, int n,
+                        MarkRun markRun) {
     for (const RowMarks& m : rowMarks)
         if (m.draw == p.draw && m.row == row && m.lo == lo && m.n == n) return m.bits;
     RowMarks& m = rowMarks[nextRowMarks++ & 3];
@@ -141,7 +152,7 @@ const uint64_t* marksOf(const PixelSetup& p, const uint32_t* row, int64_t lo, in
     m.row = row;
     m.lo = lo;
     m.n = n;
-    markColumns(p, row, lo, n, m.bits);
+    markColumns(p, row, lo, n, m.bits, markRun);
     return m.bits;
 }
 
@@ -158,15 +169,16 @@ int nextBit(const uint64_t* bits, int j, int n, bool set) {
 
 } // namespace
 
-int visibleRuns(const PixelSetup& p, const TexelRows& rows, const ColumnPlan& plan, PixelRun* out) {
+int visibleRuns(const PixelSetup& p, const TexelRows& rows, const ColumnPlan& plan, PixelRun* out,
+                MarkRun markRun) {
     // Short spans are shaded whole: finding their runs costs more than it saves.
     if (!p.zeroTexelFails || plan.masked || plan.count < ShortSpan) {
         out[0] = {0, plan.count};
         return 1;
     }
     const int n = plan.entries + 1;
-    const uint64_t* top = marksOf(p, rows.row0, lowestColumn(plan), n);
-    const uint64_t* bottom = marksOf(p, rows.row1, lowestColumn(plan), n);
+    const uint64_t* top = marksOf(p, rows.row0, lowestColumn(plan), n, markRun);
+    const uint64_t* bottom = marksOf(p, rows.row1, lowestColumn(plan), n, markRun);
     const int words = (n + 63) / 64 + 1;
     for (int w = 0; w < words; w++) occupied[w] = top[w] | bottom[w];
     // A pair shows where either of its columns holds a texel.
@@ -263,7 +275,7 @@ int sampleSpan(const PixelSetup& p, SampleKind kind, const FixedSpan& span, uint
     }
     if (span.dt == 0 && planColumns(plan, p, span.s - FixedHalf, span.ds, span.count)) {
         const TexelRows rows = texelRowsAt(p, span.t);
-        const int n = visibleRuns(p, rows, plan, runs);
+        const int n = visibleRuns(p, rows, plan, runs, markRunSse2);
         for (int r = 0; r < n; r++) sampleRunSse2(p, rows, plan, runs[r], out);
         return n;
     }
@@ -338,25 +350,30 @@ ALWAYS_INLINE __m128i shadeTwo(const ShadeLanes& k, __m128i texel, __m128i dst, 
     return src;
 }
 
+// The runs of a span: four pixels a step, the last step of a run kept to the
+// run by the mask (texels and the frame have room for the step's reads).
 template <ColourSource Colour, bool Blend>
-void shadeTexels(const PixelSetup& p, const uint32_t* texels, uint32_t* dst, int n) {
+void shadeRuns(const PixelSetup& p, const uint32_t* texels, uint32_t* dst, const PixelRun* runs,
+               int count) {
     const ShadeLanes k = shadeLanes(p);
-    int i = 0;
-    for (; i + 4 <= n; i += 4) {
-        const __m128i t = _mm_loadu_si128((const __m128i*)(texels + i));
-        const __m128i d = _mm_loadu_si128((const __m128i*)(dst + i));
-        __m128i passLow, passHigh;
-        const __m128i low = shadeTwo<Colour, Blend>(k, _mm_unpacklo_epi8(t, Zero),
-                                                    _mm_unpacklo_epi8(d, Zero), passLow);
-        const __m128i high = shadeTwo<Colour, Blend>(k, _mm_unpackhi_epi8(t, Zero),
-                                                     _mm_unpackhi_epi8(d, Zero), passHigh);
-        const __m128i pass = _mm_packs_epi16(passLow, passHigh);
-        if (_mm_movemask_epi8(pass) == 0) continue;
-        const __m128i out = _mm_packus_epi16(low, high);
-        _mm_storeu_si128((__m128i*)(dst + i),
-                         _mm_or_si128(_mm_and_si128(pass, out), _mm_andnot_si128(pass, d)));
+    const __m128i lanes = _mm_setr_epi32(0, 1, 2, 3);
+    for (const PixelRun* run = runs; run < runs + count; run++) {
+        for (int i = run->begin; i < run->end; i += 4) {
+            const __m128i t = _mm_loadu_si128((const __m128i*)(texels + i));
+            const __m128i d = _mm_loadu_si128((const __m128i*)(dst + i));
+            __m128i passLow, passHigh;
+            const __m128i low = shadeTwo<Colour, Blend>(k, _mm_unpacklo_epi8(t, Zero),
+                                                        _mm_unpacklo_epi8(d, Zero), passLow);
+            const __m128i high = shadeTwo<Colour, Blend>(k, _mm_unpackhi_epi8(t, Zero),
+                                                         _mm_unpackhi_epi8(d, Zero), passHigh);
+            const __m128i inRun = _mm_cmpgt_epi32(_mm_set1_epi32(run->end - i), lanes);
+            const __m128i pass = _mm_and_si128(_mm_packs_epi16(passLow, passHigh), inRun);
+            if (_mm_movemask_epi8(pass) == 0) continue;
+            const __m128i out = _mm_packus_epi16(low, high);
+            _mm_storeu_si128((__m128i*)(dst + i),
+                             _mm_or_si128(_mm_and_si128(pass, out), _mm_andnot_si128(pass, d)));
+        }
     }
-    for (; i < n; i++) shadeTexel(p, dst + i, texels[i]);
 }
 
 // The plain draw's colour modulation: the texel alpha kept.
@@ -377,24 +394,30 @@ void modulateTexels(const PixelSetup& p, const uint32_t* texels, uint32_t* dst, 
 
 } // namespace
 
-void shadeTexelsSse2(const PixelSetup& p, const uint32_t* texels, uint32_t* dst, int n) {
+void shadeRunsSse2(const PixelSetup& p, const uint32_t* texels, uint32_t* dst, const PixelRun* runs,
+                   int count) {
     if (p.plain) {
-        modulateTexels(p, texels, dst, n);
+        for (int r = 0; r < count; r++)
+            modulateTexels(p, texels + runs[r].begin, dst + runs[r].begin,
+                           runs[r].end - runs[r].begin);
         return;
     }
     const ColourSource colour = p.colourIsTexel       ? ColourTexel
                                 : p.colourFromTexture ? ColourModulated
                                                       : ColourConstant;
     if (p.blend == BlendGeneric) {
-        for (int i = 0; i < n; i++) shadeTexel(p, dst + i, texels[i]);
+        for (int r = 0; r < count; r++)
+            for (int i = runs[r].begin; i < runs[r].end; i++) shadeTexel(p, dst + i, texels[i]);
     } else if (p.blend == BlendAlpha) {
-        if (colour == ColourTexel) shadeTexels<ColourTexel, true>(p, texels, dst, n);
-        if (colour == ColourModulated) shadeTexels<ColourModulated, true>(p, texels, dst, n);
-        if (colour == ColourConstant) shadeTexels<ColourConstant, true>(p, texels, dst, n);
+        if (colour == ColourTexel) shadeRuns<ColourTexel, true>(p, texels, dst, runs, count);
+        if (colour == ColourModulated)
+            shadeRuns<ColourModulated, true>(p, texels, dst, runs, count);
+        if (colour == ColourConstant) shadeRuns<ColourConstant, true>(p, texels, dst, runs, count);
     } else {
-        if (colour == ColourTexel) shadeTexels<ColourTexel, false>(p, texels, dst, n);
-        if (colour == ColourModulated) shadeTexels<ColourModulated, false>(p, texels, dst, n);
-        if (colour == ColourConstant) shadeTexels<ColourConstant, false>(p, texels, dst, n);
+        if (colour == ColourTexel) shadeRuns<ColourTexel, false>(p, texels, dst, runs, count);
+        if (colour == ColourModulated)
+            shadeRuns<ColourModulated, false>(p, texels, dst, runs, count);
+        if (colour == ColourConstant) shadeRuns<ColourConstant, false>(p, texels, dst, runs, count);
     }
 }
 
@@ -433,10 +456,7 @@ void affineSpanSse2(const PixelSetup& p, SampleKind kind, const FixedSpan& span)
     const bool direct = p.plain && p.colourIsTexel;
     const int n = sampleSpan(p, kind, span, direct ? span.dst : sampled);
     if (direct) return;
-    for (int r = 0; r < n; r++) {
-        const PixelRun& run = runs[r];
-        shadeTexelsSse2(p, sampled + run.begin, span.dst + run.begin, run.end - run.begin);
-    }
+    shadeRunsSse2(p, sampled, span.dst, runs, n);
 }
 
 #endif
