@@ -58,13 +58,15 @@ Channels channelsOf(const PixelSetup& p, const TexelRows& rows, int64_t lo, int 
         }
         j += run.length;
     }
-    alignas(32) uint32_t a[8], b[8];
-    _mm256_store_si256((__m256i*)a, any);
-    _mm256_store_si256((__m256i*)b, all);
-    for (int i = 0; i < 8; i++) {
-        any1 |= a[i];
-        all1 &= b[i];
-    }
+    // Eight lanes to one.
+    const __m128i any4 =
+        _mm_or_si128(_mm256_castsi256_si128(any), _mm256_extracti128_si256(any, 1));
+    const __m128i all4 =
+        _mm_and_si128(_mm256_castsi256_si128(all), _mm256_extracti128_si256(all, 1));
+    const __m128i any2 = _mm_or_si128(any4, _mm_srli_si128(any4, 8));
+    const __m128i all2 = _mm_and_si128(all4, _mm_srli_si128(all4, 8));
+    any1 |= uint32_t(_mm_cvtsi128_si32(_mm_or_si128(any2, _mm_srli_si128(any2, 4))));
+    all1 &= uint32_t(_mm_cvtsi128_si32(_mm_and_si128(all2, _mm_srli_si128(all2, 4))));
     uint32_t varying = 0, same = all1;
     for (int c = 0; c < 4; c++) {
         if (((any1 ^ all1) >> (8 * c)) & 0xFF) {
@@ -137,22 +139,15 @@ void pairEntries(int lowEntry, int highEntry, uint32_t varying) {
             const int j = pairColumn(plan, e);
             out[e] = int32_t((uint32_t(in[j]) & 0xFFFF) | uint32_t(in[j + 1]) << 16);
         }
-        for (int i = 0; plan.masked && i < EntryPadding; i++)
-            out[plan.entries + i] = out[(plan.entries + i) & plan.maskU];
+        if (plan.masked && plan.entries >= EntryPadding) {
+            for (int i = 0; i < EntryPadding; i += 8)
+                _mm256_storeu_si256((__m256i*)(out + plan.entries + i),
+                                    _mm256_loadu_si256((const __m256i*)(out + i)));
+        } else {
+            for (int i = 0; plan.masked && i < EntryPadding; i++)
+                out[plan.entries + i] = out[(plan.entries + i) & plan.maskU];
+        }
     }
-}
-
-// Eight pixels' pairs of one channel: those at entry + offset, the offsets
-// below 16.
-inline __m256i fetchPairs(const int32_t* table, int entry, __m256i offsets, bool far) {
-    const __m256i near =
-        _mm256_permutevar8x32_epi32(_mm256_loadu_si256((const __m256i*)(table + entry)), offsets);
-    if (!far) return near;
-    const __m256i seven = _mm256_set1_epi32(7);
-    const __m256i beyond =
-        _mm256_permutevar8x32_epi32(_mm256_loadu_si256((const __m256i*)(table + entry + 8)),
-                                    _mm256_sub_epi32(offsets, _mm256_set1_epi32(8)));
-    return _mm256_blendv_epi8(near, beyond, _mm256_cmpgt_epi32(offsets, seven));
 }
 
 // The channels a run works out, and what the plain draw's colour does to each.
@@ -192,32 +187,76 @@ template <bool Modulated> inline __m256i placeChannel(__m256i across, int c, uin
     return _mm256_slli_epi32(byte, 8 * c);
 }
 
-// The pixels of a run eight at a time, Count channels worked out; the last
-// eight may overlap the eight before.
+// How the pixels of a run are taken eight at a time: where the eighth reads
+// fewer than eight entries on from the first, one load and a permute fetch
+// the pairs; fewer than sixteen, two; else a gather. The last eight may
+// overlap the eight before. Kept for the rows after that share the run.
+enum BlockFetch { FetchNear, FetchFar, FetchGather };
+struct Block {
+    int k, entry;
+    BlockFetch fetch;
+};
+struct RunBlocks {
+    uint32_t plan;
+    PixelRun run;
+    int count;
+    Block blocks[MaxSpan / 8 + 1];
+    alignas(32) int32_t offsets[MaxSpan / 8 + 1][8];
+};
+RunBlocks runBlocks;
+
+const RunBlocks& blocksOf(const PixelRun& run) {
+    RunBlocks& r = runBlocks;
+    if (r.plan == plan.serial && r.run.begin == run.begin && r.run.end == run.end) return r;
+    r.plan = plan.serial;
+    r.run = run;
+    r.count = 0;
+    for (int step = run.begin; step < run.end; step += 8) {
+        const int k = std::min(step, run.end - 8);
+        const int spread = plan.along[k + 7] - plan.along[k];
+        r.blocks[r.count] = {k, plan.entry[k],
+                             spread < 8    ? FetchNear
+                             : spread < 16 ? FetchFar
+                                           : FetchGather};
+        for (int i = 0; i < 8; i++) r.offsets[r.count][i] = plan.along[k + i] - plan.along[k];
+        r.count++;
+    }
+    return r;
+}
+
+inline __m256i fetchPairs(const int32_t* table, const Block& block, __m256i offsets) {
+    const __m256i near = _mm256_permutevar8x32_epi32(
+        _mm256_loadu_si256((const __m256i*)(table + block.entry)), offsets);
+    if (block.fetch == FetchNear) return near;
+    if (block.fetch == FetchFar) {
+        // The permute reads the low three bits of each offset: 8 on reads 0 on.
+        const __m256i far = _mm256_permutevar8x32_epi32(
+            _mm256_loadu_si256((const __m256i*)(table + block.entry + 8)), offsets);
+        return _mm256_blendv_epi8(near, far, _mm256_cmpgt_epi32(offsets, _mm256_set1_epi32(7)));
+    }
+    return _mm256_i32gather_epi32(table, _mm256_loadu_si256((const __m256i*)(plan.entry + block.k)),
+                                  4);
+}
+
+// The pixels of a run eight at a time, Count channels worked out.
 template <bool Modulated, int Count>
 void sampleBlocks(const PixelRun& run, const RunChannels& ch, uint32_t* out) {
     const int32_t* tables[std::max(Count, 1)];
     for (int i = 0; i < Count; i++) tables[i] = pairs[ch.varying[i]];
     const __m256i same = _mm256_set1_epi32(int(ch.same));
-    for (int step = run.begin; step < run.end; step += 8) {
-        const int k = std::min(step, run.end - 8);
-        const __m256i along = _mm256_loadu_si256((const __m256i*)(plan.along + k));
-        const __m256i offsets = _mm256_sub_epi32(along, _mm256_set1_epi32(plan.along[k]));
-        const __m256i weights = _mm256_loadu_si256((const __m256i*)(plan.weight + k));
-        const int spread = plan.along[k + 7] - plan.along[k], entry = plan.entry[k];
+    const RunBlocks& r = blocksOf(run);
+    for (int b = 0; b < r.count; b++) {
+        const Block& block = r.blocks[b];
+        const __m256i offsets = _mm256_load_si256((const __m256i*)r.offsets[b]);
+        const __m256i weights = _mm256_loadu_si256((const __m256i*)(plan.weight + block.k));
         __m256i texels = same;
         for (int i = 0; i < Count; i++) {
-            const __m256i fetched =
-                spread < 16
-                    ? fetchPairs(tables[i], entry, offsets, spread > 7)
-                    : _mm256_i32gather_epi32(
-                          tables[i], _mm256_loadu_si256((const __m256i*)(plan.entry + k)), 4);
+            const __m256i across =
+                _mm256_madd_epi16(fetchPairs(tables[i], block, offsets), weights);
             const int c = ch.varying[i];
-            texels =
-                _mm256_or_si256(texels, placeChannel<Modulated>(_mm256_madd_epi16(fetched, weights),
-                                                                c, ch.factor[c]));
+            texels = _mm256_or_si256(texels, placeChannel<Modulated>(across, c, ch.factor[c]));
         }
-        _mm256_storeu_si256((__m256i*)(out + k), texels);
+        _mm256_storeu_si256((__m256i*)(out + block.k), texels);
     }
 }
 

@@ -37,6 +37,7 @@ bool planColumns(ColumnPlan& plan, const PixelSetup& p, int64_t s, int64_t ds, i
     plan.maskU = p.maskU;
     plan.wrapU = p.wrapU;
     plan.made = true;
+    plan.serial++;
     return true;
 }
 

@@ -39,6 +39,7 @@ struct ColumnPlan {
     uint32_t maskU;
     bool wrapU;
     bool made;
+    uint32_t serial; // counts the plans made
     bool masked;
     int step; // +1 where the columns grow along the span, else -1
     int64_t first;

@@ -117,6 +117,12 @@ static double floorOf(double x) {
     return double(t - (double(t) > x));
 }
 
+// floor(s / size) size; for a size that is a power of two the quotient is
+// the same product with its exact reciprocal, without the division's wait.
+static double wholePeriods(double s, int size, uint32_t mask) {
+    return floorOf(mask ? s * (1.0 / size) : s / size) * size;
+}
+
 // One pixel's own coordinate, rounded to the grid.
 static int64_t gridFixed(double s) {
     return int64_t(std::floor(s * CoordinateGrid + 0.5)) * (int64_t(1) << (FixedBits - 32));
@@ -246,12 +252,12 @@ static void shadeSpan(const PixelSetup& p, const TriangleAttributes& ta, int py,
     double t0 = ta.t.at(xl, py), t1 = ta.t.at(xr, py);
     // Whole periods change nothing under wrap addressing.
     if (p.wrapU && std::isfinite(s0)) {
-        const double k = floorOf(s0 / p.width) * p.width;
+        const double k = wholePeriods(s0, p.width, p.maskU);
         s0 -= k;
         s1 -= k;
     }
     if (p.wrapV && std::isfinite(t0)) {
-        const double k = floorOf(t0 / p.height) * p.height;
+        const double k = wholePeriods(t0, p.height, p.maskV);
         t0 -= k;
         t1 -= k;
     }

@@ -230,10 +230,12 @@ void sampleRunSse2(const PixelSetup& p, const TexelRows& rows, const ColumnPlan&
 namespace {
 
 // One bilinear texel anywhere: four texels, the sums down both columns, then
-// across.
-template <AddressKind A>
+// across. Four texels of 0 make a texel of 0 without the arithmetic.
+template <AddressKind A, bool SkipZero>
 ALWAYS_INLINE __m128i bilinearAt(const PixelSetup& p, int64_t s, int64_t t) {
     const BilinearTaps b = bilinearTaps<A>(p, s, t);
+    if (SkipZero && (b.c00 | b.c10 | b.c01 | b.c11) == 0)
+        return _mm_set1_epi32(-VerticalBias * 256);
     const __m128i top =
         _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(b.c00)), _mm_cvtsi32_si128(int(b.c10)));
     const __m128i bottom =
@@ -243,14 +245,44 @@ ALWAYS_INLINE __m128i bilinearAt(const PixelSetup& p, int64_t s, int64_t t) {
     return _mm_madd_epi16(pair, broadcast((256 - b.fu) | b.fu << 16));
 }
 
-template <AddressKind A>
+template <AddressKind A, bool SkipZero>
 void sampleBilinear(const PixelSetup& p, const FixedSpan& span, uint32_t* out) {
     const int64_t s0 = span.s - FixedHalf, t0 = span.t - FixedHalf;
-    auto at = [&](int k) { return bilinearAt<A>(p, s0 + k * span.ds, t0 + k * span.dt); };
+    auto at = [&](int k) { return bilinearAt<A, SkipZero>(p, s0 + k * span.ds, t0 + k * span.dt); };
     int k = 0;
     for (; k + 4 <= span.count; k += 4)
         _mm_storeu_si128((__m128i*)(out + k), packTexels(at(k), at(k + 1), at(k + 2), at(k + 3)));
     for (; k < span.count; k++) out[k] = packTexel(at(k));
+}
+
+template <AddressKind A>
+void sampleBilinearOf(const PixelSetup& p, const FixedSpan& span, uint32_t* out) {
+    if (p.zeroTexelFails) {
+        sampleBilinear<A, true>(p, span, out);
+    } else {
+        sampleBilinear<A, false>(p, span, out);
+    }
+}
+
+// The runs of texels other than 0 among count, four at a time: where a
+// texel of 0 fails the alpha test, the only ones that may show.
+int runsOfTexels(const uint32_t* texels, int count, PixelRun* out) {
+    uint64_t held[MaxSpan / 64 + 2] = {};
+    int k = 0;
+    for (; k + 4 <= count; k += 4) {
+        const __m128i t = _mm_loadu_si128((const __m128i*)(texels + k));
+        const int empty = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(t, Zero)));
+        if (empty != 15) setBits(held, k, uint64_t(~empty & 15), 4);
+    }
+    for (; k < count; k++)
+        if (texels[k]) setBits(held, k, 1, 1);
+    int n = 0;
+    for (int j = nextBit(held, 0, count, true); j < count; j = nextBit(held, j, count, true)) {
+        const int end = nextBit(held, j, count, false);
+        out[n++] = {j, end};
+        j = end;
+    }
+    return n;
 }
 
 template <AddressKind A>
@@ -264,28 +296,26 @@ void samplePoint(const PixelSetup& p, const FixedSpan& span, uint32_t* out) {
 int sampleSpan(const PixelSetup& p, SampleKind kind, const FixedSpan& span, uint32_t* out) {
     const bool wrapMask =
         p.wrapU && p.wrapV && p.maskU == uint32_t(p.width - 1) && p.maskV == uint32_t(p.height - 1);
-    runs[0] = {0, span.count};
-    if (kind == SamplePoint) {
-        if (wrapMask) {
-            samplePoint<AddressWrapMask>(p, span, out);
-        } else {
-            samplePoint<AddressAny>(p, span, out);
-        }
-        return 1;
-    }
-    if (span.dt == 0 && planColumns(plan, p, span.s - FixedHalf, span.ds, span.count)) {
+    if (kind == SampleLinear && span.dt == 0 &&
+        planColumns(plan, p, span.s - FixedHalf, span.ds, span.count)) {
         const TexelRows rows = texelRowsAt(p, span.t);
         const int n = visibleRuns(p, rows, plan, runs, markRunSse2);
         for (int r = 0; r < n; r++) sampleRunSse2(p, rows, plan, runs[r], out);
         return n;
     }
-    if (wrapMask) {
-        sampleBilinear<AddressWrapMask>(p, span, out);
+    if (kind == SamplePoint && wrapMask) {
+        samplePoint<AddressWrapMask>(p, span, out);
+    } else if (kind == SamplePoint) {
+        samplePoint<AddressAny>(p, span, out);
+    } else if (wrapMask) {
+        sampleBilinearOf<AddressWrapMask>(p, span, out);
     } else if (!p.wrapU && !p.wrapV) {
-        sampleBilinear<AddressClampBoth>(p, span, out);
+        sampleBilinearOf<AddressClampBoth>(p, span, out);
     } else {
-        sampleBilinear<AddressAny>(p, span, out);
+        sampleBilinearOf<AddressAny>(p, span, out);
     }
+    if (p.zeroTexelFails) return runsOfTexels(out, span.count, runs);
+    runs[0] = {0, span.count};
     return 1;
 }
 
