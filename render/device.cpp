@@ -70,8 +70,8 @@ static RenderStates defaultStates() {
 
 void createGraphics() {
     if (graphics.created) return;
-    // Room past the last pixel for the span loops' reads four pixels at a time.
-    graphics.frame = new uint32_t[FrameWidth * FrameHeight + 4]();
+    // Room past the last pixel for the span loops' reads eight pixels at a time.
+    graphics.frame = new uint32_t[FrameWidth * FrameHeight + 8]();
     graphics.states = defaultStates();
     graphics.sceneDepth = 0;
     graphics.created = true;

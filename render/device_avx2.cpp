@@ -21,7 +21,43 @@
 #pragma GCC target("avx2")
 #endif
 
+#include "render/device_shade.h"
+
 namespace {
+
+// The lane operations of the shading for eight pixels a register: two halves
+// of four, each as SSE2 has them.
+struct Avx2 {
+    using Reg = __m256i;
+    static constexpr int Pixels = 8;
+    static Reg load(const uint32_t* p) { return _mm256_loadu_si256((const __m256i*)p); }
+    static void store(uint32_t* p, Reg r) { _mm256_storeu_si256((__m256i*)p, r); }
+    static Reg set16(int v) { return _mm256_set1_epi16(short(v)); }
+    static Reg set32(uint32_t v) { return _mm256_set1_epi32(int(v)); }
+    static Reg channels(uint32_t b, uint32_t g, uint32_t r, uint32_t a) {
+        return _mm256_set1_epi64x(
+            int64_t(uint64_t(b) | uint64_t(g) << 16 | uint64_t(r) << 32 | uint64_t(a) << 48));
+    }
+    static Reg low(Reg r) { return _mm256_unpacklo_epi8(r, _mm256_setzero_si256()); }
+    static Reg high(Reg r) { return _mm256_unpackhi_epi8(r, _mm256_setzero_si256()); }
+    static Reg pack(Reg low, Reg high) { return _mm256_packus_epi16(low, high); }
+    static Reg packMask(Reg low, Reg high) { return _mm256_packs_epi16(low, high); }
+    static Reg add(Reg a, Reg b) { return _mm256_add_epi16(a, b); }
+    static Reg sub(Reg a, Reg b) { return _mm256_sub_epi16(a, b); }
+    static Reg mul(Reg a, Reg b) { return _mm256_mullo_epi16(a, b); }
+    static Reg shift8(Reg a) { return _mm256_srli_epi16(a, 8); }
+    static Reg bitAnd(Reg a, Reg b) { return _mm256_and_si256(a, b); }
+    static Reg bitOr(Reg a, Reg b) { return _mm256_or_si256(a, b); }
+    static Reg bitAndNot(Reg a, Reg b) { return _mm256_andnot_si256(a, b); }
+    static Reg greater(Reg a, Reg b) { return _mm256_cmpgt_epi16(a, b); }
+    static Reg alphaOf(Reg r) {
+        return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(r, 0xFF), 0xFF);
+    }
+    static Reg firstPixels(int n) {
+        return _mm256_cmpgt_epi32(_mm256_set1_epi32(n), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    }
+    static bool none(Reg mask) { return _mm256_testz_si256(mask, mask); }
+};
 
 ColumnPlan plan;
 // Per channel, per column: the vertical sum less VerticalBias.
@@ -140,9 +176,10 @@ void pairEntries(int lowEntry, int highEntry, uint32_t varying) {
             out[e] = int32_t((uint32_t(in[j]) & 0xFFFF) | uint32_t(in[j + 1]) << 16);
         }
         if (plan.masked && plan.entries >= EntryPadding) {
-            for (int i = 0; i < EntryPadding; i += 8)
+            for (int i = 0; i < EntryPadding; i += 8) {
                 _mm256_storeu_si256((__m256i*)(out + plan.entries + i),
                                     _mm256_loadu_si256((const __m256i*)(out + i)));
+            }
         } else {
             for (int i = 0; plan.masked && i < EntryPadding; i++)
                 out[plan.entries + i] = out[(plan.entries + i) & plan.maskU];
@@ -327,25 +364,34 @@ void markRunAvx2(const uint32_t* texels, int length, uint64_t* marks, int j) {
 }
 
 void affineSpanAvx2(const PixelSetup& p, SampleKind kind, const FixedSpan& span) {
-    if (kind != SampleLinear || span.dt != 0 || span.count < ShortSpan ||
-        !planColumns(plan, p, span.s - FixedHalf, span.ds, span.count)) {
-        affineSpanSse2(p, kind, span);
-        return;
-    }
-    const TexelRows rows = texelRowsAt(p, span.t);
-    const int n = visibleRuns(p, rows, plan, runs, markRunAvx2);
     // A plain draw's pixels are its texels, modulated: they go straight to the
     // frame.
     uint32_t* out = p.plain ? span.dst : sampled;
-    for (int r = 0; r < n; r++) {
-        if (runs[r].end - runs[r].begin < ShortSpan && !p.plain) {
-            sampleRunSse2(p, rows, plan, runs[r], out);
-        } else {
-            sampleRun(p, rows, runs[r], out);
+    int n = 0;
+    if (kind == SampleLinear && span.dt == 0 && span.count >= ShortSpan &&
+        planColumns(plan, p, span.s - FixedHalf, span.ds, span.count)) {
+        const TexelRows rows = texelRowsAt(p, span.t);
+        n = visibleRuns(p, rows, plan, runs, markRunAvx2);
+        for (int r = 0; r < n; r++) {
+            if (runs[r].end - runs[r].begin < ShortSpan && !p.plain) {
+                sampleRunSse2(p, rows, plan, runs[r], out);
+            } else {
+                sampleRun(p, rows, runs[r], out);
+            }
         }
+        if (p.plain) return;
+    } else {
+        if (p.plain && p.colourIsTexel) {
+            sampleSpanSse2(p, kind, span, span.dst, runs);
+            return;
+        }
+        n = sampleSpanSse2(p, kind, span, sampled, runs);
     }
-    if (p.plain) return;
-    shadeRunsSse2(p, sampled, span.dst, runs, n);
+    shadeRunsWith<Avx2>(p, sampled, span.dst, runs, n);
+}
+
+void constantSpanAvx2(const PixelSetup& p, uint32_t* dst, int count) {
+    constantSpanWith<Avx2>(p, dst, count);
 }
 
 #if defined(__clang__)

@@ -39,6 +39,7 @@ void affineSpanSse2(const PixelSetup& p, SampleKind kind, const FixedSpan& span)
 void affineSpanAvx2(const PixelSetup& p, SampleKind kind, const FixedSpan& span);
 // One colour over count pixels: filled, or blended under the draw's states.
 void constantSpanSse2(const PixelSetup& p, uint32_t* dst, int count);
+void constantSpanAvx2(const PixelSetup& p, uint32_t* dst, int count);
 
 inline uint32_t mulByte(uint32_t a, uint32_t b) {
     return (a * b + 127) / 255;

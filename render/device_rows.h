@@ -107,11 +107,15 @@ void markRunAvx2(const uint32_t* texels, int length, uint64_t* marks, int j);
 // all 0 are left out. Returns how many.
 int visibleRuns(const PixelSetup& p, const TexelRows& rows, const ColumnPlan& plan, PixelRun* runs,
                 MarkRun markRun);
+// The texels of a span into out, with SSE2; how many runs of them may show,
+// into runs.
+int sampleSpanSse2(const PixelSetup& p, SampleKind kind, const FixedSpan& span, uint32_t* out,
+                   PixelRun* runs);
 // The texels of a run of a planned row into out, with SSE2.
 void sampleRunSse2(const PixelSetup& p, const TexelRows& rows, const ColumnPlan& plan,
                    const PixelRun& run, uint32_t* out);
 // Stage 0, the alpha test and blending of the runs of a span's sampled texels
-// onto its pixels. The frame and texels must have room for three pixels past
+// onto its pixels. The frame and texels must have room for seven pixels past
 // a run's end, which are read but left as they are.
 void shadeRunsSse2(const PixelSetup& p, const uint32_t* texels, uint32_t* dst, const PixelRun* runs,
                    int count);

@@ -207,7 +207,11 @@ void affineSpanPerPixel(const PixelSetup& p, SampleKind kind, const FixedSpan& s
 // One colour for the whole span: a fill, or a blend of a constant.
 static void constantSpan(const PixelSetup& p, uint32_t* row, int xl, int xr) {
 #if defined(__x86_64__)
-    if (currentSpanPath >= SpanSse2) {
+    if (currentSpanPath == SpanAvx2) {
+        constantSpanAvx2(p, row + xl, xr - xl + 1);
+        return;
+    }
+    if (currentSpanPath == SpanSse2) {
         constantSpanSse2(p, row + xl, xr - xl + 1);
         return;
     }

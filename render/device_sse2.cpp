@@ -7,10 +7,45 @@
 
 #include "render/device_pixels.h"
 #include "render/device_rows.h"
+#include "render/device_shade.h"
 
 namespace {
 
 const __m128i Zero = _mm_setzero_si128();
+
+// The lane operations of the shading for four pixels a register.
+struct Sse2 {
+    using Reg = __m128i;
+    static constexpr int Pixels = 4;
+    static Reg load(const uint32_t* p) { return _mm_loadu_si128((const __m128i*)p); }
+    static void store(uint32_t* p, Reg r) { _mm_storeu_si128((__m128i*)p, r); }
+    static Reg set16(int v) { return _mm_set1_epi16(short(v)); }
+    static Reg set32(uint32_t v) { return _mm_set1_epi32(int(v)); }
+    static Reg channels(uint32_t b, uint32_t g, uint32_t r, uint32_t a) {
+        return _mm_setr_epi16(short(b), short(g), short(r), short(a), short(b), short(g), short(r),
+                              short(a));
+    }
+    // Pixels to 16-bit lanes and back.
+    static Reg low(Reg r) { return _mm_unpacklo_epi8(r, Zero); }
+    static Reg high(Reg r) { return _mm_unpackhi_epi8(r, Zero); }
+    static Reg pack(Reg low, Reg high) { return _mm_packus_epi16(low, high); }
+    static Reg packMask(Reg low, Reg high) { return _mm_packs_epi16(low, high); }
+    static Reg add(Reg a, Reg b) { return _mm_add_epi16(a, b); }
+    static Reg sub(Reg a, Reg b) { return _mm_sub_epi16(a, b); }
+    static Reg mul(Reg a, Reg b) { return _mm_mullo_epi16(a, b); }
+    static Reg shift8(Reg a) { return _mm_srli_epi16(a, 8); }
+    static Reg bitAnd(Reg a, Reg b) { return _mm_and_si128(a, b); }
+    static Reg bitOr(Reg a, Reg b) { return _mm_or_si128(a, b); }
+    static Reg bitAndNot(Reg a, Reg b) { return _mm_andnot_si128(a, b); }
+    static Reg greater(Reg a, Reg b) { return _mm_cmpgt_epi16(a, b); }
+    // Each pixel's alpha in its four lanes.
+    static Reg alphaOf(Reg r) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(r, 0xFF), 0xFF); }
+    // All ones in the pixels below n.
+    static Reg firstPixels(int n) {
+        return _mm_cmpgt_epi32(_mm_set1_epi32(n), _mm_setr_epi32(0, 1, 2, 3));
+    }
+    static bool none(Reg mask) { return _mm_movemask_epi8(mask) == 0; }
+};
 
 // The tables of a row, rebuilt for every row; the plan only when the span
 // changes. The device draws from one thread.
@@ -20,12 +55,6 @@ alignas(16) int16_t pairs[MaxEntries + 1][8]; // per entry, its two columns' sum
 uint64_t occupied[(MaxEntries + 2) / 64 + 2]; // pairs of columns with a texel other than 0
 alignas(16) uint32_t sampled[MaxSpan + 4];    // and room for a step past the end
 PixelRun runs[MaxSpan];
-
-// y / 255 for y < 65536 - 256, in 16-bit lanes: (y + 1 + y / 256) / 256.
-ALWAYS_INLINE __m128i divide255(__m128i y) {
-    const __m128i one = _mm_set1_epi16(1);
-    return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(y, _mm_srli_epi16(y, 8)), one), 8);
-}
 
 // The vertical sums of two texel columns less VerticalBias, four 16-bit lanes
 // each: the low two texels of top and bottom in, two columns out.
@@ -292,8 +321,10 @@ void samplePoint(const PixelSetup& p, const FixedSpan& span, uint32_t* out) {
         out[k] = sampleTexel<SamplePoint, A>(p, s, t);
 }
 
-// Texels of a whole span; how many runs of them may show.
-int sampleSpan(const PixelSetup& p, SampleKind kind, const FixedSpan& span, uint32_t* out) {
+} // namespace
+
+int sampleSpanSse2(const PixelSetup& p, SampleKind kind, const FixedSpan& span, uint32_t* out,
+                   PixelRun* runs) {
     const bool wrapMask =
         p.wrapU && p.wrapV && p.maskU == uint32_t(p.width - 1) && p.maskV == uint32_t(p.height - 1);
     if (kind == SampleLinear && span.dt == 0 &&
@@ -319,172 +350,19 @@ int sampleSpan(const PixelSetup& p, SampleKind kind, const FixedSpan& span, uint
     return 1;
 }
 
-} // namespace
-
-namespace {
-
-// Where a shaded pixel's colour comes from.
-enum ColourSource { ColourTexel, ColourModulated, ColourConstant };
-
-// What the shading of a draw needs in 16-bit lanes, two pixels a register.
-struct ShadeLanes {
-    __m128i onTexel, offTexel;         // stage alpha's A and B where constant
-    __m128i onTexelMask, offTexelMask; // all ones where A or B is the texel alpha
-    __m128i alphaBelow;                // the alpha test's reference less one
-    __m128i diffuse;                   // blue, green, red and 255
-    __m128i constant;                  // the constant colour, alpha lane 0
-    __m128i colourLanes;               // all ones in blue, green and red
-};
-
-ShadeLanes shadeLanes(const PixelSetup& p) {
-    const AlphaTerms& a = p.alphaTerms;
-    const uint32_t d = p.diffuse, c = p.constantRgb;
-    auto lanes = [](uint32_t b, uint32_t g, uint32_t r, uint32_t alpha) {
-        return _mm_setr_epi16(short(b), short(g), short(r), short(alpha), short(b), short(g),
-                              short(r), short(alpha));
-    };
-    ShadeLanes k;
-    k.onTexel = _mm_set1_epi16(short(a.onTexelIsTexel ? 0 : a.onTexel));
-    k.offTexel = _mm_set1_epi16(short(a.offTexelIsTexel ? 0 : a.offTexel));
-    k.onTexelMask = _mm_set1_epi16(short(a.onTexelIsTexel ? -1 : 0));
-    k.offTexelMask = _mm_set1_epi16(short(a.offTexelIsTexel ? -1 : 0));
-    k.alphaBelow = _mm_set1_epi16(short(int(p.alphaMin) - 1));
-    k.diffuse = lanes(d & 0xFF, (d >> 8) & 0xFF, (d >> 16) & 0xFF, 255);
-    k.constant = lanes(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF, 0);
-    k.colourLanes = lanes(0xFFFF, 0xFFFF, 0xFFFF, 0);
-    return k;
-}
-
-// Two pixels' texels (16-bit lanes) shaded over their destination; pass says
-// which lanes pass the alpha test.
-template <ColourSource Colour, bool Blend>
-ALWAYS_INLINE __m128i shadeTwo(const ShadeLanes& k, __m128i texel, __m128i dst, __m128i& pass) {
-    const __m128i k255 = _mm_set1_epi16(255), k127 = _mm_set1_epi16(127);
-    const __m128i at = _mm_shufflehi_epi16(_mm_shufflelo_epi16(texel, 0xFF), 0xFF);
-    const __m128i on = _mm_or_si128(_mm_and_si128(at, k.onTexelMask), k.onTexel);
-    const __m128i off = _mm_or_si128(_mm_and_si128(at, k.offTexelMask), k.offTexel);
-    const __m128i alpha = divide255(_mm_add_epi16(
-        _mm_add_epi16(_mm_mullo_epi16(at, on), _mm_mullo_epi16(_mm_sub_epi16(k255, at), off)),
-        k127));
-    pass = _mm_cmpgt_epi16(alpha, k.alphaBelow);
-    __m128i colour = texel;
-    if constexpr (Colour == ColourModulated)
-        colour = divide255(_mm_add_epi16(_mm_mullo_epi16(texel, k.diffuse), k127));
-    if constexpr (Colour == ColourConstant) colour = k.constant;
-    __m128i src =
-        _mm_or_si128(_mm_and_si128(colour, k.colourLanes), _mm_andnot_si128(k.colourLanes, alpha));
-    if constexpr (Blend) {
-        const __m128i kept = _mm_mullo_epi16(dst, _mm_sub_epi16(k255, alpha));
-        src = divide255(_mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(src, alpha), kept), k127));
-    }
-    return src;
-}
-
-// The runs of a span: four pixels a step, the last step of a run kept to the
-// run by the mask (texels and the frame have room for the step's reads).
-template <ColourSource Colour, bool Blend>
-void shadeRuns(const PixelSetup& p, const uint32_t* texels, uint32_t* dst, const PixelRun* runs,
-               int count) {
-    const ShadeLanes k = shadeLanes(p);
-    const __m128i lanes = _mm_setr_epi32(0, 1, 2, 3);
-    for (const PixelRun* run = runs; run < runs + count; run++) {
-        for (int i = run->begin; i < run->end; i += 4) {
-            const __m128i t = _mm_loadu_si128((const __m128i*)(texels + i));
-            const __m128i d = _mm_loadu_si128((const __m128i*)(dst + i));
-            __m128i passLow, passHigh;
-            const __m128i low = shadeTwo<Colour, Blend>(k, _mm_unpacklo_epi8(t, Zero),
-                                                        _mm_unpacklo_epi8(d, Zero), passLow);
-            const __m128i high = shadeTwo<Colour, Blend>(k, _mm_unpackhi_epi8(t, Zero),
-                                                         _mm_unpackhi_epi8(d, Zero), passHigh);
-            const __m128i inRun = _mm_cmpgt_epi32(_mm_set1_epi32(run->end - i), lanes);
-            const __m128i pass = _mm_and_si128(_mm_packs_epi16(passLow, passHigh), inRun);
-            if (_mm_movemask_epi8(pass) == 0) continue;
-            const __m128i out = _mm_packus_epi16(low, high);
-            _mm_storeu_si128((__m128i*)(dst + i),
-                             _mm_or_si128(_mm_and_si128(pass, out), _mm_andnot_si128(pass, d)));
-        }
-    }
-}
-
-// The plain draw's colour modulation: the texel alpha kept.
-void modulateTexels(const PixelSetup& p, const uint32_t* texels, uint32_t* dst, int n) {
-    const ShadeLanes k = shadeLanes(p);
-    const __m128i k127 = _mm_set1_epi16(127);
-    int i = 0;
-    for (; i + 4 <= n; i += 4) {
-        const __m128i t = _mm_loadu_si128((const __m128i*)(texels + i));
-        const __m128i low =
-            divide255(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(t, Zero), k.diffuse), k127));
-        const __m128i high =
-            divide255(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(t, Zero), k.diffuse), k127));
-        _mm_storeu_si128((__m128i*)(dst + i), _mm_packus_epi16(low, high));
-    }
-    for (; i < n; i++) shadeTexel<true>(p, dst + i, texels[i]);
-}
-
-} // namespace
-
 void shadeRunsSse2(const PixelSetup& p, const uint32_t* texels, uint32_t* dst, const PixelRun* runs,
                    int count) {
-    if (p.plain) {
-        for (int r = 0; r < count; r++)
-            modulateTexels(p, texels + runs[r].begin, dst + runs[r].begin,
-                           runs[r].end - runs[r].begin);
-        return;
-    }
-    const ColourSource colour = p.colourIsTexel       ? ColourTexel
-                                : p.colourFromTexture ? ColourModulated
-                                                      : ColourConstant;
-    if (p.blend == BlendGeneric) {
-        for (int r = 0; r < count; r++)
-            for (int i = runs[r].begin; i < runs[r].end; i++) shadeTexel(p, dst + i, texels[i]);
-    } else if (p.blend == BlendAlpha) {
-        if (colour == ColourTexel) shadeRuns<ColourTexel, true>(p, texels, dst, runs, count);
-        if (colour == ColourModulated)
-            shadeRuns<ColourModulated, true>(p, texels, dst, runs, count);
-        if (colour == ColourConstant) shadeRuns<ColourConstant, true>(p, texels, dst, runs, count);
-    } else {
-        if (colour == ColourTexel) shadeRuns<ColourTexel, false>(p, texels, dst, runs, count);
-        if (colour == ColourModulated)
-            shadeRuns<ColourModulated, false>(p, texels, dst, runs, count);
-        if (colour == ColourConstant) shadeRuns<ColourConstant, false>(p, texels, dst, runs, count);
-    }
+    shadeRunsWith<Sse2>(p, texels, dst, runs, count);
 }
 
 void constantSpanSse2(const PixelSetup& p, uint32_t* dst, int count) {
-    const uint32_t alpha = p.alphaOf[0];
-    if (alpha < p.alphaMin) return;
-    const uint32_t src = alpha << 24 | p.constantRgb;
-    if (p.blend == BlendOff) {
-        std::fill_n(dst, count, src);
-        return;
-    }
-    if (p.blend == BlendGeneric) {
-        for (int i = 0; i < count; i++) dst[i] = blendPixel(p, src, dst[i]);
-        return;
-    }
-    // src a + dst (255 - a) + 127, the first and last terms the same throughout.
-    const __m128i term =
-        _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(_mm_set1_epi32(int(src)), Zero),
-                                      _mm_set1_epi16(short(alpha))),
-                      _mm_set1_epi16(127));
-    const __m128i keep = _mm_set1_epi16(short(255 - alpha));
-    int i = 0;
-    for (; i + 4 <= count; i += 4) {
-        const __m128i d = _mm_loadu_si128((const __m128i*)(dst + i));
-        const __m128i low =
-            divide255(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(d, Zero), keep), term));
-        const __m128i high =
-            divide255(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(d, Zero), keep), term));
-        _mm_storeu_si128((__m128i*)(dst + i), _mm_packus_epi16(low, high));
-    }
-    for (; i < count; i++) dst[i] = blendSourceAlpha(src, dst[i]);
+    constantSpanWith<Sse2>(p, dst, count);
 }
 
 void affineSpanSse2(const PixelSetup& p, SampleKind kind, const FixedSpan& span) {
     // Texels that are the pixels go straight to the frame.
     const bool direct = p.plain && p.colourIsTexel;
-    const int n = sampleSpan(p, kind, span, direct ? span.dst : sampled);
+    const int n = sampleSpanSse2(p, kind, span, direct ? span.dst : sampled, runs);
     if (direct) return;
     shadeRunsSse2(p, sampled, span.dst, runs, n);
 }
