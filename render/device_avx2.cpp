@@ -234,7 +234,7 @@ struct Block {
     BlockFetch fetch;
 };
 struct RunBlocks {
-    uint32_t plan;
+    uint64_t plan;
     PixelRun run;
     int count;
     Block blocks[MaxSpan / 8 + 1];
@@ -342,6 +342,114 @@ void sampleRun(const PixelSetup& p, const TexelRows& rows, const PixelRun& run, 
     }
 }
 
+// Bilinear texels anywhere (a turned quad), eight at a time: the four texels
+// of each gathered, then each channel's sums down and across as in a row.
+// Coordinates are offset by 2^18 texels to stay positive. Both coordinates
+// wrap by masks (Wrap) or both clamp.
+constexpr int64_t TurnOffset = int64_t(1) << 62;
+
+// The texel index and weight of eight coordinates, (c << 8) | f each.
+inline __m256i indexAndWeight(int64_t at, __m256i low, __m256i high) {
+    const __m256i base = _mm256_set1_epi64x(at);
+    const __m256i l = _mm256_srli_epi64(_mm256_add_epi64(base, low), 36);
+    const __m256i h = _mm256_srli_epi64(_mm256_add_epi64(base, high), 36);
+    const __m256 both = _mm256_shuffle_ps(_mm256_castsi256_ps(l), _mm256_castsi256_ps(h), 0x88);
+    return _mm256_permute4x64_epi64(_mm256_castps_si256(both), 0xD8);
+}
+
+// The two texels along one axis, from the index before addressing.
+template <bool Wrap>
+inline void addressPair(__m256i c, int size, uint32_t mask, __m256i& a, __m256i& b) {
+    const __m256i next = _mm256_add_epi32(c, _mm256_set1_epi32(1));
+    if constexpr (Wrap) {
+        a = _mm256_and_si256(c, _mm256_set1_epi32(int(mask)));
+        b = _mm256_and_si256(next, _mm256_set1_epi32(int(mask)));
+    } else {
+        const __m256i zero = _mm256_setzero_si256(), top = _mm256_set1_epi32(size - 1);
+        a = _mm256_min_epi32(_mm256_max_epi32(c, zero), top);
+        b = _mm256_min_epi32(_mm256_max_epi32(next, zero), top);
+    }
+}
+
+// Byte shuffles that take byte c of each texel to byte 0 (low) or 2 (high).
+struct ChannelShuffles {
+    __m256i low[4], high[4];
+    ChannelShuffles() {
+        alignas(32) int8_t l[32], h[32];
+        for (int i = 0; i < 32; i++) {
+            l[i] = i % 4 == 0 ? int8_t(i % 16) : int8_t(-128);
+            h[i] = i % 4 == 2 ? int8_t(i % 16 - 2) : int8_t(-128);
+        }
+        for (int c = 0; c < 4; c++) {
+            low[c] = _mm256_add_epi32(_mm256_load_si256((const __m256i*)l), _mm256_set1_epi32(c));
+            high[c] =
+                _mm256_add_epi32(_mm256_load_si256((const __m256i*)h), _mm256_set1_epi32(c << 16));
+        }
+    }
+};
+
+// Eight bilinear texels from their four texels (c00 c10 c01 c11) and weights.
+inline __m256i bilinearEight(const ChannelShuffles& k, const __m256i taps[4], __m256i wu,
+                             __m256i wv) {
+    const __m256i bias = _mm256_set1_epi32(VerticalBias), half = _mm256_set1_epi32(1 << 23);
+    __m256i texels = _mm256_setzero_si256();
+    for (int c = 0; c < 4; c++) {
+        const __m256i first = _mm256_or_si256(_mm256_shuffle_epi8(taps[0], k.low[c]),
+                                              _mm256_shuffle_epi8(taps[2], k.high[c]));
+        const __m256i second = _mm256_or_si256(_mm256_shuffle_epi8(taps[1], k.low[c]),
+                                               _mm256_shuffle_epi8(taps[3], k.high[c]));
+        const __m256i v0 = _mm256_sub_epi32(_mm256_madd_epi16(first, wv), bias);
+        const __m256i v1 = _mm256_sub_epi32(_mm256_madd_epi16(second, wv), bias);
+        const __m256i across =
+            _mm256_madd_epi16(_mm256_blend_epi16(v0, _mm256_slli_epi32(v1, 16), 0xAA), wu);
+        texels = _mm256_or_si256(
+            texels,
+            _mm256_slli_epi32(_mm256_srli_epi32(_mm256_add_epi32(across, half), 16), 8 * c));
+    }
+    return texels;
+}
+
+inline __m256i weightsOf(__m256i f) {
+    return _mm256_or_si256(_mm256_sub_epi32(_mm256_set1_epi32(256), f), _mm256_slli_epi32(f, 16));
+}
+
+template <bool Wrap> void sampleTurned(const PixelSetup& p, const FixedSpan& span, uint32_t* out) {
+    static const ChannelShuffles shuffles;
+    const int64_t s0 = span.s - FixedHalf + TurnOffset, t0 = span.t - FixedHalf + TurnOffset;
+    const int64_t ds = span.ds, dt = span.dt;
+    const __m256i sLow = _mm256_setr_epi64x(0, ds, 2 * ds, 3 * ds);
+    const __m256i sHigh = _mm256_add_epi64(sLow, _mm256_set1_epi64x(4 * ds));
+    const __m256i tLow = _mm256_setr_epi64x(0, dt, 2 * dt, 3 * dt);
+    const __m256i tHigh = _mm256_add_epi64(tLow, _mm256_set1_epi64x(4 * dt));
+    const __m256i byte = _mm256_set1_epi32(0xFF), offset = _mm256_set1_epi32(1 << 18);
+    const __m256i width = _mm256_set1_epi32(p.width);
+    const int* texels = (const int*)p.texels;
+    for (int step = 0; step < span.count; step += 8) {
+        const int k = std::min(step, span.count - 8);
+        const __m256i x = indexAndWeight(s0 + k * ds, sLow, sHigh);
+        const __m256i y = indexAndWeight(t0 + k * dt, tLow, tHigh);
+        __m256i x0, x1, y0, y1;
+        addressPair<Wrap>(_mm256_sub_epi32(_mm256_srli_epi32(x, 8), offset), p.width, p.maskU, x0,
+                          x1);
+        addressPair<Wrap>(_mm256_sub_epi32(_mm256_srli_epi32(y, 8), offset), p.height, p.maskV, y0,
+                          y1);
+        const __m256i row0 = _mm256_mullo_epi32(y0, width), row1 = _mm256_mullo_epi32(y1, width);
+        const __m256i taps[4] = {_mm256_i32gather_epi32(texels, _mm256_add_epi32(row0, x0), 4),
+                                 _mm256_i32gather_epi32(texels, _mm256_add_epi32(row0, x1), 4),
+                                 _mm256_i32gather_epi32(texels, _mm256_add_epi32(row1, x0), 4),
+                                 _mm256_i32gather_epi32(texels, _mm256_add_epi32(row1, x1), 4)};
+        const __m256i any =
+            _mm256_or_si256(_mm256_or_si256(taps[0], taps[1]), _mm256_or_si256(taps[2], taps[3]));
+        if (_mm256_testz_si256(any, any)) {
+            _mm256_storeu_si256((__m256i*)(out + k), any);
+            continue;
+        }
+        const __m256i wu = weightsOf(_mm256_and_si256(x, byte)),
+                      wv = weightsOf(_mm256_and_si256(y, byte));
+        _mm256_storeu_si256((__m256i*)(out + k), bilinearEight(shuffles, taps, wu, wv));
+    }
+}
+
 } // namespace
 
 void markRunAvx2(const uint32_t* texels, int length, uint64_t* marks, int j) {
@@ -380,6 +488,16 @@ void affineSpanAvx2(const PixelSetup& p, SampleKind kind, const FixedSpan& span)
             }
         }
         if (p.plain) return;
+    } else if (kind == SampleLinear && span.count >= 8 && (wrapMask(p) || (!p.wrapU && !p.wrapV))) {
+        uint32_t* texels = p.plain && p.colourIsTexel ? span.dst : sampled;
+        if (wrapMask(p)) {
+            sampleTurned<true>(p, span, texels);
+        } else {
+            sampleTurned<false>(p, span, texels);
+        }
+        if (texels == span.dst) return;
+        n = p.zeroTexelFails ? runsOfTexels(sampled, span.count, runs) : 1;
+        if (!p.zeroTexelFails) runs[0] = {0, span.count};
     } else {
         if (p.plain && p.colourIsTexel) {
             sampleSpanSse2(p, kind, span, span.dst, runs);

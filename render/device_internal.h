@@ -46,7 +46,7 @@ struct PixelSetup {
     uint32_t diffuse;      // the vertex colour the draw takes
     AlphaTerms alphaTerms; // alphaOf[] as arithmetic
     bool alphaIsTexel;     // alphaOf[a] == a for every a
-    uint32_t draw;         // counts the draws
+    uint64_t draw;         // counts the draws: never wraps
     bool stageKnown;       // the tables below stageKey are built
     StageKey stageKey;
 };

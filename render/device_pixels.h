@@ -90,6 +90,12 @@ inline uint32_t blendPixel(const PixelSetup& p, uint32_t src, uint32_t dst) {
     return out;
 }
 
+// Both coordinates wrap, over sizes that are powers of two.
+inline bool wrapMask(const PixelSetup& p) {
+    return p.wrapU && p.wrapV && p.maskU == uint32_t(p.width - 1) &&
+           p.maskV == uint32_t(p.height - 1);
+}
+
 // Address modes of both coordinates, as the inner loops specialise them.
 enum AddressKind { AddressWrapMask, AddressClampBoth, AddressAny };
 

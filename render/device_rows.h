@@ -39,7 +39,7 @@ struct ColumnPlan {
     uint32_t maskU;
     bool wrapU;
     bool made;
-    uint32_t serial; // counts the plans made
+    uint64_t serial; // counts the plans made: never wraps
     bool masked;
     int step; // +1 where the columns grow along the span, else -1
     int64_t first;
@@ -107,6 +107,9 @@ void markRunAvx2(const uint32_t* texels, int length, uint64_t* marks, int j);
 // all 0 are left out. Returns how many.
 int visibleRuns(const PixelSetup& p, const TexelRows& rows, const ColumnPlan& plan, PixelRun* runs,
                 MarkRun markRun);
+// The runs of texels other than 0 among count: where a texel of 0 fails the
+// alpha test, the only ones that may show.
+int runsOfTexels(const uint32_t* texels, int count, PixelRun* runs);
 // The texels of a span into out, with SSE2; how many runs of them may show,
 // into runs.
 int sampleSpanSse2(const PixelSetup& p, SampleKind kind, const FixedSpan& span, uint32_t* out,

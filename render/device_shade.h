@@ -68,10 +68,21 @@ ALWAYS_INLINE typename V::Reg shadeLanesOf(const ShadeLanes<V>& k, typename V::R
 
 // The runs of a span: a register of pixels a step, the last step of a run
 // kept to the run by a mask (texels and the frame have room for its reads).
+// The lanes of the draw in hand, worked out at its first span.
+template <typename V> const ShadeLanes<V>& drawLanes(const PixelSetup& p) {
+    static ShadeLanes<V> lanes;
+    static uint64_t draw = 0;
+    if (draw != p.draw) {
+        lanes = shadeLanes<V>(p);
+        draw = p.draw;
+    }
+    return lanes;
+}
+
 template <typename V, ColourSource Colour, bool Blend>
 void shadeRunsOf(const PixelSetup& p, const uint32_t* texels, uint32_t* dst, const PixelRun* runs,
                  int count) {
-    const ShadeLanes<V> k = shadeLanes<V>(p);
+    const ShadeLanes<V>& k = drawLanes<V>(p);
     for (const PixelRun* run = runs; run < runs + count; run++) {
         for (int i = run->begin; i < run->end; i += V::Pixels) {
             const typename V::Reg t = V::load(texels + i), d = V::load(dst + i);
@@ -91,7 +102,7 @@ void shadeRunsOf(const PixelSetup& p, const uint32_t* texels, uint32_t* dst, con
 // The plain draw's colour modulation of n texels: the texel alpha kept.
 template <typename V>
 void modulateTexels(const PixelSetup& p, const uint32_t* texels, uint32_t* dst, int n) {
-    const ShadeLanes<V> k = shadeLanes<V>(p);
+    const ShadeLanes<V>& k = drawLanes<V>(p);
     const typename V::Reg none = V::set16(0);
     int i = 0;
     for (; i + V::Pixels <= n; i += V::Pixels) {

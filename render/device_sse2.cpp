@@ -113,34 +113,6 @@ void sumColumns(const PixelSetup& p, const TexelRows& rows, int64_t lo, int from
 
 constexpr int MarkWords = (MaxEntries + 2) / 64 + 2;
 
-} // namespace
-
-void setBits(uint64_t* marks, int j, uint64_t bits, int n) {
-    const int word = j >> 6, shift = j & 63;
-    bits &= n >= 64 ? ~uint64_t(0) : (uint64_t(1) << n) - 1;
-    marks[word] |= bits << shift;
-    if (shift && shift + n > 64) marks[word + 1] |= bits >> (64 - shift);
-}
-
-namespace {} // namespace
-
-void markRunSse2(const uint32_t* texels, int length, uint64_t* marks, int j) {
-    int i = 0;
-    for (; i + 16 <= length; i += 16) {
-        auto empty = [&](int at) {
-            return _mm_cmpeq_epi32(_mm_loadu_si128((const __m128i*)(texels + i + at)), Zero);
-        };
-        const __m128i low = _mm_packs_epi32(empty(0), empty(4));
-        const __m128i high = _mm_packs_epi32(empty(8), empty(12));
-        const int bits = _mm_movemask_epi8(_mm_packs_epi16(low, high));
-        if (bits != 0xFFFF) setBits(marks, j + i, uint64_t(~bits & 0xFFFF), 16);
-    }
-    for (; i < length; i++)
-        if (texels[i]) setBits(marks, j + i, 1, 1);
-}
-
-namespace {
-
 // Marks the columns lo + j, j in 0 .. n - 1, of one texel row that hold a
 // texel other than 0.
 void markColumns(const PixelSetup& p, const uint32_t* row, int64_t lo, int n, uint64_t* marks,
@@ -166,7 +138,7 @@ struct RowMarks {
     const uint32_t* row;
     int64_t lo;
     uint64_t bits[MarkWords];
-    uint32_t draw;
+    uint64_t draw;
     int n;
 };
 RowMarks rowMarks[4];
@@ -196,7 +168,91 @@ int nextBit(const uint64_t* bits, int j, int n, bool set) {
     return n;
 }
 
+// One bilinear texel anywhere: four texels, the sums down both columns, then
+// across. Four texels of 0 make a texel of 0 without the arithmetic.
+template <AddressKind A, bool SkipZero>
+ALWAYS_INLINE __m128i bilinearAt(const PixelSetup& p, int64_t s, int64_t t) {
+    const BilinearTaps b = bilinearTaps<A>(p, s, t);
+    if (SkipZero && (b.c00 | b.c10 | b.c01 | b.c11) == 0)
+        return _mm_set1_epi32(-VerticalBias * 256);
+    const __m128i top =
+        _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(b.c00)), _mm_cvtsi32_si128(int(b.c10)));
+    const __m128i bottom =
+        _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(b.c01)), _mm_cvtsi32_si128(int(b.c11)));
+    const __m128i down = columnSums(top, bottom, broadcast((256 - b.fv) | b.fv << 16));
+    const __m128i pair = _mm_unpacklo_epi16(down, _mm_srli_si128(down, 8));
+    return _mm_madd_epi16(pair, broadcast((256 - b.fu) | b.fu << 16));
+}
+
+template <AddressKind A, bool SkipZero>
+void sampleBilinear(const PixelSetup& p, const FixedSpan& span, uint32_t* out) {
+    const int64_t s0 = span.s - FixedHalf, t0 = span.t - FixedHalf;
+    auto at = [&](int k) { return bilinearAt<A, SkipZero>(p, s0 + k * span.ds, t0 + k * span.dt); };
+    int k = 0;
+    for (; k + 4 <= span.count; k += 4)
+        _mm_storeu_si128((__m128i*)(out + k), packTexels(at(k), at(k + 1), at(k + 2), at(k + 3)));
+    for (; k < span.count; k++) out[k] = packTexel(at(k));
+}
+
+template <AddressKind A>
+void sampleBilinearOf(const PixelSetup& p, const FixedSpan& span, uint32_t* out) {
+    if (p.zeroTexelFails) {
+        sampleBilinear<A, true>(p, span, out);
+    } else {
+        sampleBilinear<A, false>(p, span, out);
+    }
+}
+
+template <AddressKind A>
+void samplePoint(const PixelSetup& p, const FixedSpan& span, uint32_t* out) {
+    int64_t s = span.s, t = span.t;
+    for (int k = 0; k < span.count; k++, s += span.ds, t += span.dt)
+        out[k] = sampleTexel<SamplePoint, A>(p, s, t);
+}
+
 } // namespace
+
+void setBits(uint64_t* marks, int j, uint64_t bits, int n) {
+    const int word = j >> 6, shift = j & 63;
+    bits &= n >= 64 ? ~uint64_t(0) : (uint64_t(1) << n) - 1;
+    marks[word] |= bits << shift;
+    if (shift && shift + n > 64) marks[word + 1] |= bits >> (64 - shift);
+}
+
+void markRunSse2(const uint32_t* texels, int length, uint64_t* marks, int j) {
+    int i = 0;
+    for (; i + 16 <= length; i += 16) {
+        auto empty = [&](int at) {
+            return _mm_cmpeq_epi32(_mm_loadu_si128((const __m128i*)(texels + i + at)), Zero);
+        };
+        const __m128i low = _mm_packs_epi32(empty(0), empty(4));
+        const __m128i high = _mm_packs_epi32(empty(8), empty(12));
+        const int bits = _mm_movemask_epi8(_mm_packs_epi16(low, high));
+        if (bits != 0xFFFF) setBits(marks, j + i, uint64_t(~bits & 0xFFFF), 16);
+    }
+    for (; i < length; i++)
+        if (texels[i]) setBits(marks, j + i, 1, 1);
+}
+
+int runsOfTexels(const uint32_t* texels, int count, PixelRun* out) {
+    uint64_t held[MaxSpan / 64 + 2];
+    std::fill_n(held, count / 64 + 2, 0);
+    int k = 0;
+    for (; k + 4 <= count; k += 4) {
+        const __m128i t = _mm_loadu_si128((const __m128i*)(texels + k));
+        const int empty = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(t, Zero)));
+        if (empty != 15) setBits(held, k, uint64_t(~empty & 15), 4);
+    }
+    for (; k < count; k++)
+        if (texels[k]) setBits(held, k, 1, 1);
+    int n = 0;
+    for (int j = nextBit(held, 0, count, true); j < count; j = nextBit(held, j, count, true)) {
+        const int end = nextBit(held, j, count, false);
+        out[n++] = {j, end};
+        j = end;
+    }
+    return n;
+}
 
 int visibleRuns(const PixelSetup& p, const TexelRows& rows, const ColumnPlan& plan, PixelRun* out,
                 MarkRun markRun) {
@@ -255,73 +311,6 @@ void sampleRunSse2(const PixelSetup& p, const TexelRows& rows, const ColumnPlan&
     }
     for (; k < run.end; k++) out[k] = packTexel(across(k));
 }
-
-namespace {
-
-// One bilinear texel anywhere: four texels, the sums down both columns, then
-// across. Four texels of 0 make a texel of 0 without the arithmetic.
-template <AddressKind A, bool SkipZero>
-ALWAYS_INLINE __m128i bilinearAt(const PixelSetup& p, int64_t s, int64_t t) {
-    const BilinearTaps b = bilinearTaps<A>(p, s, t);
-    if (SkipZero && (b.c00 | b.c10 | b.c01 | b.c11) == 0)
-        return _mm_set1_epi32(-VerticalBias * 256);
-    const __m128i top =
-        _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(b.c00)), _mm_cvtsi32_si128(int(b.c10)));
-    const __m128i bottom =
-        _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(b.c01)), _mm_cvtsi32_si128(int(b.c11)));
-    const __m128i down = columnSums(top, bottom, broadcast((256 - b.fv) | b.fv << 16));
-    const __m128i pair = _mm_unpacklo_epi16(down, _mm_srli_si128(down, 8));
-    return _mm_madd_epi16(pair, broadcast((256 - b.fu) | b.fu << 16));
-}
-
-template <AddressKind A, bool SkipZero>
-void sampleBilinear(const PixelSetup& p, const FixedSpan& span, uint32_t* out) {
-    const int64_t s0 = span.s - FixedHalf, t0 = span.t - FixedHalf;
-    auto at = [&](int k) { return bilinearAt<A, SkipZero>(p, s0 + k * span.ds, t0 + k * span.dt); };
-    int k = 0;
-    for (; k + 4 <= span.count; k += 4)
-        _mm_storeu_si128((__m128i*)(out + k), packTexels(at(k), at(k + 1), at(k + 2), at(k + 3)));
-    for (; k < span.count; k++) out[k] = packTexel(at(k));
-}
-
-template <AddressKind A>
-void sampleBilinearOf(const PixelSetup& p, const FixedSpan& span, uint32_t* out) {
-    if (p.zeroTexelFails) {
-        sampleBilinear<A, true>(p, span, out);
-    } else {
-        sampleBilinear<A, false>(p, span, out);
-    }
-}
-
-// The runs of texels other than 0 among count, four at a time: where a
-// texel of 0 fails the alpha test, the only ones that may show.
-int runsOfTexels(const uint32_t* texels, int count, PixelRun* out) {
-    uint64_t held[MaxSpan / 64 + 2] = {};
-    int k = 0;
-    for (; k + 4 <= count; k += 4) {
-        const __m128i t = _mm_loadu_si128((const __m128i*)(texels + k));
-        const int empty = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(t, Zero)));
-        if (empty != 15) setBits(held, k, uint64_t(~empty & 15), 4);
-    }
-    for (; k < count; k++)
-        if (texels[k]) setBits(held, k, 1, 1);
-    int n = 0;
-    for (int j = nextBit(held, 0, count, true); j < count; j = nextBit(held, j, count, true)) {
-        const int end = nextBit(held, j, count, false);
-        out[n++] = {j, end};
-        j = end;
-    }
-    return n;
-}
-
-template <AddressKind A>
-void samplePoint(const PixelSetup& p, const FixedSpan& span, uint32_t* out) {
-    int64_t s = span.s, t = span.t;
-    for (int k = 0; k < span.count; k++, s += span.ds, t += span.dt)
-        out[k] = sampleTexel<SamplePoint, A>(p, s, t);
-}
-
-} // namespace
 
 int sampleSpanSse2(const PixelSetup& p, SampleKind kind, const FixedSpan& span, uint32_t* out,
                    PixelRun* runs) {
