@@ -1,7 +1,10 @@
 // The software device's own pieces, shared by its files: the entry points
 // (device.cpp) transform and clip a draw, the rasterizer (device_raster.cpp)
-// finds the pixels it covers, row by row, and the span loops
-// (device_spans.cpp) shade those rows.
+// finds the pixels it covers, row by row, and the spans (device_spans.cpp)
+// shade those rows through one of the span loops: each pixel on its own
+// (device_pixels.h, the reference), the portable loops (device_portable.cpp),
+// or those with SSE2 (device_sse2.cpp) or AVX2 (device_avx2.cpp), which share
+// device_rows.h and device_shade.h. Every loop gives the same pixels.
 #pragma once
 
 #include <cstdint>

@@ -133,26 +133,34 @@ void markColumns(const PixelSetup& p, const uint32_t* row, int64_t lo, int n, ui
 
 // A texel row's marks over a plan's columns, kept for the next rows of the
 // same draw, which mostly read it again: its texels cannot change within a
-// draw.
+// draw. The least recently used of four gives way, never the other row of
+// the same pair.
 struct RowMarks {
     const uint32_t* row;
     int64_t lo;
     uint64_t bits[MarkWords];
-    uint64_t draw;
+    uint64_t draw, used;
     int n;
 };
 RowMarks rowMarks[4];
-int nextRowMarks;
+uint64_t marksUsed;
 
 const uint64_t* marksOf(const PixelSetup& p, const uint32_t* row, int64_t lo, int n,
                         MarkRun markRun) {
-    for (const RowMarks& m : rowMarks)
-        if (m.draw == p.draw && m.row == row && m.lo == lo && m.n == n) return m.bits;
-    RowMarks& m = rowMarks[nextRowMarks++ & 3];
+    RowMarks* oldest = rowMarks;
+    for (RowMarks& m : rowMarks) {
+        if (m.draw == p.draw && m.row == row && m.lo == lo && m.n == n) {
+            m.used = ++marksUsed;
+            return m.bits;
+        }
+        if (m.used < oldest->used) oldest = &m;
+    }
+    RowMarks& m = *oldest;
     m.draw = p.draw;
     m.row = row;
     m.lo = lo;
     m.n = n;
+    m.used = ++marksUsed;
     markColumns(p, row, lo, n, m.bits, markRun);
     return m.bits;
 }
