@@ -1,11 +1,14 @@
 // The span loops with AVX2, where the processor has it (the device asks at
-// start-up): rows of fixed texel rows, LINEAR, eight pixels a step and one
-// channel at a time. Each channel's pairs of column sums sit in a table of
-// 32-bit entries; the eight pixels of a step read at most sixteen entries
-// from where the first reads, so two loads and two permutes fetch them. A
-// channel that is the same in every texel of the row's two texel rows is that
-// value in every pixel, and is not worked out. Everything else is left to the
-// SSE2 loops.
+// start-up), eight pixels a step.
+// - Rows of fixed texel rows, LINEAR, one channel at a time: each channel's
+//   pairs of column sums sit in a table of 32-bit entries; the eight pixels of
+//   a step mostly read fewer than sixteen entries on from where the first
+//   reads, so two loads and two permutes fetch them. A channel that is the
+//   same in every texel the row reads is that value in every pixel, and is not
+//   worked out.
+// - Turned quads, LINEAR: the four texels of each pixel gathered.
+// - Shading and constant blends, as device_shade.h has them.
+// Point sampling and the rest are left to the SSE2 loops.
 #if defined(__x86_64__)
 
 #include <immintrin.h>
@@ -450,10 +453,15 @@ template <bool Wrap> void sampleTurned(const PixelSetup& p, const FixedSpan& spa
     }
 }
 
+// A bit for each of eight texels other than 0.
+inline uint64_t held(__m256i texels) {
+    const __m256i empty = _mm256_cmpeq_epi32(texels, _mm256_setzero_si256());
+    return uint64_t(~_mm256_movemask_ps(_mm256_castsi256_ps(empty)) & 0xFF);
+}
+
 } // namespace
 
 void markRunAvx2(const uint32_t* texels, int length, uint64_t* marks, int j) {
-    const __m256i zero = _mm256_setzero_si256();
     int i = 0;
     for (; i + 32 <= length; i += 32) {
         const __m256i a = _mm256_loadu_si256((const __m256i*)(texels + i));
@@ -462,10 +470,6 @@ void markRunAvx2(const uint32_t* texels, int length, uint64_t* marks, int j) {
         const __m256i d = _mm256_loadu_si256((const __m256i*)(texels + i + 24));
         const __m256i any = _mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d));
         if (_mm256_testz_si256(any, any)) continue;
-        auto held = [&](__m256i t) {
-            return uint64_t(~_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(t, zero))) &
-                            0xFF);
-        };
         setBits(marks, j + i, held(a) | held(b) << 8 | held(c) << 16 | held(d) << 24, 32);
     }
     markRunSse2(texels + i, length - i, marks, j + i);

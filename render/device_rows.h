@@ -24,7 +24,8 @@ constexpr int MaxSpan = FrameWidth;
 // wrapped texture, with room past the last for loads that read ahead.
 constexpr int MaxEntries = 2048;
 constexpr int EntryPadding = 16;
-// Spans shorter than this are sampled and shaded whole, by the SSE2 loops.
+// Spans, and runs of pixels, shorter than this are not worth the AVX2 loops'
+// tables, nor finding their transparent runs: the SSE2 loops take them whole.
 constexpr int ShortSpan = 16;
 
 // Which pair of texel columns each pixel of a span reads, and with what
@@ -54,11 +55,6 @@ struct ColumnPlan {
 // kept when it is the one made last. False when the span reads more pairs of
 // columns than a plan holds.
 bool planColumns(ColumnPlan& plan, const PixelSetup& p, int64_t s, int64_t ds, int count);
-
-// The texel column (before addressing) of the first column of entry e.
-inline int64_t entryColumn(const ColumnPlan& plan, int e) {
-    return plan.masked ? int64_t(uint32_t(plan.step * e) & plan.maskU) : plan.first + plan.step * e;
-}
 
 // The first column of entry e's pair, counted from lowestColumn(plan).
 inline int pairColumn(const ColumnPlan& plan, int e) {
