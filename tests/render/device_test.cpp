@@ -464,10 +464,11 @@ TEST(DeviceSpans, EveryLoopGivesThePixelsOfEachPixelOnItsOwn) {
             setSpanPath(path);
             drawScreenFan(v);
             if (std::memcmp(graphics.frame, expected.data(), expected.size() * 4) == 0) continue;
-            for (int p = 0; p < 640 * 480; p++)
+            for (int p = 0; p < 640 * 480; p++) {
                 ASSERT_EQ(graphics.frame[p], expected[p])
                     << "draw " << i << ", loops " << spanPath() << ", pixel " << p % 640 << ","
                     << p / 640;
+            }
         }
         releaseTexture(t);
     }
