@@ -111,13 +111,19 @@ void sumColumns(const PixelSetup& p, const TexelRows& rows, int64_t lo, int from
     }
 }
 
-constexpr int MarkWords = (MaxEntries + 2) / 64 + 2;
+constexpr int MarkWords = (MaxEntries + 2) / 64 + 3; // and one for clearWords
+
+// Zeroes n words, rounded up to an even count: for a few words, 16-byte stores
+// cost less than a call of memset.
+void clearWords(uint64_t* words, int n) {
+    for (int i = 0; i < n; i += 2) _mm_storeu_si128((__m128i*)(words + i), Zero);
+}
 
 // Marks the columns lo + j, j in 0 .. n - 1, of one texel row that hold a
 // texel other than 0.
 void markColumns(const PixelSetup& p, const uint32_t* row, int64_t lo, int n, uint64_t* marks,
                  MarkRun markRun) {
-    std::fill_n(marks, (n + 63) / 64 + 1, 0);
+    clearWords(marks, (n + 63) / 64 + 1);
     for (int j = 0; j < n;) {
         const ColumnRun run = columnRun(p, lo + j, n - j);
         const uint32_t* texels = row + run.x;
@@ -243,8 +249,8 @@ void markRunSse2(const uint32_t* texels, int length, uint64_t* marks, int j) {
 }
 
 int runsOfTexels(const uint32_t* texels, int count, PixelRun* out) {
-    uint64_t held[MaxSpan / 64 + 2];
-    std::fill_n(held, count / 64 + 2, 0);
+    uint64_t held[MaxSpan / 64 + 3];
+    clearWords(held, count / 64 + 2);
     int k = 0;
     for (; k + 4 <= count; k += 4) {
         const __m128i t = _mm_loadu_si128((const __m128i*)(texels + k));
