@@ -70,7 +70,8 @@ static RenderStates defaultStates() {
 
 void createGraphics() {
     if (graphics.created) return;
-    graphics.frame = new uint32_t[FrameWidth * FrameHeight]();
+    // Room past the last pixel for the span loops' reads eight pixels at a time.
+    graphics.frame = new uint32_t[FrameWidth * FrameHeight + 8]();
     graphics.states = defaultStates();
     graphics.sceneDepth = 0;
     graphics.created = true;

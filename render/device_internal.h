@@ -1,7 +1,10 @@
 // The software device's own pieces, shared by its files: the entry points
 // (device.cpp) transform and clip a draw, the rasterizer (device_raster.cpp)
-// finds the pixels it covers, row by row, and the span loops
-// (device_spans.cpp) shade those rows.
+// finds the pixels it covers, row by row, and the spans (device_spans.cpp)
+// shade those rows through one of the span loops: each pixel on its own
+// (device_pixels.h, the reference), the portable loops (device_portable.cpp),
+// or those with SSE2 (device_sse2.cpp) or AVX2 (device_avx2.cpp), which share
+// device_rows.h and device_shade.h. Every loop gives the same pixels.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +13,22 @@
 
 enum SampleKind { SampleNone, SamplePoint, SampleLinear };
 enum BlendKind { BlendOff, BlendAlpha, BlendGeneric };
+
+// What the tables of stage 0 are built from.
+struct StageKey {
+    bool textured;
+    TextureOp alphaOp;
+    TextureArg alphaArg1, alphaArg2, colorArg1;
+    uint32_t diffuse;
+    bool operator==(const StageKey&) const = default;
+};
+
+// Stage 0's alpha from the texel alpha at: (at A + (255 - at) B + 127) / 255,
+// where A and B are the constants given or, where said, at itself.
+struct AlphaTerms {
+    uint32_t onTexel, offTexel; // A, B
+    bool onTexelIsTexel, offTexelIsTexel;
+};
 
 // Everything a draw's pixels need, taken from the states once per draw.
 struct PixelSetup {
@@ -27,6 +46,12 @@ struct PixelSetup {
     uint32_t alphaMin;                       // alpha test: smallest alpha drawn
     BlendKind blend;
     BlendFactor srcBlend, destBlend;
+    uint32_t diffuse;      // the vertex colour the draw takes
+    AlphaTerms alphaTerms; // alphaOf[] as arithmetic
+    bool alphaIsTexel;     // alphaOf[a] == a for every a
+    uint64_t draw;         // counts the draws: never wraps
+    bool stageKnown;       // the tables below stageKey are built
+    StageKey stageKey;
 };
 
 // A vertex in screen space: pixel position, q = 1/w, texture coordinates.
@@ -62,6 +87,12 @@ int clipPolygon(const Vertex* in, int n, Vertex* out, Dist dist, Lerp lerp) {
     }
     return m;
 }
+
+// The span loops the device draws with: by default the fastest the machine
+// runs; the tests compare the others with every pixel evaluated on its own.
+enum SpanPath { SpanPerPixel, SpanPortable, SpanSse2, SpanAvx2 };
+void setSpanPath(SpanPath path); // no faster than the machine runs
+SpanPath spanPath();
 
 // Takes a draw's states, texture and diffuse colour into its pixel setup.
 void preparePixels(PixelSetup& p, const RenderStates& s, const Texture* texture, uint32_t diffuse);

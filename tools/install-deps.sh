@@ -2,13 +2,15 @@
 # Installs what the game needs to build ("game"), what the build, the tests,
 # the sanitizers, the fuzzers and the benchmarks need ("test"), or what the
 # page for web browsers and its test in Chromium need ("web"), on Debian.
+# The renderer's benchmark compares with Mesa's llvmpipe through EGL and OpenGL.
 set -euo pipefail
 what=${1:-game}
 packages=(cmake g++ make pkg-config libsdl2-dev libpng-dev libcli11-dev nlohmann-json3-dev)
 if [ "$what" = test ]; then
     packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
                libxmp-dev libopenmpt-dev clang-format xvfb xdotool
-               desktop-file-utils appstream dpkg-dev file)
+               desktop-file-utils appstream dpkg-dev file
+               libegl-dev libgl-dev libopengl-dev libegl-mesa0 libgl1-mesa-dri)
 fi
 if [ "$what" = web ]; then
     packages=(cmake make emscripten chromium python3)

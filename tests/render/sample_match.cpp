@@ -68,7 +68,7 @@ void sampleMatchState() {
     match.endSign = 1;
 }
 
-static void drawSampleHud() {
+void drawSampleHud() {
     drawPanel(250, 1, 260, 30);
     drawPanel(380, 1, 390, 30);
     const float top = float(29.0 - (double(match.shotCharge) + 0.000001) / double(0.00073f));

@@ -7,6 +7,8 @@ void sampleStartUp();
 // Places the players and the ball of the sample match (the drawing writes
 // back into the match, so each frame starts from here).
 void sampleMatchState();
+// The match screen's panels, charge bar, clock and score.
+void drawSampleHud();
 // One whole match frame: clear, scene, HUD, with the camera at the depth given.
 void drawSampleMatchFrame(float cameraDepth);
 // A title-like screen of rectangles, text and tinted sprites.
