@@ -1,8 +1,8 @@
 #include "match/ball.h"
 
+#include "match/events.h"
+#include "match/restarts.h"
 #include "match/state.h"
-#include "shell/options.h"
-#include "shell/timing.h"
 
 // Constants are single-precision values; the arithmetic runs in double.
 constexpr double BoxHalf = 0.06f;
@@ -47,6 +47,12 @@ static void activeFieldPlayerTakes(bool teamB) {
     int32_t& active = teamB ? match.activePlayerB : match.activePlayerA;
     if (active == (teamB ? GoalkeeperB : GoalkeeperA)) active = teamB ? 10 : 4;
     match.restartTaker = active;
+}
+
+static MatchEventKind restartKind() {
+    if (isCornerRestart()) return MatchEventKind::Corner;
+    if (isGoalkeeper(match.restartTaker)) return MatchEventKind::GoalKick;
+    return MatchEventKind::ThrowIn;
 }
 
 static void throwIn(float side) {
@@ -106,7 +112,7 @@ static void goalLine(int line) {
         // side line this frame is always wide here.)
         match.goalScored = 1;
         match.goalTimer = 2.0f;
-        applyMusicRule();
+        reportMatchEvent(MatchEventKind::Goal); // the music rule starts the celebration's song
         if (teamADefends) {
             match.score[0] += 1;
             match.kickOffTeamB = 0;
@@ -170,12 +176,16 @@ void stepBall() {
 
     // Each check sees what the earlier ones set: a ball over a side line and a
     // goal line in the same frame ends as a goal-line restart.
+    const bool wasDead = match.playState == Restart;
     if (match.ballOwner == -1) {
         if (b.x > 0.77f) throwIn(0.75f);
         if (b.x < -0.77f) throwIn(-0.75f);
         if (b.y > 0.98f) goalLine(+1);
         if (b.y < -0.98f) goalLine(-1);
     }
+    // One event for the restart the ball's way out ended in; a dead ball moved
+    // again by its curl stays the same restart.
+    if (match.playState == Restart && !wasDead) reportMatchEvent(restartKind());
 
     if (match.playState == Restart) b.speed = 0;
 

@@ -8,7 +8,6 @@
 #include "match/random.h"
 #include "match/restarts.h"
 #include "match/state.h"
-#include "shell/timing.h"
 
 uint8_t smartFrame;
 float distanceToBall[12];
@@ -172,7 +171,7 @@ void stepPlayers() {
     }
 
     // At a corner the defending goalkeeper takes charge of his team.
-    if (match.playState == Restart && (match.restartY == 0.97f || match.restartY == -0.97f)) {
+    if (match.playState == Restart && isCornerRestart()) {
         if (inTeamA(match.restartTaker)) {
             match.activePlayerB = GoalkeeperB;
         } else {

@@ -4,7 +4,6 @@
 
 #include "match/random.h"
 #include "render/bitmaps.h"
-#include "shell/options.h"
 
 constexpr float Pi = 3.14159265358979f;
 constexpr uint32_t MarkingWhite = 0xFFFFFFFF;
@@ -140,13 +139,13 @@ void spriteQuad(float s, float uL, float vT, float uR, float vB, WorldVertex out
     out[3] = {-s, -s, 1.0f, C, uL, vB};
 }
 
-void makeStartupTextures() {
+void makeStartupTextures(const uint32_t kitColours[10]) {
     makeGrassTexture();
     makeRingTexture();
     makeMarkingsTexture();
     for (int i = 0; i < 10; i++) {
         releaseTexture(kitTextures[i]);
-        kitTextures[i] = loadKitTexture(104, teamColourTable[i]);
+        kitTextures[i] = loadKitTexture(104, kitColours[i]);
     }
     struct Load {
         Texture** texture;

@@ -30,7 +30,7 @@ bool gameStartup(bool fixedSeed, uint32_t seed) {
     seedRandom(startupSeed);
     // Grass, ring and markings, the ten kits, the bitmap textures in their
     // order, then the HUD panel.
-    makeStartupTextures();
+    makeStartupTextures(teamColourTable);
     loadSongs();
     setCamera(cameraX, cameraY, cameraDepth);
     updateView();
@@ -111,5 +111,4 @@ void gameResetState() {
     for (int k = 0; k < 4; k++) teamColour[k] = k;
     match = MatchState{};
     match.computerStrength = 60;
-    ballAngle = 0;
 }

@@ -2,6 +2,7 @@
 
 #include "audio/output.h"
 #include "audio/stream.h"
+#include "match/events.h"
 #include "match/restarts.h"
 #include "match/state.h"
 #include "platform/platform.h"
@@ -42,6 +43,14 @@ void applyMusicRule() {
         playSong(musicSong, 1);
     } else {
         stopSong(musicSong);
+    }
+}
+
+void carryOutMatchEvents() {
+    for (const MatchEvent& e : matchEvents) {
+        Song* sound = e.kind == MatchEventKind::Kick ? kickSong : challengeSong;
+        for (int n = 0; n < e.sounds; n++) playSong(sound, 0);
+        if (e.kind == MatchEventKind::Goal) applyMusicRule();
     }
 }
 
