@@ -21,6 +21,7 @@ uint32_t startupSeed;
 
 bool gameStartup(bool fixedSeed, uint32_t seed) {
     platformHidePointer();
+    platformSetWindowProcedure(windowProcedure);
     if (!platformCreateWindow("TORVELUN SOCCER", "SOCCER")) return false;
     createGraphics();
     setupRenderStates();
