@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "match/events.h"
+#include "match/pitch.h"
 #include "match/restarts.h"
 #include "match/state.h"
 
@@ -85,7 +86,7 @@ void runToward(int p, float x, float y) {
     int32_t dx = directionTo(x, pl.x);
     int32_t dy = directionTo(y, pl.y);
     if (dx != 0 || dy != 0) {
-        pl.speed = 0.002f;
+        pl.speed = RunImpulse;
         pl.actionTimer = 0.05f;
     } else {
         pl.speed = 0;
@@ -212,7 +213,7 @@ void kickBall(float power) {
     const Player& k = match.players[owner];
     Ball& b = match.ball;
     if (k.faceY != 0) b.curl = 0; // only a kick along the goal line keeps a corner's curl
-    if (b.curl != 0 || (isGoalkeeper(owner) && match.shotCharge >= 0.02f)) {
+    if (b.curl != 0 || (isGoalkeeper(owner) && match.shotCharge >= FullCharge)) {
         power = float(power + double(0.015f));
     } else if (match.playState == Restart) {
         power = float(power / 2.0);

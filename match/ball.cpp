@@ -1,6 +1,7 @@
 #include "match/ball.h"
 
 #include "match/events.h"
+#include "match/pitch.h"
 #include "match/restarts.h"
 #include "match/state.h"
 
@@ -73,11 +74,11 @@ static void goalKick(int keeper, float y) {
 // teamADefends: team A defends this line, so a touch by A gives a corner.
 static void wideOfGoal(int line, bool teamADefends) {
     Ball& b = match.ball;
-    float spotY = line > 0 ? 0.97f : -0.97f;
+    float spotY = line > 0 ? CornerSpotY : -CornerSpotY;
     b.y = spotY;
     match.playState = Restart;
     b.curl = line;
-    b.x = match.restartX = b.x > 0 ? 0.75f : -0.75f;
+    b.x = match.restartX = b.x > 0 ? TouchLine : -TouchLine;
     match.restartY = spotY;
     float kickY = line > 0 ? 0.7f : -0.7f;
     // Nobody as last toucher counts as team B, like at the side lines.
@@ -105,7 +106,7 @@ static void goalLine(int line) {
         wideOfGoal(line, teamADefends);
     } else if (b.x > 0.18f || left < -0.16f) {
         b.dirY = -line; // off the post
-        b.y = line > 0 ? 0.98f : -0.98f;
+        b.y = line > 0 ? GoalLine : -GoalLine;
     } else if (match.playState != Restart) {
         // A dead ball never scores: after a long stall the curl could carry it
         // from the goal-kick spot over the line. (A ball that went out over a
@@ -140,7 +141,7 @@ void stepBall() {
     }
 
     double step = b.speed * fs;
-    if (b.dirX != 0 && b.dirY != 0) step *= 0.75f;
+    if (b.dirX != 0 && b.dirY != 0) step *= DiagonalScale;
     b.x = float(b.x + b.dirX * step);
     b.y = float(b.y + b.dirY * step);
 
@@ -178,10 +179,10 @@ void stepBall() {
     // goal line in the same frame ends as a goal-line restart.
     const bool wasDead = match.playState == Restart;
     if (match.ballOwner == -1) {
-        if (b.x > 0.77f) throwIn(0.75f);
-        if (b.x < -0.77f) throwIn(-0.75f);
-        if (b.y > 0.98f) goalLine(+1);
-        if (b.y < -0.98f) goalLine(-1);
+        if (b.x > SideLine) throwIn(TouchLine);
+        if (b.x < -SideLine) throwIn(-TouchLine);
+        if (b.y > GoalLine) goalLine(+1);
+        if (b.y < -GoalLine) goalLine(-1);
     }
     // One event for the restart the ball's way out ended in; a dead ball moved
     // again by its curl stays the same restart.

@@ -2,18 +2,19 @@
 
 #include "match/actions.h"
 #include "match/computer.h"
+#include "match/pitch.h"
 #include "match/state.h"
 
 const int kickOffSpots[6][2] = {{10, 22}, {-12, 16}, {-30, 25}, {35, 30}, {0, 55}, {0, 92}};
 
 bool isCornerRestart() {
-    return match.restartY == 0.97f || match.restartY == -0.97f;
+    return match.restartY == CornerSpotY || match.restartY == -CornerSpotY;
 }
 
 bool throwInHeld() {
     int owner = match.ballOwner;
-    return owner >= 0 && owner < 12 && match.playState == Restart && -0.97f < match.restartY &&
-           match.restartY < 0.97f;
+    return owner >= 0 && owner < 12 && match.playState == Restart &&
+           -CornerSpotY < match.restartY && match.restartY < CornerSpotY;
 }
 
 // Player i of team A and his mirror i + 6 at their kick-off spots.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "match/actions.h"
+#include "match/pitch.h"
 #include "match/restarts.h"
 #include "match/state.h"
 #include "render/device.h"
@@ -36,7 +37,7 @@ bool advanceGoalCelebration() {
 void checkHalfTime() {
     if (matchClock <= matchDuration / 2 + 1 && !match.secondHalf) {
         messageShowing = 1;
-        messageKind = 3;
+        messageKind = MessageSecondHalf;
         messageTimer = 1.0f;
         match.endSign = -match.endSign;
         match.kickOffTeamB = 1;
@@ -50,12 +51,12 @@ void checkGameOver() {
     // box, so the game-over box opens in its READY phase.
     if (matchClock <= 0) {
         messageShowing = 1;
-        messageKind = 1;
+        messageKind = MessageGameOver;
     }
 }
 
 void clampShotCharge() {
-    if (match.shotCharge >= 0.02f) match.shotCharge = 0.02f;
+    if (match.shotCharge >= FullCharge) match.shotCharge = FullCharge;
 }
 
 bool runMatchScreenRules() {
@@ -98,7 +99,7 @@ static void drawGoalWord() {
 // It shows the charge as the rules will clamp it, brightened by the unclamped one.
 static void drawShotBar() {
     uint32_t g = static_cast<uint32_t>(static_cast<int32_t>(match.shotCharge * 3000.0)) * 0x010101;
-    const float charge = match.shotCharge >= 0.02f ? 0.02f : match.shotCharge;
+    const float charge = match.shotCharge >= FullCharge ? FullCharge : match.shotCharge;
     bool sideA = match.ballOwner == match.activePlayerA;
     uint32_t c = sideA ? teamAColour() : teamBColour();
     if (c + g > 0xFFFFFF) g = 0;
@@ -171,7 +172,7 @@ void followCamera() {
 static void drawMessageText() {
     drawText(140, 318, bootLines[0], 8, LightBlue);
     drawText(140, 334, bootLines[1], 8, LightBlue);
-    if (messageKind == 1) {
+    if (messageKind == MessageGameOver) {
         drawText(140, 360, "GAME OVER:\n\nHIT SPACE BAR TO CONTINUE", 8, LightBlue);
         if (match.score[1] > match.score[0]) {
             drawText(140, 372, "TEAM A WINS!", 8, teamAColour());
@@ -180,10 +181,10 @@ static void drawMessageText() {
         } else {
             drawText(140, 372, "GAMES ENDS DRAW", 8, LightBlue);
         }
-    } else if (messageKind == 2) {
+    } else if (messageKind == MessageFirstHalf) {
         drawText(140, 360, "FIRST HALF:\n\nPRESS ANY KEY TO START", 8, LightBlue);
         drawText(140, 372, "KICK OFF FOR TEAM A", 8, teamAColour());
-    } else if (messageKind == 3) {
+    } else if (messageKind == MessageSecondHalf) {
         drawText(140, 360, "SECOND HALF:\n\nPRESS ANY KEY TO START", 8, LightBlue);
         drawText(140, 372, "KICK OFF FOR TEAM B", 8, teamBColour());
     }

@@ -6,7 +6,14 @@
 #include <cstdint>
 
 extern uint8_t messageShowing;
-extern int32_t messageKind; // 1 game over, 2 first half, 3 second half
+// The box a match shows, in messageKind.
+enum MessageKind : int32_t {
+    MessageNone = 0,
+    MessageGameOver = 1,
+    MessageFirstHalf = 2,
+    MessageSecondHalf = 3,
+};
+extern int32_t messageKind; // MessageKind
 extern float messageTimer;
 extern float matchClock; // clock seconds left
 extern float cameraX, cameraY, cameraDepth;

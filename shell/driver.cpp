@@ -178,7 +178,7 @@ static void startMatch(const DriverOptions& o) {
     titleActive = 0;
     soundOn = 0;
     messageShowing = 0;
-    messageKind = 0;
+    messageKind = MessageNone;
     messageTimer = 0;
     match.singlePlayer = o.versusComputer;
     match.computerStrength = o.strength;
@@ -223,7 +223,7 @@ MatchStats playMatch(const DriverOptions& o) {
             if (!o.versusComputer) scriptedPlayer(keys, false);
             // A human closes a half's box once it shows READY, and starts a
             // kick-off the computer is to take, with a key press.
-            bool boxReady = messageShowing && messageKind != 1 && messageTimer <= 0;
+            bool boxReady = messageShowing && messageKind != MessageGameOver && messageTimer <= 0;
             bool kickOffWaits = match.playState == KickOff && !match.goalScored;
             if (keys.queue.count == 0 && (boxReady || (kickOffWaits && o.versusComputer)))
                 queueKey(keys.queue, VK_UP);
@@ -235,7 +235,7 @@ MatchStats playMatch(const DriverOptions& o) {
         gamePassWithoutDrawing();
         observeAfter(before, s);
         if (o.afterFrame) o.afterFrame(o.context);
-        if (messageShowing && messageKind == 1) {
+        if (messageShowing && messageKind == MessageGameOver) {
             s.finished = 1;
             break;
         }

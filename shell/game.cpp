@@ -102,7 +102,7 @@ void gameResetState() {
     bootBorderColour = 0xA397FF;
     bootScreenColour = 0x4F44D8;
     messageShowing = 0;
-    messageKind = 0;
+    messageKind = MessageNone;
     messageTimer = 0;
     matchClock = 0;
     cameraX = cameraY = 0;
