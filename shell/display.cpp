@@ -68,8 +68,8 @@ bool runMatchScreenRules() {
 }
 
 void runMatchScreenHeadless() {
+    // The ball sprite's turn is the drawing's alone: headless frames leave it.
     posePlayers();
-    turnBallWithOwner();
     runMatchScreenRules();
 }
 

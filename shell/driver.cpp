@@ -190,6 +190,7 @@ static void startMatch(const DriverOptions& o) {
 
 MatchStats playMatch(const DriverOptions& o) {
     platformSetHeadless(true);
+    platformSetWindowProcedure(windowProcedure);
     startMatch(o);
     driverRandomState = o.seed * 2654435761u + 0x9E3779B9u;
     if (driverRandomState == 0) driverRandomState = 1;
@@ -249,6 +250,7 @@ MatchStats playMatch(const DriverOptions& o) {
 
 MatchStats playReplay(const Replay& replay, bool* faithful) {
     platformSetHeadless(true);
+    platformSetWindowProcedure(windowProcedure);
     replayPlaybackStart(replay, false);
     MatchStats s{};
     MatchObserver before{};
