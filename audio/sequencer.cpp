@@ -104,7 +104,7 @@ void processRow(Song* song) {
     for (int k = 0; k < song->numChannels; k++) {
         Channel* ch = &channels[k];
         const PatternCell* c = &cells[k];
-        bool porta = c->effect == 3 || c->effect == 5;
+        bool porta = c->effect == EffectTonePorta || c->effect == EffectTonePortaSlide;
         bool hasNote = c->note != 0 && c->note != 255;
         if (c->instrument != 0 && !porta) ch->instrument = uint8_t(c->instrument - 1);
         if (hasNote && !porta) ch->note = uint8_t(c->note - 1);
@@ -121,27 +121,27 @@ void processRow(Song* song) {
         ch->flags |= FlagFrequency | FlagVolume;
         if (c->instrument != 0) triggerInstrument(ch, sample);
         if (c->volume != 0) volumeColumnRow(ch, c->volume);
-        if (c->note == 255 || c->effect == 20) ch->keyOff = 1;
+        if (c->note == 255 || c->effect == EffectKeyOff) ch->keyOff = 1;
         if (ch->keyOff) {
             ch->envelopeVolume = 0;
             fadeOut(ch, ins);
         }
         int x = c->parameter;
         switch (c->effect) {
-        case 2:
+        case EffectPortaDown:
             if (x != 0) ch->portaDownSpeed = uint8_t(x);
             break;
-        case 3:
+        case EffectTonePorta:
             if (x != 0) ch->tonePortaSpeed = uint8_t(x);
             ch->portaTarget = ch->notePeriod;
             ch->flags &= uint8_t(~(FlagTrigger | FlagFrequency));
             break;
-        case 4:
+        case EffectVibrato:
             if (x >> 4) ch->vibratoSpeed = uint8_t(x >> 4);
             if (x & 15) ch->vibratoDepth = uint8_t(x & 15);
             applyVibrato(ch);
             break;
-        case 15:
+        case EffectSetSpeedOrTempo:
             if (x < 32) {
                 song->speed = x;
             } else {
@@ -226,7 +226,7 @@ void processTick(Song* song) {
         }
         int x = c->parameter;
         switch (c->effect) {
-        case 0:
+        case EffectArpeggio:
             if (x > 0) {
                 int phase = song->tick % 3;
                 if (linear && phase == 1) ch->periodDelta = (x >> 4) * 64;
@@ -234,17 +234,17 @@ void processTick(Song* song) {
                 ch->flags |= FlagFrequency;
             }
             break;
-        case 2:
+        case EffectPortaDown:
             ch->periodDelta = 0;
             ch->period =
                 int32_t(std::min<int64_t>(int64_t(ch->period) + ch->portaDownSpeed * 4, maxPeriod));
             ch->flags |= FlagFrequency;
             break;
-        case 3:
+        case EffectTonePorta:
             ch->periodDelta = 0;
             applyTonePorta(ch);
             break;
-        case 4:
+        case EffectVibrato:
             applyVibrato(ch);
             advanceVibrato(ch);
             break;

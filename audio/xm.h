@@ -8,11 +8,22 @@
 
 struct StreamOps;
 
+// The effect commands that the sequencer plays; it reads and ignores the others.
+enum XmEffect : uint8_t {
+    EffectArpeggio = 0,         // 0xy
+    EffectPortaDown = 2,        // 2xx
+    EffectTonePorta = 3,        // 3xx
+    EffectVibrato = 4,          // 4xy
+    EffectTonePortaSlide = 5,   // 5xy: only its tone portamento keeps the note
+    EffectSetSpeedOrTempo = 15, // Fxx: speed below 32, tempo from 32
+    EffectKeyOff = 20,          // Kxx
+};
+
 struct PatternCell {
     uint8_t note; // 0 none, 1 ... 96, 255 key off
     uint8_t instrument;
     uint8_t volume;
-    uint8_t effect;
+    uint8_t effect; // XmEffect
     uint8_t parameter;
 };
 

@@ -4,8 +4,9 @@
 #include <cmath>
 #include <numbers>
 
-#include "audio/output.h"
-#include "audio/stream.h"
+#include "match/events.h"
+#include "match/pitch.h"
+#include "match/restarts.h"
 #include "match/state.h"
 
 constexpr double DeadZone = 0.01f;
@@ -85,7 +86,7 @@ void runToward(int p, float x, float y) {
     int32_t dx = directionTo(x, pl.x);
     int32_t dy = directionTo(y, pl.y);
     if (dx != 0 || dy != 0) {
-        pl.speed = 0.002f;
+        pl.speed = RunImpulse;
         pl.actionTimer = 0.05f;
     } else {
         pl.speed = 0;
@@ -148,6 +149,7 @@ void tackle(int p, float reach) {
     if (pl.fallen) reach = 1.0f;
     double radius = TackleRadius * double(1.1f) * reach;
     // Every opponent in reach goes down, each with his own sound.
+    int hits = 0;
     for (int i = 0; i < 12; i++) {
         if (!isTarget(p, i) || !closerThan(i, p, radius)) continue;
         knockDown(p, i);
@@ -155,12 +157,13 @@ void tackle(int p, float reach) {
         pl.fallTimer = 0.2f;
         pl.speed = 0.02f;
         pl.actionTimer = 5.0f;
-        playSong(challengeSong, 0);
+        hits++;
         if (match.ballOwner == i) {
             match.lastToucher = i;
             match.ballOwner = -1;
         }
     }
+    if (hits > 0) reportMatchEvent(MatchEventKind::Tackle, p, hits);
 }
 
 void slideTackle(int p, float reach) {
@@ -178,7 +181,7 @@ void slideTackle(int p, float reach) {
     }
     if (hit) {
         pl.fallTimer = 0.2f;
-        playSong(challengeSong, 0);
+        reportMatchEvent(MatchEventKind::Tackle, p, 1);
     } else {
         pl.fallTimer = 0.6f; // a miss costs more time on the ground
     }
@@ -187,13 +190,30 @@ void slideTackle(int p, float reach) {
     pl.actionTimer = 5.0f;
 }
 
+void posePlayer(int i) {
+    Player& p = match.players[i];
+    if (p.dirX != 0 || p.dirY != 0)
+        facePoint(i, float(double(p.x) + p.dirX), float(double(p.y) + p.dirY));
+    if (p.speed == 0.0f) p.runPhase = 1.0f;
+    if (p.runPhase >= 4.0f) p.runPhase = 0.0f;
+}
+
+void posePlayers() {
+    for (int i = 0; i < 12; i++) posePlayer(i);
+}
+
+void turnBallWithOwner() {
+    int owner = match.ballOwner;
+    if (owner >= 0 && owner < 12 && !throwInHeld()) match.ballAngle = match.players[owner].heading;
+}
+
 void kickBall(float power) {
     int owner = match.ballOwner;
     if (owner == -1) return;
     const Player& k = match.players[owner];
     Ball& b = match.ball;
     if (k.faceY != 0) b.curl = 0; // only a kick along the goal line keeps a corner's curl
-    if (b.curl != 0 || (isGoalkeeper(owner) && match.shotCharge >= 0.02f)) {
+    if (b.curl != 0 || (isGoalkeeper(owner) && match.shotCharge >= FullCharge)) {
         power = float(power + double(0.015f));
     } else if (match.playState == Restart) {
         power = float(power / 2.0);
@@ -209,6 +229,6 @@ void kickBall(float power) {
     b.liftSpeed = float(power / 2.0);
     match.shotCharge = 0;
     // Restarts and kick-offs are silent.
-    if (match.playState == InPlay) playSong(kickSong, 0);
+    reportMatchEvent(MatchEventKind::Kick, owner, match.playState == InPlay ? 1 : 0);
     match.playState = InPlay;
 }

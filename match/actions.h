@@ -19,3 +19,11 @@ int findOpponentAmong(int p, const int8_t* candidates, int count, double radius)
 void tackle(int p, float reach);
 void slideTackle(int p, float reach);
 void kickBall(float power); // the ball owner kicks; nothing happens without an owner
+
+// The posing that goes with drawing a frame: a moving player turns toward his
+// direction, a standing one shows the standing cell, the run phase wraps. Kicks
+// go the way a player faces, so headless matches pose the players too.
+void posePlayer(int i);
+void posePlayers();
+// The ball sprite turns with its owner, except while a throw-in is held.
+void turnBallWithOwner();

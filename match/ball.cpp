@@ -1,8 +1,9 @@
 #include "match/ball.h"
 
+#include "match/events.h"
+#include "match/pitch.h"
+#include "match/restarts.h"
 #include "match/state.h"
-#include "shell/options.h"
-#include "shell/timing.h"
 
 // Constants are single-precision values; the arithmetic runs in double.
 constexpr double BoxHalf = 0.06f;
@@ -49,6 +50,12 @@ static void activeFieldPlayerTakes(bool teamB) {
     match.restartTaker = active;
 }
 
+static MatchEventKind restartKind() {
+    if (isCornerRestart()) return MatchEventKind::Corner;
+    if (isGoalkeeper(match.restartTaker)) return MatchEventKind::GoalKick;
+    return MatchEventKind::ThrowIn;
+}
+
 static void throwIn(float side) {
     match.playState = Restart;
     match.restartX = side;
@@ -67,11 +74,11 @@ static void goalKick(int keeper, float y) {
 // teamADefends: team A defends this line, so a touch by A gives a corner.
 static void wideOfGoal(int line, bool teamADefends) {
     Ball& b = match.ball;
-    float spotY = line > 0 ? 0.97f : -0.97f;
+    float spotY = line > 0 ? CornerSpotY : -CornerSpotY;
     b.y = spotY;
     match.playState = Restart;
     b.curl = line;
-    b.x = match.restartX = b.x > 0 ? 0.75f : -0.75f;
+    b.x = match.restartX = b.x > 0 ? TouchLine : -TouchLine;
     match.restartY = spotY;
     float kickY = line > 0 ? 0.7f : -0.7f;
     // Nobody as last toucher counts as team B, like at the side lines.
@@ -99,14 +106,14 @@ static void goalLine(int line) {
         wideOfGoal(line, teamADefends);
     } else if (b.x > 0.18f || left < -0.16f) {
         b.dirY = -line; // off the post
-        b.y = line > 0 ? 0.98f : -0.98f;
+        b.y = line > 0 ? GoalLine : -GoalLine;
     } else if (match.playState != Restart) {
         // A dead ball never scores: after a long stall the curl could carry it
         // from the goal-kick spot over the line. (A ball that went out over a
         // side line this frame is always wide here.)
         match.goalScored = 1;
         match.goalTimer = 2.0f;
-        applyMusicRule();
+        reportMatchEvent(MatchEventKind::Goal); // the music rule starts the celebration's song
         if (teamADefends) {
             match.score[0] += 1;
             match.kickOffTeamB = 0;
@@ -134,7 +141,7 @@ void stepBall() {
     }
 
     double step = b.speed * fs;
-    if (b.dirX != 0 && b.dirY != 0) step *= 0.75f;
+    if (b.dirX != 0 && b.dirY != 0) step *= DiagonalScale;
     b.x = float(b.x + b.dirX * step);
     b.y = float(b.y + b.dirY * step);
 
@@ -170,12 +177,16 @@ void stepBall() {
 
     // Each check sees what the earlier ones set: a ball over a side line and a
     // goal line in the same frame ends as a goal-line restart.
+    const bool wasDead = match.playState == Restart;
     if (match.ballOwner == -1) {
-        if (b.x > 0.77f) throwIn(0.75f);
-        if (b.x < -0.77f) throwIn(-0.75f);
-        if (b.y > 0.98f) goalLine(+1);
-        if (b.y < -0.98f) goalLine(-1);
+        if (b.x > SideLine) throwIn(TouchLine);
+        if (b.x < -SideLine) throwIn(-TouchLine);
+        if (b.y > GoalLine) goalLine(+1);
+        if (b.y < -GoalLine) goalLine(-1);
     }
+    // One event for the restart the ball's way out ended in; a dead ball moved
+    // again by its curl stays the same restart.
+    if (match.playState == Restart && !wasDead) reportMatchEvent(restartKind());
 
     if (match.playState == Restart) b.speed = 0;
 

@@ -4,11 +4,11 @@
 
 #include "match/actions.h"
 #include "match/computer.h"
+#include "match/pitch.h"
 #include "match/positional.h"
 #include "match/random.h"
 #include "match/restarts.h"
 #include "match/state.h"
-#include "shell/timing.h"
 
 uint8_t smartFrame;
 float distanceToBall[12];
@@ -27,7 +27,7 @@ static int turnIndex(const Player& p) {
 
 static double stepLength(const Player& p) {
     double step = p.speed * double(1.25f) * frameScale;
-    if (p.dirX != 0 && p.dirY != 0) step *= 0.75f;
+    if (p.dirX != 0 && p.dirY != 0) step *= DiagonalScale;
     return step;
 }
 
@@ -39,8 +39,8 @@ static void moveBy(Player& p, double step) {
 // Players are kept inside 0.75 across and 0.95 along the pitch.
 static void keepOnPitch(int i) {
     Player& p = match.players[i];
-    if ((p.x >= 0.75f && p.dirX == 1) || (p.x <= -0.75f && p.dirX == -1)) {
-        p.x = float(p.dirX * double(0.75f));
+    if ((p.x >= TouchLine && p.dirX == 1) || (p.x <= -TouchLine && p.dirX == -1)) {
+        p.x = float(p.dirX * double(TouchLine));
         p.fallTimer = 0;
         if (p.dirY == 0) {
             p.speed = 0;
@@ -172,7 +172,7 @@ void stepPlayers() {
     }
 
     // At a corner the defending goalkeeper takes charge of his team.
-    if (match.playState == Restart && (match.restartY == 0.97f || match.restartY == -0.97f)) {
+    if (match.playState == Restart && isCornerRestart()) {
         if (inTeamA(match.restartTaker)) {
             match.activePlayerB = GoalkeeperB;
         } else {

@@ -5,7 +5,6 @@
 #include "match/actions.h"
 #include "match/computer.h"
 #include "match/state.h"
-#include "shell/timing.h"
 
 // 7.5 degrees per tick while a tackled player spins down.
 static const double fallSpinPerTick = double(3.14159265f) / 360 * 15;

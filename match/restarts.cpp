@@ -2,13 +2,19 @@
 
 #include "match/actions.h"
 #include "match/computer.h"
+#include "match/pitch.h"
 #include "match/state.h"
-#include "render/scene.h"
 
 const int kickOffSpots[6][2] = {{10, 22}, {-12, 16}, {-30, 25}, {35, 30}, {0, 55}, {0, 92}};
 
-static bool isCorner() {
-    return match.restartY == 0.97f || match.restartY == -0.97f;
+bool isCornerRestart() {
+    return match.restartY == CornerSpotY || match.restartY == -CornerSpotY;
+}
+
+bool throwInHeld() {
+    int owner = match.ballOwner;
+    return owner >= 0 && owner < 12 && match.playState == Restart &&
+           -CornerSpotY < match.restartY && match.restartY < CornerSpotY;
 }
 
 // Player i of team A and his mirror i + 6 at their kick-off spots.
@@ -79,7 +85,7 @@ void resetForKickOff() {
     ball.height = 0;
     ball.liftSpeed = 0;
     ball.roll = 0;
-    ballAngle = 0;
+    match.ballAngle = 0;
     match.ballOwner = k;
     match.lastToucher = -1;
 }
@@ -97,13 +103,13 @@ bool handleRestart() {
         match.ball.x = match.restartX;
         match.ball.y = match.restartY;
         headFor(taker, match.restartX, match.restartY);
-        match.computerDelay = isCorner() ? 1.0f : 0.5f;
+        match.computerDelay = isCornerRestart() ? 1.0f : 0.5f;
     }
     facePoint(taker, float(double(t.x) + t.dirX), float(double(t.y) + t.dirY));
 
     // The player who put the ball out walks back into the pitch.
     int out = match.lastToucher;
-    if (match.ballOwner == -1 && !isCorner() && out != -1 && !isGoalkeeper(out))
+    if (match.ballOwner == -1 && !isCornerRestart() && out != -1 && !isGoalkeeper(out))
         runToward(out, float(match.restartX * 2.0 / 3.0), match.players[out].y);
 
     for (Player& p : match.players) p.fallen = 0;

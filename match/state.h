@@ -71,11 +71,16 @@ struct MatchState {
     uint8_t secondHalf;
     uint8_t singlePlayer;
     int32_t computerStrength = 60; // 20, 40, 60, 80 or 100
+    float ballAngle; // the ball sprite's turn: its owner's heading, kept while it is loose
 };
 
 // The match. Zero at program start but for the defaults above, the same as
 // MatchState{}; the new-match reset and every kick-off reset it field by field.
 extern MatchState match;
+
+// Duration of the last frame in ticks of 1/80 s; 1.0 before the first frame.
+// Every speed, timer and decay of the match is given per tick.
+extern float frameScale;
 
 constexpr int GoalkeeperA = 5;
 constexpr int GoalkeeperB = 11;

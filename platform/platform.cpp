@@ -6,7 +6,6 @@
 #include <ctime>
 
 #include "platform/sdl_backend.h"
-#include "shell/options.h"
 
 // The mode, and what a headless run keeps instead of a window: the virtual
 // clock, key state, message queue and last frame.
@@ -99,6 +98,16 @@ static void queuePadPresses() {
     }
 }
 
+static WindowProcedure windowProcedure;
+
+void platformSetWindowProcedure(WindowProcedure procedure) {
+    windowProcedure = procedure;
+}
+
+void deliverWindowMessage(uint32_t message, uintptr_t wParam) {
+    if (windowProcedure) windowProcedure(message, wParam, 0);
+}
+
 // Takes one pending event; `isMessage` says whether it became a message.
 static bool takeEvent(QueuedMessage& m, bool& isMessage) {
     if (platform.headless) {
@@ -126,7 +135,7 @@ bool platformDispatchOneMessage() {
     bool isMessage = false;
     bool taken = takeEvent(m, isMessage);
     if (tap) isMessage = tap->message(isMessage, m.message, m.wParam);
-    if (isMessage) windowProcedure(m.message, m.wParam, 0);
+    if (isMessage) deliverWindowMessage(m.message, m.wParam);
     return taken;
 }
 

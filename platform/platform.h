@@ -66,6 +66,11 @@ uint32_t platformMilliseconds();
 
 void platformHidePointer();
 
+// Every message goes to the window procedure that the shell registers before
+// it creates the window; until one is registered, messages are taken and dropped.
+using WindowProcedure = intptr_t (*)(uint32_t message, uintptr_t wParam, intptr_t lParam);
+void platformSetWindowProcedure(WindowProcedure procedure);
+
 // Creates the one window (class-like name and title), full screen or as
 // platformSetDisplay chose, and starts listening for gamepads. Returns false
 // where there is no display. Should the display go away later, the program

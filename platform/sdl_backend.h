@@ -28,6 +28,8 @@ void sdlHeldKeys(uint8_t keys[256]);
 // The window and its picture (sdl_window.cpp).
 
 const DisplaySettings& platformDisplay(); // as platformSetDisplay chose (platform.cpp)
+// Hands one message to the registered window procedure at once (platform.cpp).
+void deliverWindowMessage(uint32_t message, uintptr_t wParam);
 
 // Where the picture lands in an output of w x h pixels: the rectangle on the
 // output, and the whole multiple the frame is first enlarged by with hard pixel

@@ -10,7 +10,6 @@
 #include <cstring>
 
 #include "platform/sdl_backend.h"
-#include "shell/options.h"
 
 struct WindowState {
     SDL_Window* window;
@@ -373,7 +372,7 @@ bool platformPaused() {
     }
     if (message == WM_CLOSE) {
         holdSound(false); // the songs are freed next, on a running device
-        windowProcedure(WM_CLOSE, 0, 0);
+        deliverWindowMessage(WM_CLOSE, 0);
     }
     return win.paused;
 }

@@ -4,7 +4,7 @@
 
 #include "match/random.h"
 #include "render/bitmaps.h"
-#include "shell/options.h"
+#include "resources/resources.h"
 
 constexpr float Pi = 3.14159265358979f;
 constexpr uint32_t MarkingWhite = 0xFFFFFFFF;
@@ -140,23 +140,23 @@ void spriteQuad(float s, float uL, float vT, float uR, float vB, WorldVertex out
     out[3] = {-s, -s, 1.0f, C, uL, vB};
 }
 
-void makeStartupTextures() {
+void makeStartupTextures(const uint32_t kitColours[10]) {
     makeGrassTexture();
     makeRingTexture();
     makeMarkingsTexture();
     for (int i = 0; i < 10; i++) {
         releaseTexture(kitTextures[i]);
-        kitTextures[i] = loadKitTexture(104, teamColourTable[i]);
+        kitTextures[i] = loadKitTexture(ResourcePlayers, kitColours[i]);
     }
     struct Load {
         Texture** texture;
         int id, silhouette, blackTransparent;
     };
     const Load loads[] = {
-        {&playerShadowTexture, 104, 1, 0}, {&ballTexture, 105, 0, 0},
-        {&ballShadowTexture, 105, 1, 0},   {&goalTexture, 106, 0, 0},
-        {&goalShadowTexture, 106, 1, 1},   {&fontTexture, 107, 0, 0},
-        {&mascotTexture, 143, 0, 0},       {&mascotShadowTexture, 143, 1, 0},
+        {&playerShadowTexture, ResourcePlayers, 1, 0}, {&ballTexture, ResourceBall, 0, 0},
+        {&ballShadowTexture, ResourceBall, 1, 0},      {&goalTexture, ResourceGoal, 0, 0},
+        {&goalShadowTexture, ResourceGoal, 1, 1},      {&fontTexture, ResourceFont, 0, 0},
+        {&mascotTexture, ResourceMascot, 0, 0},        {&mascotShadowTexture, ResourceMascot, 1, 0},
     };
     for (const Load& l : loads) {
         releaseTexture(*l.texture);

@@ -27,6 +27,6 @@ extern const WorldVertex goalQuads[4][4];
 void spriteQuad(float s, float uL, float vT, float uR, float vB, WorldVertex out[4]);
 
 // Every texture of the context in start-up order: grass, ring, markings, the
-// ten kits and the bitmap textures, then the HUD panel. The caller seeds the
+// ten kits (in kitColours) and the bitmap textures, then the HUD panel. The caller seeds the
 // random generator first (the grass reads it).
-void makeStartupTextures();
+void makeStartupTextures(const uint32_t kitColours[10]);

@@ -3,13 +3,10 @@
 #include <cmath>
 #include <initializer_list>
 
-#include "match/actions.h"
+#include "match/restarts.h"
 #include "match/state.h"
 #include "render/device.h"
 #include "render/procedural.h"
-#include "shell/options.h"
-
-float ballAngle;
 
 // Truncation toward zero that stays defined for any float the match may hold.
 static int truncate(double value) {
@@ -58,18 +55,12 @@ static bool isPlayer(int i) {
     return i >= 0 && i < 12;
 }
 
-// A throw-in: the taker holds the ball over his head.
-static bool throwInHeld() {
-    return isPlayer(match.ballOwner) && match.playState == Restart && -0.97f < match.restartY &&
-           match.restartY < 0.97f;
-}
-
-static const Texture* kitTextureFor(int i) {
+static const Texture* kitTextureFor(int i, const int32_t kits[4]) {
     const Player& p = match.players[i];
     int slot = p.isTeamA ? 0 : 2;
     if (i == GoalkeeperA) slot = 1;
     if (i == GoalkeeperB) slot = 3;
-    const int kit = teamColour[slot];
+    const int kit = kits[slot];
     return kit >= 0 && kit < 10 ? kitTextures[kit] : nullptr;
 }
 
@@ -81,21 +72,13 @@ static void sheetCell(int column, int row, WorldVertex quad[4]) {
     spriteQuad(PlayerHalfSize, uL, vT, uR, vB, quad);
 }
 
-void poseDrawnPlayer(int i) {
-    Player& p = match.players[i];
-    if (p.dirX != 0 || p.dirY != 0)
-        facePoint(i, float(double(p.x) + p.dirX), float(double(p.y) + p.dirY));
-    if (p.speed == 0.0f) p.runPhase = 1.0f;
-    if (p.runPhase >= 4.0f) p.runPhase = 0.0f;
-}
-
-static void drawPlayer(int i, int pass) {
+static void drawPlayer(int i, int pass, const int32_t kits[4]) {
     const Player& p = match.players[i];
     if (pass == 1) {
         setTexture(playerShadowTexture);
         setAlphaBlendEnable(true);
     } else {
-        setTexture(kitTextureFor(i));
+        setTexture(kitTextureFor(i, kits));
     }
     int column = 0, row = truncate(p.runPhase) % 3;
     if (i == match.ballOwner && throwInHeld()) {
@@ -115,7 +98,7 @@ static void drawPlayer(int i, int pass) {
     drawWorldFan(quad);
 }
 
-void drawPlayers() {
+void drawActiveRings() {
     blendingOn();
     beginScene();
     setTexture(ringTexture);
@@ -127,11 +110,17 @@ void drawPlayers() {
         installWorld(p.x, p.y, 0.0f, p.heading);
         drawWorldFan(ring);
     }
+    endScene();
     setAlphaBlendEnable(false);
+}
+
+void drawPlayers(const int32_t kits[4]) {
+    blendingOn();
+    setAlphaBlendEnable(false); // each shadow turns it on
+    beginScene();
     for (int i = 0; i < 12; i++) {
-        poseDrawnPlayer(i);
-        drawPlayer(i, 1);
-        drawPlayer(i, 0);
+        drawPlayer(i, 1, kits);
+        drawPlayer(i, 0, kits);
     }
     endScene();
     setAlphaBlendEnable(false);
@@ -145,8 +134,8 @@ void drawBall() {
     const float uL = float((f % 2) * 0.5), uR = float(double(uL) + 0.5);
     const float vT = float((f / 2) * 0.5), vB = float(double(vT) + 0.5);
     Vector3 offset{0.0f, 0.0f, 0.0f};
+    const float ballAngle = match.ballAngle;
     if (isPlayer(match.ballOwner)) {
-        ballAngle = match.players[match.ballOwner].heading;
         const Vector3 ahead{0.0f, 1.0f, 0.0f};
         transformPoint(offset, ahead, worldMatrix(0.0f, 0.0f, 0.0f, 0.0f, 0.0f, ballAngle));
     }

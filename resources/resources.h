@@ -6,16 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-enum ResourceId {
-    ResourcePlayers = 104,   // player sprite sheet, 64 x 64, 4-bit
-    ResourceBall = 105,      // four ball frames, 32 x 32, 4-bit
-    ResourceGoal = 106,      // goal net, 64 x 64, 1-bit
-    ResourceFont = 107,      // 8 x 8 font, 64 x 64, 1-bit
-    ResourceMascot = 143,    // title mascot, 64 x 64, 8-bit
-    ResourceKickSong = 148,  // kick sound effect
-    ResourceMusicSong = 150, // title music
-    ResourceChallengeSong = 152,
-};
+#include "resources/resource_ids.h" // ResourceId, from the table in resources/CMakeLists.txt
 
 struct ResourceBytes {
     const uint8_t* data; // nullptr when the resource is absent

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "match/actions.h"
+#include "match/pitch.h"
 #include "match/restarts.h"
 #include "match/state.h"
 #include "render/device.h"
@@ -35,7 +37,7 @@ bool advanceGoalCelebration() {
 void checkHalfTime() {
     if (matchClock <= matchDuration / 2 + 1 && !match.secondHalf) {
         messageShowing = 1;
-        messageKind = 3;
+        messageKind = MessageSecondHalf;
         messageTimer = 1.0f;
         match.endSign = -match.endSign;
         match.kickOffTeamB = 1;
@@ -49,23 +51,26 @@ void checkGameOver() {
     // box, so the game-over box opens in its READY phase.
     if (matchClock <= 0) {
         messageShowing = 1;
-        messageKind = 1;
+        messageKind = MessageGameOver;
     }
 }
 
 void clampShotCharge() {
-    if (match.shotCharge >= 0.02f) match.shotCharge = 0.02f;
+    if (match.shotCharge >= FullCharge) match.shotCharge = FullCharge;
 }
 
-void runMatchScreenHeadless() {
-    for (int i = 0; i < 12; i++) poseDrawnPlayer(i);
-    if (match.goalScored) {
-        advanceGoalCelebration();
-        return;
-    }
+bool runMatchScreenRules() {
+    if (match.goalScored) return advanceGoalCelebration();
     clampShotCharge();
     checkHalfTime();
     checkGameOver();
+    return false;
+}
+
+void runMatchScreenHeadless() {
+    // The ball sprite's turn is the drawing's alone: headless frames leave it.
+    posePlayers();
+    runMatchScreenRules();
 }
 
 constexpr uint32_t White = 0xFFFFFF;
@@ -81,25 +86,24 @@ static uint32_t teamBColour() {
 }
 
 // "GOAL!!!" pulses between two sizes every 0.1 of goalTimer.
-static void drawGoalCelebration() {
+static void drawGoalWord() {
     int32_t p = static_cast<int32_t>(match.goalTimer * 10.0) % 2;
     beginText();
     if (fontTexture)
         drawText(100 + 120 * (1 - p), 160, "GOAL!!!", static_cast<float>(32 * (p + 1)), White);
     endText();
-    // The alpha test goes off with the celebration's last frame.
-    if (advanceGoalCelebration()) setAlphaTestEnable(false);
 }
 
 // The charge of the owning side's shot, as a bar that grows upward and
 // brightens; team B's side shows it whenever team A's active player lacks the ball.
+// It shows the charge as the rules will clamp it, brightened by the unclamped one.
 static void drawShotBar() {
     uint32_t g = static_cast<uint32_t>(static_cast<int32_t>(match.shotCharge * 3000.0)) * 0x010101;
-    clampShotCharge();
+    const float charge = match.shotCharge >= FullCharge ? FullCharge : match.shotCharge;
     bool sideA = match.ballOwner == match.activePlayerA;
     uint32_t c = sideA ? teamAColour() : teamBColour();
     if (c + g > 0xFFFFFF) g = 0;
-    float top = static_cast<float>(29 - (match.shotCharge + double(0.000001f)) / double(0.00073f));
+    float top = static_cast<float>(29 - (charge + double(0.000001f)) / double(0.00073f));
     // The alpha test is on here: the bar must be opaque to show.
     if (sideA) {
         drawRect(251, top, 259, 29, Opaque | (c + g), 0);
@@ -129,12 +133,15 @@ static void drawHudText() {
     drawNumber(344, 20, match.score[0], 8, teamBColour());
 }
 
-static void drawHeadUpDisplay() {
+// The head-up display's two sides: the shot bars, drawn before the rules run.
+static void drawShotPanels() {
     drawPanel(250, 1, 260, 30);
     drawPanel(380, 1, 390, 30);
     drawShotBar();
-    checkHalfTime();
-    checkGameOver();
+}
+
+// Its middle: clock and score, drawn after the rules ran.
+static void drawClockPanel() {
     drawPanel(270, 1, 370, 30);
     // Text needs the font; without it the text is left out.
     beginText();
@@ -165,7 +172,7 @@ void followCamera() {
 static void drawMessageText() {
     drawText(140, 318, bootLines[0], 8, LightBlue);
     drawText(140, 334, bootLines[1], 8, LightBlue);
-    if (messageKind == 1) {
+    if (messageKind == MessageGameOver) {
         drawText(140, 360, "GAME OVER:\n\nHIT SPACE BAR TO CONTINUE", 8, LightBlue);
         if (match.score[1] > match.score[0]) {
             drawText(140, 372, "TEAM A WINS!", 8, teamAColour());
@@ -174,10 +181,10 @@ static void drawMessageText() {
         } else {
             drawText(140, 372, "GAMES ENDS DRAW", 8, LightBlue);
         }
-    } else if (messageKind == 2) {
+    } else if (messageKind == MessageFirstHalf) {
         drawText(140, 360, "FIRST HALF:\n\nPRESS ANY KEY TO START", 8, LightBlue);
         drawText(140, 372, "KICK OFF FOR TEAM A", 8, teamAColour());
-    } else if (messageKind == 3) {
+    } else if (messageKind == MessageSecondHalf) {
         drawText(140, 360, "SECOND HALF:\n\nPRESS ANY KEY TO START", 8, LightBlue);
         drawText(140, 372, "KICK OFF FOR TEAM B", 8, teamBColour());
     }
@@ -203,8 +210,7 @@ void drawMessageBox() {
     endText();
 }
 
-void drawMatchScreen() {
-    clearFrame(0x3C3C3C);
+void drawMatchScene() {
     drawGrass();
     setAlphaBlendEnable(true);
     setSrcBlend(BlendSrcAlpha);
@@ -212,14 +218,30 @@ void drawMatchScreen() {
     setAlphaOp(OpBlendTextureAlpha);
     setAlphaTestEnable(true);
     drawMarkings();
-    drawPlayers();
+    drawActiveRings();
+    posePlayers();
+    drawPlayers(teamColour);
+    turnBallWithOwner();
     drawBall();
     drawGoals();
     setAlphaBlendEnable(false);
-    if (match.goalScored) {
-        drawGoalCelebration();
+}
+
+void drawMatchScreen() {
+    clearFrame(0x3C3C3C);
+    drawMatchScene();
+    const bool celebrating = match.goalScored;
+    if (celebrating) {
+        drawGoalWord();
     } else {
-        drawHeadUpDisplay();
+        drawShotPanels();
+    }
+    const bool celebrationEnded = runMatchScreenRules();
+    if (celebrating) {
+        // The alpha test goes off with the celebration's last frame.
+        if (celebrationEnded) setAlphaTestEnable(false);
+    } else {
+        drawClockPanel();
     }
     // The new view shows in the next frame's scene.
     followCamera();

@@ -6,7 +6,14 @@
 #include <cstdint>
 
 extern uint8_t messageShowing;
-extern int32_t messageKind; // 1 game over, 2 first half, 3 second half
+// The box a match shows, in messageKind.
+enum MessageKind : int32_t {
+    MessageNone = 0,
+    MessageGameOver = 1,
+    MessageFirstHalf = 2,
+    MessageSecondHalf = 3,
+};
+extern int32_t messageKind; // MessageKind
 extern float messageTimer;
 extern float matchClock; // clock seconds left
 extern float cameraX, cameraY, cameraDepth;
@@ -14,6 +21,8 @@ extern float cameraX, cameraY, cameraDepth;
 constexpr float StartCameraDepth = -0.2f;
 
 void drawMatchScreen();
+// The scene: grass, markings, rings, the players posed as drawn, ball, goals.
+void drawMatchScene();
 void drawMessageBox();
 
 // One frame of the goal celebration without its drawing (steps 1, 4 and 5):
@@ -26,9 +35,13 @@ void checkHalfTime();
 void checkGameOver();
 // The shot bar cuts a charge that overran full back to 0.02.
 void clampShotCharge();
+// The match screen's rules, in one place for drawn and headless frames: the
+// celebration, or the charge clamp, half time and game over. Returns true in
+// the frame the celebration ends.
+bool runMatchScreenRules();
 // Everything the match screen does to the match, without drawing: the players
-// posed as drawn, then the celebration, or the charge clamp, half time and game
-// over. Headless matches run it in place of drawMatchScreen.
+// posed as drawn, then its rules. Headless matches run it in place of
+// drawMatchScreen.
 void runMatchScreenHeadless();
 // The camera eases toward the box around both active players and the ball.
 void followCamera();

@@ -178,7 +178,7 @@ static void startMatch(const DriverOptions& o) {
     titleActive = 0;
     soundOn = 0;
     messageShowing = 0;
-    messageKind = 0;
+    messageKind = MessageNone;
     messageTimer = 0;
     match.singlePlayer = o.versusComputer;
     match.computerStrength = o.strength;
@@ -190,6 +190,7 @@ static void startMatch(const DriverOptions& o) {
 
 MatchStats playMatch(const DriverOptions& o) {
     platformSetHeadless(true);
+    platformSetWindowProcedure(windowProcedure);
     startMatch(o);
     driverRandomState = o.seed * 2654435761u + 0x9E3779B9u;
     if (driverRandomState == 0) driverRandomState = 1;
@@ -223,7 +224,7 @@ MatchStats playMatch(const DriverOptions& o) {
             if (!o.versusComputer) scriptedPlayer(keys, false);
             // A human closes a half's box once it shows READY, and starts a
             // kick-off the computer is to take, with a key press.
-            bool boxReady = messageShowing && messageKind != 1 && messageTimer <= 0;
+            bool boxReady = messageShowing && messageKind != MessageGameOver && messageTimer <= 0;
             bool kickOffWaits = match.playState == KickOff && !match.goalScored;
             if (keys.queue.count == 0 && (boxReady || (kickOffWaits && o.versusComputer)))
                 queueKey(keys.queue, VK_UP);
@@ -235,7 +236,7 @@ MatchStats playMatch(const DriverOptions& o) {
         gamePassWithoutDrawing();
         observeAfter(before, s);
         if (o.afterFrame) o.afterFrame(o.context);
-        if (messageShowing && messageKind == 1) {
+        if (messageShowing && messageKind == MessageGameOver) {
             s.finished = 1;
             break;
         }
@@ -249,6 +250,7 @@ MatchStats playMatch(const DriverOptions& o) {
 
 MatchStats playReplay(const Replay& replay, bool* faithful) {
     platformSetHeadless(true);
+    platformSetWindowProcedure(windowProcedure);
     replayPlaybackStart(replay, false);
     MatchStats s{};
     MatchObserver before{};

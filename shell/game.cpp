@@ -23,6 +23,7 @@ uint32_t startupSeed;
 
 bool gameStartup(bool fixedSeed, uint32_t seed) {
     platformHidePointer();
+    platformSetWindowProcedure(windowProcedure);
     if (!platformCreateWindow("TORVELUN SOCCER", "SOCCER")) return false;
     createGraphics();
     setupRenderStates();
@@ -32,7 +33,7 @@ bool gameStartup(bool fixedSeed, uint32_t seed) {
     seedRandom(startupSeed);
     // Grass, ring and markings, the ten kits, the bitmap textures in their
     // order, then the HUD panel.
-    makeStartupTextures();
+    makeStartupTextures(teamColourTable);
     loadSongs();
     setCamera(cameraX, cameraY, cameraDepth);
     updateView();
@@ -105,7 +106,7 @@ void gameResetState() {
     bootBorderColour = 0xA397FF;
     bootScreenColour = 0x4F44D8;
     messageShowing = 0;
-    messageKind = 0;
+    messageKind = MessageNone;
     messageTimer = 0;
     matchClock = 0;
     cameraX = cameraY = 0;
@@ -115,5 +116,4 @@ void gameResetState() {
     for (int k = 0; k < 4; k++) teamColour[k] = k;
     match = MatchState{};
     match.computerStrength = 60;
-    ballAngle = 0;
 }

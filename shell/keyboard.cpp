@@ -1,6 +1,7 @@
 #include "shell/keyboard.h"
 
 #include "match/actions.h"
+#include "match/pitch.h"
 #include "match/state.h"
 #include "platform/platform.h"
 #include "shell/display.h"
@@ -36,7 +37,7 @@ static void stepHuman(const uint8_t keys[256], const KeySet& k, int p) {
         if (match.playState == KickOff) match.playState = InPlay;
         pl.dirX = 0;
         pl.dirY = 0;
-        pl.speed = 0.002f;
+        pl.speed = RunImpulse;
     }
     // Later keys win: left and right walk right, up and down walk down.
     if (left) pl.dirX = -1;
@@ -47,7 +48,7 @@ static void stepHuman(const uint8_t keys[256], const KeySet& k, int p) {
     if (held(keys, k.shoot)) {
         if (match.playState == KickOff) match.playState = InPlay;
         if (match.ballOwner == p) {
-            if (match.shotCharge < 0.02f)
+            if (match.shotCharge < FullCharge)
                 match.shotCharge = float(match.shotCharge + double(0.00025f) * frameScale);
         } else {
             tackle(p, 1.5f);

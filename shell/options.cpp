@@ -2,6 +2,7 @@
 
 #include "audio/output.h"
 #include "audio/stream.h"
+#include "match/events.h"
 #include "match/restarts.h"
 #include "match/state.h"
 #include "platform/platform.h"
@@ -45,6 +46,14 @@ void applyMusicRule() {
     }
 }
 
+void carryOutMatchEvents() {
+    for (const MatchEvent& e : matchEvents) {
+        Song* sound = e.kind == MatchEventKind::Kick ? kickSong : challengeSong;
+        for (int n = 0; n < e.sounds; n++) playSong(sound, 0);
+        if (e.kind == MatchEventKind::Goal) applyMusicRule();
+    }
+}
+
 void newMatchReset() {
     newMatchCount++;
     match.secondHalf = 0;
@@ -54,7 +63,7 @@ void newMatchReset() {
     match.goalTimer = 0;
     match.score[1] = 0;
     match.score[0] = 0;
-    messageKind = 2;
+    messageKind = MessageFirstHalf;
     messageTimer = 1.0f;
     messageShowing = 1;
     match.kickOffTeamB = 0;
@@ -65,7 +74,7 @@ void newMatchReset() {
 static void handleOptionKey(uintptr_t key) {
     switch (key) {
     case VK_SPACE:
-        if (messageKind == 1) {
+        if (messageKind == MessageGameOver) {
             messageShowing = 0;
             titleActive = 1;
             applyMusicRule();
@@ -127,7 +136,7 @@ intptr_t windowProcedure(uint32_t message, uintptr_t wParam, intptr_t) {
     if (message == WM_DESTROY) return 0; // the loop ends on gameRunning, not on a quit message
     if (message == WM_KEYDOWN) {
         // Closes a half's box once it shows READY.
-        if (messageKind != 1 && messageTimer <= 0) messageShowing = 0;
+        if (messageKind != MessageGameOver && messageTimer <= 0) messageShowing = 0;
         // In single-player mode any key starts a pending kick-off and does nothing else.
         if (match.playState == KickOff && match.singlePlayer) {
             match.playState = InPlay;

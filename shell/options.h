@@ -22,3 +22,6 @@ extern uint32_t newMatchCount;
 // Starts musicSong (looping, from its beginning) when the title shows with the
 // sound on or a goal is being celebrated; otherwise stops it.
 void applyMusicRule();
+// Starts the sounds and applies the music rule that this pass's match events
+// ask for, in their order.
+void carryOutMatchEvents();

@@ -312,6 +312,8 @@ static void playbackPassEnds() {
 }
 
 void replayPlaybackStart(const Replay& replay, bool paced) {
+    // Played back without start-up, the messages still reach the window procedure.
+    platformSetWindowProcedure(windowProcedure);
     Playback& p = playback;
     p.replay = replay;
     p.at = p.replay.passes.data();

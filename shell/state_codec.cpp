@@ -131,7 +131,7 @@ static void addView(std::vector<Field>& t) {
     add(t, "camera.position.x", &camera.position.x);
     add(t, "camera.position.y", &camera.position.y);
     add(t, "camera.position.z", &camera.position.z);
-    add(t, "ballAngle", &ballAngle);
+    add(t, "ballAngle", &match.ballAngle);
 }
 
 static size_t widthOf(Kind kind) {

@@ -3,13 +3,14 @@
 #include <cmath>
 
 #include "match/ball.h"
+#include "match/events.h"
 #include "match/players.h"
 #include "match/state.h"
 #include "shell/display.h"
 #include "shell/keyboard.h"
+#include "shell/options.h"
 #include "shell/screens.h"
 
-float frameScale = 1.0f;
 uint8_t gameRunning = 1;
 float scrollFrac;
 int32_t scrollPos;
@@ -51,6 +52,8 @@ void runPassAfterDraw() {
         if (messageShowing) messageTimer = float(messageTimer - double(0.01f) * fs);
     }
 
+    // The match's sounds and music rule wait for the end of its steps.
+    matchEvents.clear();
     if (!match.goalScored && !titleActive && match.playState != KickOff && !messageShowing) {
         stepPlayers();
         stepKeyboard();
@@ -61,4 +64,5 @@ void runPassAfterDraw() {
         stepBall();
         stepKeyboard();
     }
+    carryOutMatchEvents();
 }

@@ -4,8 +4,7 @@
 
 #include <cstdint>
 
-// Duration of the last frame in ticks of 1/80 s; 1.0 before the first frame.
-extern float frameScale;
+#include "match/state.h" // frameScale
 extern uint8_t gameRunning;
 
 // The title scroller and the mascot's swing, advanced while the title shows.

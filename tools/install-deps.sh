@@ -8,7 +8,7 @@ what=${1:-game}
 packages=(cmake g++ make pkg-config libsdl2-dev libpng-dev libcli11-dev nlohmann-json3-dev)
 if [ "$what" = test ]; then
     packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-               libxmp-dev libopenmpt-dev clang-format xvfb xdotool
+               libxmp-dev libopenmpt-dev clang-format clang-tidy xvfb xdotool
                desktop-file-utils appstream dpkg-dev file
                libegl-dev libgl-dev libopengl-dev libegl-mesa0 libgl1-mesa-dri)
 fi

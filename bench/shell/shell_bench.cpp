@@ -62,7 +62,7 @@ static void PassInMatch(benchmark::State& state) {
     while (state.KeepRunning()) {
         passes(1, 16);
         // Keep the match going: back to a fresh one when it ends.
-        if (messageShowing && messageKind == 1) key(VK_F1);
+        if (messageShowing && messageKind == MessageGameOver) key(VK_F1);
     }
     gameShutdown();
 }

@@ -10,7 +10,14 @@
 #include "platform/platform.h"
 #include "platform/web/page.h"
 #include "platform/web/web_platform.h"
-#include "shell/options.h"
+
+// The shell registers the procedure that takes every message; until then
+// messages are taken and dropped.
+static WindowProcedure windowProcedure;
+
+void platformSetWindowProcedure(WindowProcedure procedure) {
+    windowProcedure = procedure;
+}
 
 struct QueuedMessage {
     uint32_t message;
@@ -170,7 +177,7 @@ bool platformDispatchOneMessage() {
     }
     bool isMessage = taken;
     if (tap) isMessage = tap->message(isMessage, m.message, m.wParam);
-    if (isMessage) windowProcedure(m.message, m.wParam, 0);
+    if (isMessage && windowProcedure) windowProcedure(m.message, m.wParam, 0);
     return taken;
 }
 

@@ -6,6 +6,7 @@
 #include "audio/output.h"
 #include "audio/stream.h"
 #include "audio/xm.h"
+#include "resources/resources.h"
 #include "tests/audio/xm_builder.h"
 
 TEST(MemoryStream, ReadsStopAtTheEnd) {
@@ -59,7 +60,7 @@ TEST(MemoryStream, ResourcesOpenByNumber) {
     EXPECT_EQ(readStream(buf, 4, missing), 0);
     closeStream(missing);
 
-    void* music = openResourceStream(150);
+    void* music = openResourceStream(ResourceMusicSong);
     char head[17];
     ASSERT_EQ(readStream(head, 17, music), 17);
     EXPECT_EQ(std::memcmp(head, "Extended Module: ", 17), 0);
@@ -71,7 +72,7 @@ TEST(StreamOps, AnIncompleteTableIsCleared) {
     EXPECT_FALSE(streamOpsComplete());
     EXPECT_EQ(streamOps.open, nullptr);
     EXPECT_EQ(streamOps.read, nullptr);
-    EXPECT_EQ(loadSong(150), nullptr);
+    EXPECT_EQ(loadSong(ResourceMusicSong), nullptr);
 
     TestModule m;
     m.patterns.push_back({1, {}});

@@ -36,7 +36,7 @@ TEST_F(MatchTest, KickOffLayoutForBothEndsAndBothKickers) {
             match.ball.curl = 1;
             match.ball.roll = 2.0f;
             match.shotCharge = 0.01f;
-            ballAngle = 1.0f;
+            match.ballAngle = 1.0f;
             match.players[3].fallen = 1;
             resetForKickOff();
             SCOPED_TRACE(testing::Message() << "endSign " << end << " teamB " << int(teamB));
@@ -50,7 +50,7 @@ TEST_F(MatchTest, KickOffLayoutForBothEndsAndBothKickers) {
             EXPECT_EQ(match.ball.speed, 0.0f);
             EXPECT_EQ(match.ball.curl, 0);
             EXPECT_EQ(match.ball.roll, 0.0f);
-            EXPECT_EQ(ballAngle, 0.0f);
+            EXPECT_EQ(match.ballAngle, 0.0f);
             EXPECT_EQ(match.players[3].fallen, 0);
 
             for (int i = 0; i < 6; i++) {

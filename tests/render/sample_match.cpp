@@ -5,6 +5,7 @@
 #include "render/procedural.h"
 #include "render/scene.h"
 #include "render/sprites.h"
+#include "shell/display.h"
 #include "shell/options.h"
 
 void sampleStartUp() {
@@ -12,7 +13,7 @@ void sampleStartUp() {
     createGraphics();
     setupRenderStates();
     seedRandom(20261207);
-    makeStartupTextures();
+    makeStartupTextures(teamColourTable);
     teamColour[0] = 0;
     teamColour[1] = 1;
     teamColour[2] = 2;
@@ -87,15 +88,7 @@ void drawSampleMatchFrame(float cameraDepth) {
     setCamera(0.05f, -0.2f, cameraDepth);
     updateView();
     clearFrame(0x3C3C3C);
-    drawGrass();
-    setAlphaBlendEnable(true);
-    setAlphaOp(OpBlendTextureAlpha);
-    setAlphaTestEnable(true);
-    drawMarkings();
-    drawPlayers();
-    drawBall();
-    drawGoals();
-    setAlphaBlendEnable(false);
+    drawMatchScene();
     drawSampleHud();
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "match/actions.h"
 #include "match/state.h"
 #include "render/procedural.h"
 #include "render/scene.h"
@@ -55,7 +56,7 @@ class Scene : public ::testing::Test {
         setAlphaBlendEnable(true);
         setAlphaOp(OpBlendTextureAlpha);
         setAlphaTestEnable(true);
-        ballAngle = 0.0f;
+        match.ballAngle = 0.0f;
     }
     void TearDown() override { releaseGraphics(); }
 
@@ -64,7 +65,8 @@ class Scene : public ::testing::Test {
         match.players[i].x = 0.0f;
         match.players[i].y = 0.0f;
         clearFrame(0);
-        drawPlayers();
+        posePlayers(); // as the match screen poses them before drawing
+        drawPlayers(teamColour);
         match.players[i].x = 5.0f;
         return rgbAt(320, 240);
     }
@@ -90,7 +92,7 @@ TEST_F(Scene, StatesLeftForTheNextOperation) {
     EXPECT_EQ(s.addressU, AddressWrap);
     EXPECT_EQ(s.addressV, AddressWrap);
     EXPECT_EQ(s.texture, markingsTexture);
-    drawPlayers();
+    drawPlayers(teamColour);
     EXPECT_FALSE(s.alphaBlendEnable);
     EXPECT_EQ(s.alphaOp, OpBlendTextureAlpha);
     EXPECT_EQ(s.srcBlend, BlendSrcAlpha);
@@ -215,14 +217,14 @@ TEST_F(Scene, MovingPlayersTurnTowardTheirDirection) {
     p.dirX = 1;
     p.dirY = 0;
     p.heading = 0.0f;
-    drawPlayers();
+    posePlayers();
     EXPECT_EQ(p.faceX, 1);
     EXPECT_EQ(p.faceY, 0);
     EXPECT_NEAR(p.heading, -1.5707963, 1e-6);
     Player& q = match.players[9];
     q.heading = 2.0f;
     q.dirX = q.dirY = 0;
-    drawPlayers();
+    posePlayers();
     EXPECT_EQ(q.heading, 2.0f); // standing players keep their facing
 }
 
@@ -236,8 +238,9 @@ TEST_F(Scene, BallAheadOfItsOwnerAndRollFrames) {
     match.ball.x = 0.0f;
     match.ball.y = 0.0f;
     match.ball.roll = 0.0f;
+    turnBallWithOwner();
     drawBall();
-    EXPECT_EQ(ballAngle, owner.heading);
+    EXPECT_EQ(match.ballAngle, owner.heading);
     // 0.05 toward -x is 20.7 pixels left of the centre at depth -0.2.
     EXPECT_EQ(rgbAt(299, 240), 0x30u * 1);
     EXPECT_EQ(rgbAt(330, 240), 0u);
@@ -246,12 +249,13 @@ TEST_F(Scene, BallAheadOfItsOwnerAndRollFrames) {
     owner.heading = 0.0f;
     clearFrame(0);
     match.ball.roll = 3.5f; // frame 3
+    turnBallWithOwner();
     drawBall();
-    EXPECT_EQ(ballAngle, 1.5707964f);
+    EXPECT_EQ(match.ballAngle, 1.5707964f);
     EXPECT_EQ(rgbAt(320, 240), 0x30u * 4);
     EXPECT_EQ(rgbAt(299, 240), 0u);
     match.ball.roll = 1.0f; // frame 1: the top right, not turned at angle pi/2
-    ballAngle = 0.0f;
+    match.ballAngle = 0.0f;
     drawBall();
     EXPECT_EQ(rgbAt(320, 240), 0x30u * 2);
     // The shadow lies 0.005 toward -x and -y; the ball covers it but for a crescent.

@@ -3,6 +3,7 @@
 
 #include "platform/platform.h"
 #include "platform/sdl_backend.h"
+#include "shell/options.h"
 #include "shell/timing.h"
 
 // The window procedure sees the codes the game was written for, whatever SDL calls the key.
@@ -63,6 +64,7 @@ TEST(PlatformKeys, KeypadAndSystemKeys) {
 TEST(PlatformHeadless, KeysQueueOneMessageAndHoldTheState) {
     platformSetHeadless(true);
     platformShutdown(); // an empty queue and no key held
+    platformSetWindowProcedure(windowProcedure);
     uint8_t keys[256];
 
     headlessKeyDown(VK_LEFT);

@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "platform/sdl_backend.h"
 #include "shell/game.h"
+#include "shell/options.h"
 #include "shell/screens.h"
 #include "shell/timing.h"
 
@@ -44,6 +45,7 @@ class OffscreenWindow : public ::testing::Test {
         setenv("SDL_RENDER_DRIVER", "software", 1); // no GL libraries loaded for a test
         gameResetState();
         platformSetHeadless(false);
+        platformSetWindowProcedure(windowProcedure);
         platformSetDisplay({windowed, scale});
         if (!platformCreateWindow("TORVELUN SOCCER", "SOCCER")) {
             platformSetHeadless(true);
