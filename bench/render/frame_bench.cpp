@@ -10,9 +10,11 @@
 #include <string>
 
 #include "bench/render/llvmpipe_frame.h"
+#include "match/actions.h"
 #include "render/device.h"
 #include "render/device_internal.h"
 #include "render/scene.h"
+#include "shell/options.h"
 #include "tests/render/sample_match.h"
 
 static void matchFrame(benchmark::State& state, float depth) {
@@ -86,7 +88,8 @@ static void BM_PlayersLayer(benchmark::State& state) {
         state,
         [] {
             sampleMatchState(); // posing writes into the match
-            drawPlayers();
+            posePlayers();
+            drawPlayers(teamColour);
         },
         true);
 }
