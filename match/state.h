@@ -27,6 +27,12 @@ enum PlayState : int32_t {
     Restart = 2, // the ball went out and waits at the restart spot
 };
 
+// The values an integer field may hold (flags: 0 or 1, floats: finite and of a
+// sane size unless a list says otherwise); the readers of saved states check them.
+struct FieldRange {
+    double lo, hi;
+};
+
 struct Player {
     float actionTimer; // hold timer: no re-choice, no shot while > 0; no tackle while > 1
     uint8_t fallen;    // on the ground
@@ -73,6 +79,62 @@ struct MatchState {
     int32_t computerStrength = 60; // 20, 40, 60, 80 or 100
     float ballAngle; // the ball sprite's turn: its owner's heading, kept while it is loose
 };
+
+// Each record's fields with their names and the values they may hold, in
+// declaration order, for the state dumps: v("name", field) or
+// v("name", field, FieldRange{lo, hi}).
+template <class Visit> void forEachField(Player& p, Visit&& v) {
+    v("actionTimer", p.actionTimer);
+    v("fallen", p.fallen);
+    v("fallTimer", p.fallTimer);
+    v("x", p.x);
+    v("y", p.y);
+    v("homeX", p.homeX);
+    v("homeY", p.homeY);
+    v("dirX", p.dirX, FieldRange{-1, 1});
+    v("dirY", p.dirY, FieldRange{-1, 1});
+    v("speed", p.speed);
+    v("isTeamA", p.isTeamA);
+    v("heading", p.heading);
+    v("runPhase", p.runPhase);
+    v("faceX", p.faceX, FieldRange{-1, 1});
+    v("faceY", p.faceY, FieldRange{-1, 1});
+}
+
+template <class Visit> void forEachField(Ball& b, Visit&& v) {
+    v("x", b.x);
+    v("y", b.y);
+    v("height", b.height);
+    v("speed", b.speed);
+    v("dirX", b.dirX, FieldRange{-1, 1});
+    v("dirY", b.dirY, FieldRange{-1, 1});
+    v("liftSpeed", b.liftSpeed);
+    v("curl", b.curl, FieldRange{-1, 1});
+    v("roll", b.roll);
+}
+
+// The match's own fields; `players` and `ball` have lists of their own.
+template <class Visit> void forEachField(MatchState& m, Visit&& v) {
+    v("ballOwner", m.ballOwner, FieldRange{-1, 11});
+    v("lastToucher", m.lastToucher, FieldRange{-1, 11});
+    v("playState", m.playState, FieldRange{InPlay, Restart});
+    v("restartTaker", m.restartTaker, FieldRange{0, 11});
+    v("restartX", m.restartX);
+    v("restartY", m.restartY);
+    v("activePlayerA", m.activePlayerA, FieldRange{0, 5});
+    v("activePlayerB", m.activePlayerB, FieldRange{6, 11});
+    v("endSign", m.endSign, FieldRange{-1, 1}); // 0 before the first match
+    v("score", m.score, FieldRange{0, 1e9});
+    v("shotCharge", m.shotCharge);
+    v("computerDelay", m.computerDelay);
+    v("goalScored", m.goalScored);
+    v("goalTimer", m.goalTimer);
+    v("kickOffTeamB", m.kickOffTeamB);
+    v("secondHalf", m.secondHalf);
+    v("singlePlayer", m.singlePlayer);
+    v("computerStrength", m.computerStrength, FieldRange{20, 100});
+    v("ballAngle", m.ballAngle);
+}
 
 // The match. Zero at program start but for the defaults above, the same as
 // MatchState{}; the new-match reset and every kick-off reset it field by field.

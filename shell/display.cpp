@@ -14,14 +14,8 @@
 #include "shell/screens.h"
 #include "shell/timing.h"
 
-uint8_t messageShowing;
-int32_t messageKind;
-float messageTimer;
-float matchClock;
-// Fix: the follow began at depth 0 while the start-up camera stands at -0.2,
-// so the view jumped by a fifth between the first two frames of the first
-// match; it now begins where the camera is.
-float cameraX, cameraY, cameraDepth = StartCameraDepth;
+MatchScreen matchScreen;
+CameraFollow cameraFollow;
 
 bool advanceGoalCelebration() {
     match.playState = KickOff;
@@ -35,10 +29,10 @@ bool advanceGoalCelebration() {
 }
 
 void checkHalfTime() {
-    if (matchClock <= matchDuration / 2 + 1 && !match.secondHalf) {
-        messageShowing = 1;
-        messageKind = MessageSecondHalf;
-        messageTimer = 1.0f;
+    if (matchScreen.matchClock <= options.matchDuration / 2 + 1 && !match.secondHalf) {
+        matchScreen.messageShowing = 1;
+        matchScreen.messageKind = MessageSecondHalf;
+        matchScreen.messageTimer = 1.0f;
         match.endSign = -match.endSign;
         match.kickOffTeamB = 1;
         match.secondHalf = 1;
@@ -49,9 +43,9 @@ void checkHalfTime() {
 void checkGameOver() {
     // messageTimer keeps its value: it is already below 0 from the second-half
     // box, so the game-over box opens in its READY phase.
-    if (matchClock <= 0) {
-        messageShowing = 1;
-        messageKind = MessageGameOver;
+    if (matchScreen.matchClock <= 0) {
+        matchScreen.messageShowing = 1;
+        matchScreen.messageKind = MessageGameOver;
     }
 }
 
@@ -79,10 +73,10 @@ constexpr uint32_t Blue = 0x4F44D8;
 constexpr uint32_t Opaque = 0xFF000000;
 
 static uint32_t teamAColour() {
-    return teamColourTable[teamColour[0]];
+    return teamColourTable[options.teamColour[0]];
 }
 static uint32_t teamBColour() {
-    return teamColourTable[teamColour[2]];
+    return teamColourTable[options.teamColour[2]];
 }
 
 // "GOAL!!!" pulses between two sizes every 0.1 of goalTimer.
@@ -114,18 +108,18 @@ static void drawShotBar() {
 
 // Clock, "BALL OUT", the countdown and the score.
 static void drawHudText() {
-    int32_t clock = static_cast<int32_t>(matchClock);
+    int32_t clock = static_cast<int32_t>(matchScreen.matchClock);
     drawText(280, 5, "TIME   :", 8, White);
     drawNumber(344, 5, clock, 8, White);
     if (match.playState == Restart && match.ballOwner == -1)
         drawText(70, 160, "BALL OUT", 64, White);
-    if ((matchClock <= matchDuration / 2 + 10 && !match.secondHalf) ||
-        (match.secondHalf && matchClock <= 10)) {
+    if ((matchScreen.matchClock <= options.matchDuration / 2 + 10 && !match.secondHalf) ||
+        (match.secondHalf && matchScreen.matchClock <= 10)) {
         // Red brightens from 0x9C to 0xFF as each clock second runs out.
         // Fix: a clock stopped below 0 gave a negative remainder, which carried
         // the red into the alpha byte and drew the final 0 black or dark; the
         // final 0 now shows in full red.
-        int32_t h = std::max(static_cast<int32_t>(matchClock * 100.0) % 100, 0);
+        int32_t h = std::max(static_cast<int32_t>(matchScreen.matchClock * 100.0) % 100, 0);
         drawNumber(304, 200, clock, 16, 0xFF0000 - static_cast<uint32_t>(h) * 0x10000);
     }
     drawText(280, 20, "SCORE  :", 8, White);
@@ -160,11 +154,12 @@ void followCamera() {
     float spanY = static_cast<float>((double(maxY) - minY) * 100);
     float span = static_cast<int32_t>(spanX) > static_cast<int32_t>(spanY) ? spanX : spanY;
     // Each frame closes 1/80 of the distance, whatever the frame's length.
-    cameraX = static_cast<float>(cameraX - (cameraX - (maxX - spanX / 200.0)) / 80);
-    cameraY = static_cast<float>(cameraY - (cameraY - (maxY - spanY / 200.0)) / 80);
-    cameraDepth =
-        static_cast<float>(cameraDepth - (static_cast<int32_t>(span) / 90.0 + cameraDepth) / 80);
-    setCamera(cameraX, cameraY, cameraDepth);
+    CameraFollow& c = cameraFollow;
+    c.cameraX = static_cast<float>(c.cameraX - (c.cameraX - (maxX - spanX / 200.0)) / 80);
+    c.cameraY = static_cast<float>(c.cameraY - (c.cameraY - (maxY - spanY / 200.0)) / 80);
+    c.cameraDepth = static_cast<float>(c.cameraDepth -
+                                       (static_cast<int32_t>(span) / 90.0 + c.cameraDepth) / 80);
+    setCamera(c.cameraX, c.cameraY, c.cameraDepth);
     updateView();
 }
 
@@ -172,7 +167,7 @@ void followCamera() {
 static void drawMessageText() {
     drawText(140, 318, bootLines[0], 8, LightBlue);
     drawText(140, 334, bootLines[1], 8, LightBlue);
-    if (messageKind == MessageGameOver) {
+    if (matchScreen.messageKind == MessageGameOver) {
         drawText(140, 360, "GAME OVER:\n\nHIT SPACE BAR TO CONTINUE", 8, LightBlue);
         if (match.score[1] > match.score[0]) {
             drawText(140, 372, "TEAM A WINS!", 8, teamAColour());
@@ -181,22 +176,22 @@ static void drawMessageText() {
         } else {
             drawText(140, 372, "GAMES ENDS DRAW", 8, LightBlue);
         }
-    } else if (messageKind == MessageFirstHalf) {
+    } else if (matchScreen.messageKind == MessageFirstHalf) {
         drawText(140, 360, "FIRST HALF:\n\nPRESS ANY KEY TO START", 8, LightBlue);
         drawText(140, 372, "KICK OFF FOR TEAM A", 8, teamAColour());
-    } else if (messageKind == MessageSecondHalf) {
+    } else if (matchScreen.messageKind == MessageSecondHalf) {
         drawText(140, 360, "SECOND HALF:\n\nPRESS ANY KEY TO START", 8, LightBlue);
         drawText(140, 372, "KICK OFF FOR TEAM B", 8, teamBColour());
     }
-    if (messageTimer >= 0) {
+    if (matchScreen.messageTimer >= 0) {
         // Six digits spin from 000000, the right-hand ones faster.
         for (int i = 0; i < 6; i++) {
-            int32_t digit = static_cast<int32_t>(messageTimer * 20.0 * (i + 1)) % 10;
+            int32_t digit = static_cast<int32_t>(matchScreen.messageTimer * 20.0 * (i + 1)) % 10;
             drawNumber(140 + 8 * i, 396, digit, 8, LightBlue);
         }
     } else {
         drawText(140, 396, "READY", 8, LightBlue);
-        if (static_cast<int32_t>(messageTimer * 2.0) % 2 == 0)
+        if (static_cast<int32_t>(matchScreen.messageTimer * 2.0) % 2 == 0)
             drawText(140, 408, "#", 8, LightBlue);
     }
 }
@@ -220,7 +215,7 @@ void drawMatchScene() {
     drawMarkings();
     drawActiveRings();
     posePlayers();
-    drawPlayers(teamColour);
+    drawPlayers(options.teamColour);
     turnBallWithOwner();
     drawBall();
     drawGoals();
@@ -245,6 +240,6 @@ void drawMatchScreen() {
     }
     // The new view shows in the next frame's scene.
     followCamera();
-    if (messageShowing) drawMessageBox();
+    if (matchScreen.messageShowing) drawMessageBox();
     presentFrame();
 }

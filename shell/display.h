@@ -5,7 +5,8 @@
 
 #include <cstdint>
 
-extern uint8_t messageShowing;
+#include "match/state.h" // FieldRange
+
 // The box a match shows, in messageKind.
 enum MessageKind : int32_t {
     MessageNone = 0,
@@ -13,12 +14,42 @@ enum MessageKind : int32_t {
     MessageFirstHalf = 2,
     MessageSecondHalf = 3,
 };
-extern int32_t messageKind; // MessageKind
-extern float messageTimer;
-extern float matchClock; // clock seconds left
-extern float cameraX, cameraY, cameraDepth;
+
+// The match's message box and clock: the new-match reset sets them all.
+struct MatchScreen {
+    uint8_t messageShowing = 0;
+    int32_t messageKind = MessageNone; // MessageKind
+    float messageTimer = 0;
+    float matchClock = 0; // clock seconds left
+};
+extern MatchScreen matchScreen;
+
 // Where the start-up camera stands, and so where the camera follow begins.
 constexpr float StartCameraDepth = -0.2f;
+
+// The camera follow's position. It lives for the whole program: a new match
+// starts from wherever the last one left it.
+struct CameraFollow {
+    // Fix: the follow began at depth 0 while the start-up camera stands at
+    // -0.2, so the view jumped by a fifth between the first two frames of the
+    // first match; it now begins where the camera is.
+    float cameraX = 0, cameraY = 0, cameraDepth = StartCameraDepth;
+};
+extern CameraFollow cameraFollow;
+
+// Every field with its name and the values it may hold, in the order the
+// state dumps list them.
+template <class Visit> void forEachField(MatchScreen& s, Visit&& v) {
+    v("messageShowing", s.messageShowing);
+    v("messageKind", s.messageKind, FieldRange{MessageNone, MessageSecondHalf});
+    v("messageTimer", s.messageTimer);
+    v("matchClock", s.matchClock);
+}
+template <class Visit> void forEachField(CameraFollow& c, Visit&& v) {
+    v("cameraX", c.cameraX);
+    v("cameraY", c.cameraY);
+    v("cameraDepth", c.cameraDepth);
+}
 
 void drawMatchScreen();
 // The scene: grass, markings, rings, the players posed as drawn, ball, goals.

@@ -169,21 +169,20 @@ void observeAfter(const MatchObserver& before, MatchStats& s) {
 }
 
 static void startMatch(const DriverOptions& o) {
-    // Every match starts from the program's initial state, so that match k
-    // depends on its seed alone.
+    // Every match starts from the program's initial match record and message
+    // box, so that what it plays depends on its seed alone. The kit colours,
+    // the camera and the screen flow but for its two flags carry over.
     match = MatchState{};
-    frameScale = 1.0f;
-    seedRandom(o.seed);
-    bootActive = 0;
-    titleActive = 0;
-    soundOn = 0;
-    messageShowing = 0;
-    messageKind = MessageNone;
-    messageTimer = 0;
     match.singlePlayer = o.versusComputer;
     match.computerStrength = o.strength;
-    matchDuration = o.duration;
-    previousTimestamp = o.clockStart;
+    matchScreen = MatchScreen{};
+    frameScale = 1.0f;
+    seedRandom(o.seed);
+    screenFlow.bootActive = 0;
+    screenFlow.titleActive = 0;
+    options.soundOn = 0;
+    options.matchDuration = o.duration;
+    gameLoop.previousTimestamp = o.clockStart;
     headlessClearInput();
     newMatchReset();
 }
@@ -224,7 +223,9 @@ MatchStats playMatch(const DriverOptions& o) {
             if (!o.versusComputer) scriptedPlayer(keys, false);
             // A human closes a half's box once it shows READY, and starts a
             // kick-off the computer is to take, with a key press.
-            bool boxReady = messageShowing && messageKind != MessageGameOver && messageTimer <= 0;
+            bool boxReady = matchScreen.messageShowing &&
+                            matchScreen.messageKind != MessageGameOver &&
+                            matchScreen.messageTimer <= 0;
             bool kickOffWaits = match.playState == KickOff && !match.goalScored;
             if (keys.queue.count == 0 && (boxReady || (kickOffWaits && o.versusComputer)))
                 queueKey(keys.queue, VK_UP);
@@ -236,7 +237,7 @@ MatchStats playMatch(const DriverOptions& o) {
         gamePassWithoutDrawing();
         observeAfter(before, s);
         if (o.afterFrame) o.afterFrame(o.context);
-        if (messageShowing && messageKind == MessageGameOver) {
+        if (matchScreen.messageShowing && matchScreen.messageKind == MessageGameOver) {
             s.finished = 1;
             break;
         }
@@ -254,7 +255,7 @@ MatchStats playReplay(const Replay& replay, bool* faithful) {
     replayPlaybackStart(replay, false);
     MatchStats s{};
     MatchObserver before{};
-    while (gameRunning && !replayPlaybackDone()) {
+    while (screenFlow.gameRunning && !replayPlaybackDone()) {
         observeBefore(before);
         gamePassWithoutDrawing();
         observeAfter(before, s);
@@ -264,6 +265,6 @@ MatchStats playReplay(const Replay& replay, bool* faithful) {
     s.strength = match.computerStrength;
     s.scoreA = match.score[1];
     s.scoreB = match.score[0];
-    s.finished = messageShowing && messageKind == 1;
+    s.finished = matchScreen.messageShowing && matchScreen.messageKind == 1;
     return s;
 }

@@ -14,12 +14,7 @@
 #include "shell/screens.h"
 #include "shell/timing.h"
 
-uint32_t previousTimestamp;
-// The last pass's length: the first pass after a pause is taken to be as long.
-static uint32_t lastFrameMs;
-// The last turn of the loop ran no pass.
-static bool pausedLastTurn;
-uint32_t startupSeed;
+GameLoop gameLoop;
 
 bool gameStartup(bool fixedSeed, uint32_t seed) {
     platformHidePointer();
@@ -29,17 +24,17 @@ bool gameStartup(bool fixedSeed, uint32_t seed) {
     setupRenderStates();
     // The pointer's display count goes down twice and never up again.
     platformHidePointer();
-    startupSeed = fixedSeed ? seed : platformMilliseconds();
-    seedRandom(startupSeed);
+    gameLoop.startupSeed = fixedSeed ? seed : platformMilliseconds();
+    seedRandom(gameLoop.startupSeed);
     // Grass, ring and markings, the ten kits, the bitmap textures in their
     // order, then the HUD panel.
     makeStartupTextures(teamColourTable);
     loadSongs();
-    setCamera(cameraX, cameraY, cameraDepth);
+    setCamera(cameraFollow.cameraX, cameraFollow.cameraY, cameraFollow.cameraDepth);
     updateView();
     frameScale = 1.0f;
-    previousTimestamp = platformMilliseconds();
-    pausedLastTurn = false;
+    gameLoop.previousTimestamp = platformMilliseconds();
+    gameLoop.pausedLastTurn = false;
     return true;
 }
 
@@ -47,11 +42,12 @@ static void runPass(void (*frame)()) {
     replayPassBegins();
     // Two readings: the next frame is measured from the second one.
     uint32_t now = platformMilliseconds();
-    frameScale = frameScaleFor(previousTimestamp, now);
-    lastFrameMs = now - previousTimestamp;
-    previousTimestamp = platformMilliseconds();
+    frameScale = frameScaleFor(gameLoop.previousTimestamp, now);
+    gameLoop.lastFrameMs = now - gameLoop.previousTimestamp;
+    gameLoop.previousTimestamp = platformMilliseconds();
     // A pad's Start picks the match on the title and goes on everywhere else.
-    platformSetPadStartKeys(titleActive ? VK_F1 : VK_SPACE, titleActive ? VK_F2 : VK_SPACE);
+    platformSetPadStartKeys(screenFlow.titleActive ? VK_F1 : VK_SPACE,
+                            screenFlow.titleActive ? VK_F2 : VK_SPACE);
     platformDispatchOneMessage();
     frame();
     runPassAfterDraw();
@@ -65,7 +61,7 @@ void gamePass() {
 // No match runs on the boot screen, so a pass without drawing has no part
 // there; the camera is the view's, which nothing but the drawing reads.
 static void runFrameWithoutDrawing() {
-    if (bootActive || titleActive) return;
+    if (screenFlow.bootActive || screenFlow.titleActive) return;
     runMatchScreenHeadless();
 }
 
@@ -75,16 +71,17 @@ void gamePassWithoutDrawing() {
 
 void gameTurn() {
     if (platformPaused()) {
-        pausedLastTurn = true;
+        gameLoop.pausedLastTurn = true;
         return;
     }
-    if (pausedLastTurn) previousTimestamp = platformMilliseconds() - lastFrameMs;
-    pausedLastTurn = false;
+    if (gameLoop.pausedLastTurn)
+        gameLoop.previousTimestamp = platformMilliseconds() - gameLoop.lastFrameMs;
+    gameLoop.pausedLastTurn = false;
     gamePass();
 }
 
 void gameRun() {
-    while (gameRunning) gameTurn();
+    while (screenFlow.gameRunning) gameTurn();
 }
 
 void gameShutdown() {
@@ -96,24 +93,10 @@ void gameShutdown() {
 
 void gameResetState() {
     frameScale = 1.0f;
-    gameRunning = 1;
-    scrollFrac = 0;
-    scrollPos = 0;
-    titlePhase = 640.0f;
-    bootActive = 1;
-    bootTime = 0;
-    titleActive = 0;
-    bootBorderColour = 0xA397FF;
-    bootScreenColour = 0x4F44D8;
-    messageShowing = 0;
-    messageKind = MessageNone;
-    messageTimer = 0;
-    matchClock = 0;
-    cameraX = cameraY = 0;
-    cameraDepth = StartCameraDepth;
-    soundOn = 1;
-    matchDuration = 90;
-    for (int k = 0; k < 4; k++) teamColour[k] = k;
+    screenFlow = ScreenFlow{};
+    titleScroller = TitleScroller{};
+    matchScreen = MatchScreen{};
+    cameraFollow = CameraFollow{};
+    options = GameOptions{};
     match = MatchState{};
-    match.computerStrength = 60;
 }

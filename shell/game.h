@@ -4,10 +4,21 @@
 
 #include <cstdint>
 
-// The millisecond reading that the next pass measures its frame from.
-extern uint32_t previousTimestamp;
-// What start-up seeded the random generator with (the grass texture follows it).
-extern uint32_t startupSeed;
+// What the loop keeps from pass to pass. Start-up sets it; the state reset of
+// gameResetState leaves it.
+struct GameLoop {
+    // The millisecond reading that the next pass measures its frame from.
+    uint32_t previousTimestamp = 0;
+    // The last pass's length: the first pass after a pause is taken to be as long.
+    uint32_t lastFrameMs = 0;
+    bool pausedLastTurn = false; // the last turn of the loop ran no pass
+    // What start-up seeded the random generator with (the grass texture follows it).
+    uint32_t startupSeed = 0;
+    // How many new-match resets there have been: a pass that changes it starts
+    // a match (and a replay).
+    uint32_t newMatchCount = 0;
+};
+extern GameLoop gameLoop;
 
 // Brings up the window, the device, the textures, the songs and the camera.
 // The random generator is seeded from the millisecond timer, or with `seed`
@@ -29,6 +40,6 @@ void gamePassWithoutDrawing();
 // Frees the songs, releases the graphics and drains the pending messages.
 void gameShutdown();
 
-// Puts every flag, timer and option of the shell and the match record back to
+// Puts the shell's records (but for gameLoop) and the match record back to
 // their program-start values (for runs of several games in one process).
 void gameResetState();

@@ -62,7 +62,7 @@ static void stepHuman(const uint8_t keys[256], const KeySet& k, int p) {
 void stepKeyboardWith(const uint8_t keys[256]) {
     // Nobody acts while a restart taker walks to the ball or a box shows its digits.
     if (match.playState == Restart && match.ballOwner != match.restartTaker) return;
-    if (messageTimer > 0) return;
+    if (matchScreen.messageTimer > 0) return;
 
     stepHuman(keys, keysPlayer1, match.activePlayerA);
     if (!match.singlePlayer) stepHuman(keys, keysPlayer2, match.activePlayerB);

@@ -7,6 +7,7 @@
 #include "match/state.h"
 #include "platform/platform.h"
 #include "shell/display.h"
+#include "shell/game.h"
 #include "shell/screens.h"
 #include "shell/timing.h"
 
@@ -22,24 +23,22 @@ const uint32_t teamColourTable[10] = {
     0xF3A43E, // orange
     0x71623F, // brown
 };
-int32_t teamColour[4] = {0, 1, 2, 3};
-uint8_t soundOn = 1;
-int32_t matchDuration = 90;
-uint32_t newMatchCount;
+GameOptions options;
 
 int32_t nextFreeColour(int32_t c) {
     // The entry being changed still holds its old value during the search, so
     // the result is always a colour that no kit wears yet.
     do {
         c = (c == 9) ? 0 : c + 1;
-    } while (c == teamColour[0] || c == teamColour[1] || c == teamColour[2] || c == teamColour[3]);
+    } while (c == options.teamColour[0] || c == options.teamColour[1] ||
+             c == options.teamColour[2] || c == options.teamColour[3]);
     return c;
 }
 
 void applyMusicRule() {
     // A song that could not be loaded is never played.
     if (!musicSong) return;
-    if ((soundOn && titleActive) || match.goalScored) {
+    if ((options.soundOn && screenFlow.titleActive) || match.goalScored) {
         playSong(musicSong, 1);
     } else {
         stopSong(musicSong);
@@ -55,17 +54,17 @@ void carryOutMatchEvents() {
 }
 
 void newMatchReset() {
-    newMatchCount++;
+    gameLoop.newMatchCount++;
     match.secondHalf = 0;
     match.endSign = 1;
-    matchClock = static_cast<float>(matchDuration);
     match.goalScored = 0;
     match.goalTimer = 0;
     match.score[1] = 0;
     match.score[0] = 0;
-    messageKind = MessageFirstHalf;
-    messageTimer = 1.0f;
-    messageShowing = 1;
+    matchScreen = MatchScreen{.messageShowing = 1,
+                              .messageKind = MessageFirstHalf,
+                              .messageTimer = 1.0f,
+                              .matchClock = static_cast<float>(options.matchDuration)};
     match.kickOffTeamB = 0;
     resetForKickOff();
     applyMusicRule();
@@ -74,15 +73,15 @@ void newMatchReset() {
 static void handleOptionKey(uintptr_t key) {
     switch (key) {
     case VK_SPACE:
-        if (messageKind == MessageGameOver) {
-            messageShowing = 0;
-            titleActive = 1;
+        if (matchScreen.messageKind == MessageGameOver) {
+            matchScreen.messageShowing = 0;
+            screenFlow.titleActive = 1;
             applyMusicRule();
         }
         break;
     case VK_F1:
     case VK_F2:
-        titleActive = 0;
+        screenFlow.titleActive = 0;
         match.singlePlayer = (key == VK_F1);
         newMatchReset();
         break;
@@ -90,7 +89,7 @@ static void handleOptionKey(uintptr_t key) {
         match.computerStrength = match.computerStrength % 100 + 20;
         break;
     case VK_F4:
-        soundOn = !soundOn;
+        options.soundOn = !options.soundOn;
         applyMusicRule();
         break;
     case VK_F5:
@@ -98,13 +97,13 @@ static void handleOptionKey(uintptr_t key) {
     case VK_F7:
     case VK_F8: {
         int k = static_cast<int>(key - VK_F5);
-        teamColour[k] = nextFreeColour(teamColour[k]);
+        options.teamColour[k] = nextFreeColour(options.teamColour[k]);
         break;
     }
     case VK_F9:
-        if (titleActive) {
-            matchDuration += 30;
-            if (matchDuration > 180) matchDuration = 90;
+        if (screenFlow.titleActive) {
+            options.matchDuration += 30;
+            if (options.matchDuration > 180) options.matchDuration = 90;
         }
         break;
     default:
@@ -115,28 +114,29 @@ static void handleOptionKey(uintptr_t key) {
 intptr_t windowProcedure(uint32_t message, uintptr_t wParam, intptr_t) {
     // Losing the focus, or being activated by a click, ends the program.
     if (message == WM_ACTIVATE && wParam != WA_ACTIVE) {
-        gameRunning = 0;
+        screenFlow.gameRunning = 0;
         return 0;
     }
     if (message == WM_CLOSE) {
-        gameRunning = 0;
+        screenFlow.gameRunning = 0;
         return 0;
     }
     if (message == WM_KEYDOWN && wParam == VK_ESCAPE) {
-        if (bootActive) {
-            bootTime = 1100;
-        } else if (titleActive) {
-            gameRunning = 0;
+        if (screenFlow.bootActive) {
+            screenFlow.bootTime = 1100;
+        } else if (screenFlow.titleActive) {
+            screenFlow.gameRunning = 0;
         } else {
-            titleActive = 1;
+            screenFlow.titleActive = 1;
             applyMusicRule();
         }
     }
-    if (bootActive) return 0;
+    if (screenFlow.bootActive) return 0;
     if (message == WM_DESTROY) return 0; // the loop ends on gameRunning, not on a quit message
     if (message == WM_KEYDOWN) {
         // Closes a half's box once it shows READY.
-        if (messageKind != MessageGameOver && messageTimer <= 0) messageShowing = 0;
+        if (matchScreen.messageKind != MessageGameOver && matchScreen.messageTimer <= 0)
+            matchScreen.messageShowing = 0;
         // In single-player mode any key starts a pending kick-off and does nothing else.
         if (match.playState == KickOff && match.singlePlayer) {
             match.playState = InPlay;

@@ -90,7 +90,7 @@ static void beginRecording(const std::vector<uint8_t>& state, uint32_t timestamp
                            const uint8_t keys[256]) {
     Replay& rp = recorder.replay;
     rp.gameVersion = SOCCER_VERSION;
-    rp.startupSeed = startupSeed;
+    rp.startupSeed = gameLoop.startupSeed;
     rp.firstTimestamp = timestamp;
     rp.state = state;
     std::memcpy(rp.keys, keys, 256);
@@ -125,8 +125,8 @@ static void recorderPassBegins() {
     r.readings = 0;
     r.passStart.resize(stateBytes());
     encodeState(r.passStart.data());
-    r.passTimestamp = previousTimestamp;
-    r.passMatches = newMatchCount;
+    r.passTimestamp = gameLoop.previousTimestamp;
+    r.passMatches = gameLoop.newMatchCount;
 }
 
 // The pass's record: the key changes since the last pass, and where it
@@ -150,7 +150,7 @@ static void recorderPassEnds() {
     Recorder& r = recorder;
     r.inPass = false;
     completePass();
-    bool startsMatch = newMatchCount != r.passMatches;
+    bool startsMatch = gameLoop.newMatchCount != r.passMatches;
     // A pass that cannot be written (the machine slept through a minute) ends
     // the recording before it; so does the start of another match.
     if (r.recording && (startsMatch || r.passFaulty)) endRecording();
@@ -163,7 +163,9 @@ static void recorderPassEnds() {
         r.replay.passCount++;
         r.lastPassEnd.resize(stateBytes());
         encodeState(r.lastPassEnd.data());
-        if (titleActive || !gameRunning || r.replay.passCount == MaxReplayPasses) endRecording();
+        if (screenFlow.titleActive || !screenFlow.gameRunning ||
+            r.replay.passCount == MaxReplayPasses)
+            endRecording();
     }
     std::memcpy(r.passKeys, r.keys, 256);
     r.lastPassReading = r.lastReading;
@@ -181,7 +183,7 @@ void replayRecorderStart(ReplaySink sink, void* context) {
     platformSetTap(nullptr);
     platformKeyboardState(r.keys);
     std::memcpy(r.passKeys, r.keys, 256);
-    r.lastReading = r.lastPassReading = previousTimestamp;
+    r.lastReading = r.lastPassReading = gameLoop.previousTimestamp;
     platformSetTap(&recorderTap);
 }
 
@@ -190,8 +192,8 @@ void replayRecordFromHere() {
     if (!r.on) return;
     std::vector<uint8_t> state(stateBytes());
     encodeState(state.data());
-    r.lastPassReading = previousTimestamp;
-    beginRecording(state, previousTimestamp, r.passKeys);
+    r.lastPassReading = gameLoop.previousTimestamp;
+    beginRecording(state, gameLoop.previousTimestamp, r.passKeys);
 }
 
 void replayRecordingEnd() {
@@ -292,8 +294,8 @@ static void playbackPassBegins() {
     // Every pass was checked when the file was read.
     if (!readReplayPass(p.at, end, p.played + 1, p.pass, why)) return;
     // As recorded, whatever the shell did to it between passes here.
-    previousTimestamp = p.pass.timestampMoved ? p.pass.timestamp : p.lastPassReading;
-    p.passBase = previousTimestamp;
+    gameLoop.previousTimestamp = p.pass.timestampMoved ? p.pass.timestamp : p.lastPassReading;
+    p.passBase = gameLoop.previousTimestamp;
     for (int i = 0; i < p.pass.keyChanges; i++) p.keys[p.pass.keys[i][0]] = p.pass.keys[i][1];
     p.readings = 0;
     p.messageGiven = false;
@@ -331,7 +333,7 @@ void replayPlaybackStart(const Replay& replay, bool paced) {
         drawFrame();
         applyState(replay.state.data());
     }
-    previousTimestamp = replay.firstTimestamp;
+    gameLoop.previousTimestamp = replay.firstTimestamp;
     p.lastReading = p.lastPassReading = p.lastFirstReading = replay.firstTimestamp;
     std::memcpy(p.keys, replay.keys, 256);
     p.start = std::chrono::steady_clock::now();

@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "shell/game.h"
 #include "shell/replay.h"
+#include "shell/screens.h"
 #include "shell/timing.h"
 
 namespace fs = std::filesystem;
@@ -95,7 +96,7 @@ int playReplayInWindow(const std::string& path) {
         return 1;
     }
     replayPlaybackStart(replay, true);
-    while (gameRunning && !replayPlaybackDone()) {
+    while (screenFlow.gameRunning && !replayPlaybackDone()) {
         // A window without the focus runs no passes; the pace waits too.
         if (platformPaused()) continue;
         gamePass();

@@ -9,11 +9,7 @@
 #include "shell/options.h"
 #include "shell/timing.h"
 
-uint8_t bootActive = 1;
-float bootTime;
-uint8_t titleActive;
-uint32_t bootBorderColour = 0xA397FF;
-uint32_t bootScreenColour = 0x4F44D8;
+ScreenFlow screenFlow;
 
 const char* const bootLines[3] = {"       **** COMMODORE 64 BASIC V2 ****",
                                   "    64K RAM SYSTEM  38911 BASIC BYTES FREE", "READY"};
@@ -46,31 +42,32 @@ constexpr uint32_t MascotTint = 0xCBC4FF;
 // The lines typed so far, and the cursor blinking 16 ticks on, 16 off.
 static void drawBootText(int32_t t) {
     for (int i = 0; i < 3; i++) drawText(132, 148 + 16 * i, bootLines[i], 8, LightBlue);
-    if (bootTime < 400 && (t & 16) == 0) drawText(132, 188, "#", 8, LightBlue);
-    if (bootTime > 400) drawText(132, 188, "LOAD\"TORVELUN SOCCER\",8,1", 8, LightBlue);
-    if (bootTime > 500) drawText(132, 202, "SEARCHING FOR TORVELUN SOCCER", 8, LightBlue);
-    if (bootTime > 700) drawText(132, 210, "LOADING", 8, LightBlue);
+    if (screenFlow.bootTime < 400 && (t & 16) == 0) drawText(132, 188, "#", 8, LightBlue);
+    if (screenFlow.bootTime > 400) drawText(132, 188, "LOAD\"TORVELUN SOCCER\",8,1", 8, LightBlue);
+    if (screenFlow.bootTime > 500)
+        drawText(132, 202, "SEARCHING FOR TORVELUN SOCCER", 8, LightBlue);
+    if (screenFlow.bootTime > 700) drawText(132, 210, "LOADING", 8, LightBlue);
 }
 
 void drawBootScreen() {
     clearFrame(0x000000);
-    int32_t t = static_cast<int32_t>(bootTime);
-    if (bootTime > 1000) {
-        bootBorderColour = teamColourTable[t % 10];
-        bootScreenColour = teamColourTable[(t + 3) % 10];
+    int32_t t = static_cast<int32_t>(screenFlow.bootTime);
+    if (screenFlow.bootTime > 1000) {
+        screenFlow.bootBorderColour = teamColourTable[t % 10];
+        screenFlow.bootScreenColour = teamColourTable[(t + 3) % 10];
     }
-    drawRect(96, 99, 544, 381, bootBorderColour, 0);
-    drawRect(132, 140, 508, 340, bootScreenColour, 0);
+    drawRect(96, 99, 544, 381, screenFlow.bootBorderColour, 0);
+    drawRect(132, 140, 508, 340, screenFlow.bootScreenColour, 0);
     beginText();
     if (fontTexture) drawBootText(t);
     endText();
     presentFrame();
 
-    bootTime = static_cast<float>(bootTime + double(frameScale));
-    if (bootTime >= 1200) {
-        titleActive = 1;
+    screenFlow.bootTime = static_cast<float>(screenFlow.bootTime + double(frameScale));
+    if (screenFlow.bootTime >= 1200) {
+        screenFlow.titleActive = 1;
         applyMusicRule();
-        bootActive = 0;
+        screenFlow.bootActive = 0;
     }
 }
 
@@ -92,12 +89,12 @@ static void drawTitlePanelText() {
              "F1 : SINGLE PLAYER GAME     F2: TWO PLAYER GAME\n"
              "F3 : COMPUTER STRENGHT    % F4: SOUND",
              8, Blue);
-    drawText(432, panelLine(9), soundOn ? "ON" : "OFF", 8, White);
+    drawText(432, panelLine(9), options.soundOn ? "ON" : "OFF", 8, White);
     drawNumber(314, panelLine(9), match.computerStrength, 8, White);
     drawText(130, panelLine(10),
              "F5-F6 : TEAM A COLORS\nF7-F8 : TEAM B COLORS\nF9 : MATCH DURATION     SECONDS", 8,
              Blue);
-    drawNumber(290, panelLine(12), matchDuration, 8, White);
+    drawNumber(290, panelLine(12), options.matchDuration, 8, White);
     drawText(130, panelLine(13),
              "ESC: QUIT GAME\n"
              "PLAYER1: ARROW KEYS(MOVE) AND CTRL(SHOOT, FOUL)\n"
@@ -116,14 +113,17 @@ static void drawColourSwatches() {
         float x = 302 + 12 * (k % 2);
         float y = 189 + 12 * (k / 2);
         drawRect(x, y, x + 11, y + 9, 0xFF1A1A1A, 0);
-        drawRect(x + 1, y + 1, x + 10, y + 8, 0xFF000000 | teamColourTable[teamColour[k]], 0);
+        drawRect(x + 1, y + 1, x + 10, y + 8, 0xFF000000 | teamColourTable[options.teamColour[k]],
+                 0);
     }
 }
 
 // Copy i of the mascot chain: the head's swing and bob some frames earlier.
 static void drawMascot(int i, const Texture* texture, uint32_t tint) {
-    int32_t dx = static_cast<int32_t>(120 * std::sin((titlePhase - 2.0 * i) * double(0.01f)));
-    int32_t dy = static_cast<int32_t>(10 * std::sin((titlePhase - 5.0 * i) * double(0.05f)));
+    int32_t dx =
+        static_cast<int32_t>(120 * std::sin((titleScroller.titlePhase - 2.0 * i) * double(0.01f)));
+    int32_t dy =
+        static_cast<int32_t>(10 * std::sin((titleScroller.titlePhase - 5.0 * i) * double(0.05f)));
     if (texture) drawSprite(texture, 288 + dx, 340 + dy, 352 + dx, 404 + dy, tint, 0);
 }
 
@@ -131,13 +131,13 @@ static void drawMascot(int i, const Texture* texture, uint32_t tint) {
 // the middle is lifted into a tent and a lavender echo sinks below it.
 static void drawScrollText() {
     for (int j = 0; j <= 22; j++) {
-        int k = scrollPos + j;
+        int k = titleScroller.scrollPos + j;
         if (k < 0 || k >= 400) continue;
         float s = 16;
-        if (j == 0) s = static_cast<float>(16 - double(scrollFrac));
-        if (j == 22) s = scrollFrac;
-        int32_t x = 146 + 16 * j - static_cast<int32_t>(scrollFrac);
-        if (j == 22) x += static_cast<int32_t>(16 - double(scrollFrac));
+        if (j == 0) s = static_cast<float>(16 - double(titleScroller.scrollFrac));
+        if (j == 22) s = titleScroller.scrollFrac;
+        int32_t x = 146 + 16 * j - static_cast<int32_t>(titleScroller.scrollFrac);
+        if (j == 22) x += static_cast<int32_t>(16 - double(titleScroller.scrollFrac));
         int32_t w = j < 12 ? j : 24 - j;
         char ch[2] = {scrollText[k], 0};
         int32_t top = 346 - static_cast<int32_t>(s);
@@ -168,9 +168,9 @@ void drawTitleScreen() {
 }
 
 void drawFrame() {
-    if (bootActive) {
+    if (screenFlow.bootActive) {
         drawBootScreen();
-    } else if (titleActive) {
+    } else if (screenFlow.titleActive) {
         drawTitleScreen();
     } else {
         drawMatchScreen();

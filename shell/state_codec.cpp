@@ -33,105 +33,70 @@ constexpr double FloatLimit = 1e7;
 // The generator's state is not a variable of its own: it passes through this.
 static uint32_t generatorCopy;
 
-static void add(std::vector<Field>& t, std::string name, float* v, double limit = FloatLimit) {
-    t.push_back({std::move(name), Kind::F32, v, -limit, limit});
+static void add(std::vector<Field>& t, std::string name, float& v,
+                FieldRange range = {-FloatLimit, FloatLimit}) {
+    t.push_back({std::move(name), Kind::F32, &v, range.lo, range.hi});
 }
-static void add(std::vector<Field>& t, std::string name, int32_t* v, double lo, double hi) {
-    t.push_back({std::move(name), Kind::I32, v, lo, hi});
+static void add(std::vector<Field>& t, std::string name, int32_t& v, FieldRange range) {
+    t.push_back({std::move(name), Kind::I32, &v, range.lo, range.hi});
 }
-static void add(std::vector<Field>& t, std::string name, uint32_t* v) {
-    t.push_back({std::move(name), Kind::U32, v, 0, 4294967295.0});
+static void add(std::vector<Field>& t, std::string name, uint32_t& v) {
+    t.push_back({std::move(name), Kind::U32, &v, 0, 4294967295.0});
 }
-static void add(std::vector<Field>& t, std::string name, uint8_t* v, double hi = 1) {
-    t.push_back({std::move(name), Kind::U8, v, 0, hi});
+static void add(std::vector<Field>& t, std::string name, uint8_t& v, FieldRange range = {0, 1}) {
+    t.push_back({std::move(name), Kind::U8, &v, range.lo, range.hi});
+}
+// An array is its elements, "score[0]", "score[1]", each with the same range.
+template <class T, size_t N, class... Range>
+static void add(std::vector<Field>& t, const std::string& name, T (&v)[N], Range... range) {
+    for (size_t k = 0; k < N; k++) add(t, name + "[" + std::to_string(k) + "]", v[k], range...);
 }
 
-static void addPlayer(std::vector<Field>& t, int i) {
-    Player& p = match.players[i];
-    std::string n = "players[" + std::to_string(i) + "].";
-    add(t, n + "actionTimer", &p.actionTimer);
-    add(t, n + "fallen", &p.fallen);
-    add(t, n + "fallTimer", &p.fallTimer);
-    add(t, n + "x", &p.x);
-    add(t, n + "y", &p.y);
-    add(t, n + "homeX", &p.homeX);
-    add(t, n + "homeY", &p.homeY);
-    add(t, n + "dirX", &p.dirX, -1, 1);
-    add(t, n + "dirY", &p.dirY, -1, 1);
-    add(t, n + "speed", &p.speed);
-    add(t, n + "isTeamA", &p.isTeamA);
-    add(t, n + "heading", &p.heading);
-    add(t, n + "runPhase", &p.runPhase);
-    add(t, n + "faceX", &p.faceX, -1, 1);
-    add(t, n + "faceY", &p.faceY, -1, 1);
+// A record's fields from its list, in its order, each name after `prefix`;
+// `leftOut` names a field that the encoding keeps elsewhere.
+template <class Record>
+static void addRecord(std::vector<Field>& t, Record& r, const std::string& prefix = "",
+                      const char* leftOut = "") {
+    forEachField(r, [&](const char* name, auto& v, auto... range) {
+        if (std::strcmp(name, leftOut) != 0) add(t, prefix + name, v, range...);
+    });
 }
 
 static void addMatch(std::vector<Field>& t) {
-    for (int i = 0; i < 12; i++) addPlayer(t, i);
-    Ball& b = match.ball;
-    add(t, "ball.x", &b.x);
-    add(t, "ball.y", &b.y);
-    add(t, "ball.height", &b.height);
-    add(t, "ball.speed", &b.speed);
-    add(t, "ball.dirX", &b.dirX, -1, 1);
-    add(t, "ball.dirY", &b.dirY, -1, 1);
-    add(t, "ball.liftSpeed", &b.liftSpeed);
-    add(t, "ball.curl", &b.curl, -1, 1);
-    add(t, "ball.roll", &b.roll);
-    add(t, "ballOwner", &match.ballOwner, -1, 11);
-    add(t, "lastToucher", &match.lastToucher, -1, 11);
-    add(t, "playState", &match.playState, InPlay, Restart);
-    add(t, "restartTaker", &match.restartTaker, 0, 11);
-    add(t, "restartX", &match.restartX);
-    add(t, "restartY", &match.restartY);
-    add(t, "activePlayerA", &match.activePlayerA, 0, 5);
-    add(t, "activePlayerB", &match.activePlayerB, 6, 11);
-    add(t, "endSign", &match.endSign, -1, 1); // 0 before the first match
-    add(t, "score[0]", &match.score[0], 0, 1e9);
-    add(t, "score[1]", &match.score[1], 0, 1e9);
-    add(t, "shotCharge", &match.shotCharge);
-    add(t, "computerDelay", &match.computerDelay);
-    add(t, "goalScored", &match.goalScored);
-    add(t, "goalTimer", &match.goalTimer);
-    add(t, "kickOffTeamB", &match.kickOffTeamB);
-    add(t, "secondHalf", &match.secondHalf);
-    add(t, "singlePlayer", &match.singlePlayer);
-    add(t, "computerStrength", &match.computerStrength, 20, 100);
+    for (int i = 0; i < 12; i++)
+        addRecord(t, match.players[i], "players[" + std::to_string(i) + "].");
+    addRecord(t, match.ball, "ball.");
+    // The ball sprite's turn only matters to the pictures: it goes with the view.
+    addRecord(t, match, "", "ballAngle");
 }
 
 static void addShell(std::vector<Field>& t) {
-    add(t, "frameScale", &frameScale);
-    add(t, "gameRunning", &gameRunning);
+    add(t, "frameScale", frameScale);
+    // The screen flow and the title scroller come in the order of the first
+    // replays, not in their lists' (the state dumps') order.
+    add(t, "gameRunning", screenFlow.gameRunning);
     // F1 and F2 do nothing on the boot screen: no match starts there.
-    add(t, "bootActive", &bootActive, 0);
-    add(t, "bootTime", &bootTime);
-    add(t, "titleActive", &titleActive);
-    add(t, "bootBorderColour", &bootBorderColour);
-    add(t, "bootScreenColour", &bootScreenColour);
-    add(t, "scrollFrac", &scrollFrac, 16);
-    add(t, "scrollPos", &scrollPos, 0, scrollLength);
+    add(t, "bootActive", screenFlow.bootActive, FieldRange{0, 0});
+    add(t, "bootTime", screenFlow.bootTime);
+    add(t, "titleActive", screenFlow.titleActive);
+    add(t, "bootBorderColour", screenFlow.bootBorderColour);
+    add(t, "bootScreenColour", screenFlow.bootScreenColour);
+    add(t, "scrollFrac", titleScroller.scrollFrac, FieldRange{-16, 16});
+    add(t, "scrollPos", titleScroller.scrollPos, FieldRange{0, scrollLength});
     // It only ever goes down, for as long as the title has shown.
-    add(t, "titlePhase", &titlePhase, 3.4e38);
-    add(t, "messageShowing", &messageShowing);
-    add(t, "messageKind", &messageKind, 0, 3);
-    add(t, "messageTimer", &messageTimer);
-    add(t, "matchClock", &matchClock);
-    add(t, "soundOn", &soundOn);
-    add(t, "matchDuration", &matchDuration, 90, 180);
-    for (int k = 0; k < 4; k++)
-        add(t, "teamColour[" + std::to_string(k) + "]", &teamColour[k], 0, 9);
-    add(t, "randomState", &generatorCopy);
-    add(t, "smartFrame", &smartFrame);
+    add(t, "titlePhase", titleScroller.titlePhase, FieldRange{-3.4e38, 3.4e38});
+    addRecord(t, matchScreen);
+    addRecord(t, options);
+    add(t, "randomState", generatorCopy);
+    add(t, "smartFrame", smartFrame);
 }
 
 static void addView(std::vector<Field>& t) {
-    add(t, "cameraX", &cameraX);
-    add(t, "cameraY", &cameraY);
-    add(t, "cameraDepth", &cameraDepth);
-    add(t, "camera.position.x", &camera.position.x);
-    add(t, "camera.position.y", &camera.position.y);
-    add(t, "camera.position.z", &camera.position.z);
-    add(t, "ballAngle", &match.ballAngle);
+    addRecord(t, cameraFollow);
+    add(t, "camera.position.x", camera.position.x);
+    add(t, "camera.position.y", camera.position.y);
+    add(t, "camera.position.z", camera.position.z);
+    add(t, "ballAngle", match.ballAngle);
 }
 
 static size_t widthOf(Kind kind) {

@@ -11,11 +11,7 @@
 #include "shell/options.h"
 #include "shell/screens.h"
 
-uint8_t gameRunning = 1;
-float scrollFrac;
-int32_t scrollPos;
-int32_t scrollLength = 380;
-float titlePhase = 640.0f;
+TitleScroller titleScroller;
 
 float frameScaleFor(uint32_t previousMs, uint32_t nowMs) {
     // Unsigned: a wrap of the counter gives the true small difference. The
@@ -26,16 +22,17 @@ float frameScaleFor(uint32_t previousMs, uint32_t nowMs) {
 }
 
 static void advanceTitleScroll(double fs) {
-    scrollFrac = float(scrollFrac + double(1.5f) * fs);
-    if (scrollFrac >= 16.0f) {
+    TitleScroller& s = titleScroller;
+    s.scrollFrac = float(s.scrollFrac + double(1.5f) * fs);
+    if (s.scrollFrac >= 16.0f) {
         // All whole characters at once; exact wherever subtracting 16 one at a
         // time would be, and no endless loop after an absurd stall.
-        double cells = std::floor(scrollFrac / 16.0);
-        scrollFrac = float(scrollFrac - cells * 16.0);
-        scrollPos = int32_t(scrollPos + cells);
+        double cells = std::floor(s.scrollFrac / 16.0);
+        s.scrollFrac = float(s.scrollFrac - cells * 16.0);
+        s.scrollPos = int32_t(s.scrollPos + cells);
     }
-    if (scrollPos > scrollLength) scrollPos = 0;
-    titlePhase = float(titlePhase - double(1.5f) * fs);
+    if (s.scrollPos > scrollLength) s.scrollPos = 0;
+    s.titlePhase = float(s.titlePhase - double(1.5f) * fs);
 }
 
 void runPassAfterDraw() {
@@ -43,18 +40,21 @@ void runPassAfterDraw() {
     if (match.computerDelay > 0)
         match.computerDelay = float(match.computerDelay - double(0.01f) * fs);
 
-    if (titleActive) {
+    if (screenFlow.titleActive) {
         advanceTitleScroll(fs);
     } else {
         // The clock stands still while a goalkeeper holds the ball.
-        if (!messageShowing && match.playState == InPlay && !isGoalkeeper(match.ballOwner))
-            matchClock = float(matchClock - double(0.01f) * fs);
-        if (messageShowing) messageTimer = float(messageTimer - double(0.01f) * fs);
+        if (!matchScreen.messageShowing && match.playState == InPlay &&
+            !isGoalkeeper(match.ballOwner))
+            matchScreen.matchClock = float(matchScreen.matchClock - double(0.01f) * fs);
+        if (matchScreen.messageShowing)
+            matchScreen.messageTimer = float(matchScreen.messageTimer - double(0.01f) * fs);
     }
 
     // The match's sounds and music rule wait for the end of its steps.
     matchEvents.clear();
-    if (!match.goalScored && !titleActive && match.playState != KickOff && !messageShowing) {
+    if (!match.goalScored && !screenFlow.titleActive && match.playState != KickOff &&
+        !matchScreen.messageShowing) {
         stepPlayers();
         stepKeyboard();
         stepBall();

@@ -5,13 +5,23 @@
 #include <cstdint>
 
 #include "match/state.h" // frameScale
-extern uint8_t gameRunning;
 
 // The title scroller and the mascot's swing, advanced while the title shows.
-extern float scrollFrac;
-extern int32_t scrollPos;
-extern int32_t scrollLength; // length of the scroll text minus 20
-extern float titlePhase;
+struct TitleScroller {
+    int32_t scrollPos = 0;
+    float scrollFrac = 0;
+    float titlePhase = 640.0f;
+};
+extern TitleScroller titleScroller;
+
+// Every field with its name, in the order the state dumps list them.
+template <class Visit> void forEachField(TitleScroller& s, Visit&& v) {
+    v("scrollPos", s.scrollPos);
+    v("scrollFrac", s.scrollFrac);
+    v("titlePhase", s.titlePhase);
+}
+
+constexpr int32_t scrollLength = 380; // length of the scroll text minus 20
 
 // Steps 1 and 2 of a pass: frameScale from two readings of the wrapping
 // millisecond counter (the unsigned difference survives a wrap).

@@ -9,11 +9,11 @@
 
 #include "platform/web/page.h"
 #include "shell/game.h"
-#include "shell/timing.h"
+#include "shell/screens.h"
 
 static EM_BOOL runTurn(double, void*) {
     gameTurn();
-    if (gameRunning) return EM_TRUE;
+    if (screenFlow.gameRunning) return EM_TRUE;
     gameShutdown();
     webGameEnded();
     return EM_FALSE;

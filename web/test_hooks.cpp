@@ -19,8 +19,8 @@
 #include "shell/driver.h"
 #include "shell/game.h"
 #include "shell/replay_file.h"
+#include "shell/screens.h"
 #include "shell/state_codec.h"
-#include "shell/timing.h"
 #include "tools/sim/args.h"
 
 namespace {
@@ -82,7 +82,7 @@ EMSCRIPTEN_KEEPALIVE void webTestStart(uint32_t seed) {
 // Runs `count` passes of `ms` milliseconds each; returns the hash of the
 // sound heard since the start, in hexadecimal.
 EMSCRIPTEN_KEEPALIVE const char* webTestPasses(int count, uint32_t ms) {
-    for (int i = 0; i < count && run.started && gameRunning; i++) {
+    for (int i = 0; i < count && run.started && screenFlow.gameRunning; i++) {
         headlessAdvanceClock(ms);
         gamePass();
         hearPass(ms);
@@ -151,7 +151,7 @@ EMSCRIPTEN_KEEPALIVE const char* webTestReplay(const uint8_t* data, int size) {
 EMSCRIPTEN_KEEPALIVE const char* webBenchPasses(int count, uint32_t ms) {
     std::vector<double> passes, presents;
     platformSetHeadless(true);
-    for (int i = 0; i < count && run.started && gameRunning; i++) {
+    for (int i = 0; i < count && run.started && screenFlow.gameRunning; i++) {
         headlessAdvanceClock(ms);
         const double start = emscripten_get_now();
         gamePass();

@@ -89,7 +89,7 @@ static void BM_PlayersLayer(benchmark::State& state) {
         [] {
             sampleMatchState(); // posing writes into the match
             posePlayers();
-            drawPlayers(teamColour);
+            drawPlayers(options.teamColour);
         },
         true);
 }

@@ -62,7 +62,7 @@ static void PassInMatch(benchmark::State& state) {
     while (state.KeepRunning()) {
         passes(1, 16);
         // Keep the match going: back to a fresh one when it ends.
-        if (messageShowing && messageKind == MessageGameOver) key(VK_F1);
+        if (matchScreen.messageShowing && matchScreen.messageKind == MessageGameOver) key(VK_F1);
     }
     gameShutdown();
 }

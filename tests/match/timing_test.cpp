@@ -24,13 +24,13 @@ class PassTest : public MatchTest {
   protected:
     void SetUp() override {
         MatchTest::SetUp();
-        titleActive = 0;
-        messageShowing = 0;
-        messageTimer = 0;
-        matchClock = 90.0f;
-        scrollFrac = 0;
-        scrollPos = 0;
-        titlePhase = 640.0f;
+        screenFlow.titleActive = 0;
+        matchScreen.messageShowing = 0;
+        matchScreen.messageTimer = 0;
+        matchScreen.matchClock = 90.0f;
+        titleScroller.scrollFrac = 0;
+        titleScroller.scrollPos = 0;
+        titleScroller.titlePhase = 640.0f;
         // Player 2 dribbles: the player step runs down his timer, the ball
         // step puts the ball at his feet.
         match.ballOwner = 2;
@@ -38,8 +38,8 @@ class PassTest : public MatchTest {
         match.activePlayerA = 2;
     }
     void TearDown() override {
-        titleActive = 0;
-        messageShowing = 0;
+        screenFlow.titleActive = 0;
+        matchScreen.messageShowing = 0;
     }
     bool playersRan() const { return match.players[2].actionTimer < 1.0f; }
     bool ballRan() const { return match.ball.x == match.players[2].x; }
@@ -60,9 +60,9 @@ TEST_F(PassTest, SimulationGates) {
     };
     for (const auto& c : cases) {
         SetUp();
-        titleActive = c.title;
-        messageShowing = c.message;
-        messageTimer = 1.0f;
+        screenFlow.titleActive = c.title;
+        matchScreen.messageShowing = c.message;
+        matchScreen.messageTimer = 1.0f;
         match.goalScored = c.goal;
         match.playState = c.state;
         match.ballOwner = c.owner;
@@ -79,7 +79,7 @@ TEST_F(PassTest, SimulationGates) {
 TEST_F(PassTest, MatchClockAndMessageTimer) {
     frameScale = 2.0f;
     runPassAfterDraw();
-    EXPECT_FLOAT_EQ(matchClock, 89.98f);
+    EXPECT_FLOAT_EQ(matchScreen.matchClock, 89.98f);
 
     const struct {
         int state, owner;
@@ -91,12 +91,12 @@ TEST_F(PassTest, MatchClockAndMessageTimer) {
         match.playState = c.state;
         match.ballOwner = c.owner;
         match.restartTaker = c.owner;
-        messageShowing = c.message;
-        titleActive = c.title;
-        messageTimer = 1.0f;
+        matchScreen.messageShowing = c.message;
+        screenFlow.titleActive = c.title;
+        matchScreen.messageTimer = 1.0f;
         runPassAfterDraw();
-        EXPECT_EQ(matchClock, 90.0f) << int(&c - stopped);
-        EXPECT_FLOAT_EQ(messageTimer, c.message ? 0.99f : 1.0f);
+        EXPECT_EQ(matchScreen.matchClock, 90.0f) << int(&c - stopped);
+        EXPECT_FLOAT_EQ(matchScreen.messageTimer, c.message ? 0.99f : 1.0f);
     }
 }
 
@@ -113,11 +113,11 @@ TEST_F(PassTest, ComputerDelayRunsDownUnclamped) {
 // 1.5 pixels a tick in 16-pixel cells; a one-second stall jumps 7 characters,
 // and the wrap to 0 is tested once, after all whole characters are taken.
 TEST_F(PassTest, TitleScroller) {
-    titleActive = 1;
+    screenFlow.titleActive = 1;
     frameScale = 80.0f;
     runPassAfterDraw();
-    EXPECT_EQ(titlePhase, 520.0f);
-    EXPECT_EQ(matchClock, 90.0f);
+    EXPECT_EQ(titleScroller.titlePhase, 520.0f);
+    EXPECT_EQ(matchScreen.matchClock, 90.0f);
 
     const struct {
         int32_t pos;
@@ -129,11 +129,11 @@ TEST_F(PassTest, TitleScroller) {
         {379, 0.5f, 1.0f, 379, 2.0f}, {380, 15.0f, 1.0f, 0, 0.5f}, {380, 1.0f, 1.0f, 380, 2.5f},
     };
     for (const auto& c : cases) {
-        scrollPos = c.pos;
-        scrollFrac = c.frac;
+        titleScroller.scrollPos = c.pos;
+        titleScroller.scrollFrac = c.frac;
         frameScale = c.scale;
         runPassAfterDraw();
-        EXPECT_EQ(scrollPos, c.posAfter) << c.pos;
-        EXPECT_EQ(scrollFrac, c.fracAfter) << c.pos;
+        EXPECT_EQ(titleScroller.scrollPos, c.posAfter) << c.pos;
+        EXPECT_EQ(titleScroller.scrollFrac, c.fracAfter) << c.pos;
     }
 }

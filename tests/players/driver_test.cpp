@@ -38,7 +38,7 @@ const char* brokenInvariant(const SoakCheck& c) {
     const Ball& b = match.ball;
     for (float v : {b.x, b.y, b.height, b.speed, b.liftSpeed, b.roll, match.restartX,
                     match.restartY, match.shotCharge, match.computerDelay, match.goalTimer,
-                    matchClock, messageTimer, frameScale}) {
+                    matchScreen.matchClock, matchScreen.messageTimer, frameScale}) {
         if (!finite(v)) return "ball or match field not finite";
     }
     if (match.activePlayerA < 0 || match.activePlayerA > 5) return "activePlayerA out of team A";
@@ -47,7 +47,7 @@ const char* brokenInvariant(const SoakCheck& c) {
     if (o < -1 || o > 11) return "ballOwner out of range";
     // The player step makes an owner his team's active player; an owner who
     // is not must have gained the ball in this frame's ball step.
-    bool simulated = !match.goalScored && !messageShowing;
+    bool simulated = !match.goalScored && !matchScreen.messageShowing;
     if (o >= 0 && o == c.owner && simulated) {
         int active = o < 6 ? match.activePlayerA : match.activePlayerB;
         if (o != active) return "owner is not his team's active player";

@@ -212,10 +212,10 @@ TEST(Keyboard, KickOffStartsOnlyForTheKickingSide) {
 TEST(Keyboard, MessageDigitsAndWalkingTakerBlockKeys) {
     quietPitch();
     Keys up = keysHeld({VK_UP});
-    messageTimer = 0.01f;
+    matchScreen.messageTimer = 0.01f;
     stepKeyboardWith(up.state);
     EXPECT_EQ(match.players[0].speed, 0.0f);
-    messageTimer = 0.0f; // READY: keys act
+    matchScreen.messageTimer = 0.0f; // READY: keys act
     stepKeyboardWith(up.state);
     EXPECT_EQ(match.players[0].speed, 0.002f);
 

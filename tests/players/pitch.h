@@ -29,8 +29,8 @@ inline void quietPitch() {
     match.activePlayerB = 6;
     match.restartTaker = -1;
     frameScale = 1.0f;
-    messageTimer = -1.0f;
-    messageShowing = 0;
+    matchScreen.messageTimer = -1.0f;
+    matchScreen.messageShowing = 0;
     seedRandom(7);
 }
 

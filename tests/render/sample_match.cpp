@@ -14,10 +14,10 @@ void sampleStartUp() {
     setupRenderStates();
     seedRandom(20261207);
     makeStartupTextures(teamColourTable);
-    teamColour[0] = 0;
-    teamColour[1] = 1;
-    teamColour[2] = 2;
-    teamColour[3] = 3;
+    options.teamColour[0] = 0;
+    options.teamColour[1] = 1;
+    options.teamColour[2] = 2;
+    options.teamColour[3] = 3;
 }
 
 void sampleMatchState() {
@@ -73,14 +73,14 @@ void drawSampleHud() {
     drawPanel(250, 1, 260, 30);
     drawPanel(380, 1, 390, 30);
     const float top = float(29.0 - (double(match.shotCharge) + 0.000001) / double(0.00073f));
-    drawRect(251, top, 259, 29, 0xFF000000u | teamColourTable[teamColour[0]], 0);
+    drawRect(251, top, 259, 29, 0xFF000000u | teamColourTable[options.teamColour[0]], 0);
     drawPanel(270, 1, 370, 30);
     beginText();
     drawText(280, 5, "TIME   :", 8, 0xFFFFFF);
     drawNumber(344, 5, 75, 8, 0xFFFFFF);
     drawText(280, 20, "SCORE  :", 8, 0xFFFFFF);
-    drawNumber(328, 20, match.score[1], 8, teamColourTable[teamColour[0]]);
-    drawNumber(344, 20, match.score[0], 8, teamColourTable[teamColour[2]]);
+    drawNumber(328, 20, match.score[1], 8, teamColourTable[options.teamColour[0]]);
+    drawNumber(344, 20, match.score[0], 8, teamColourTable[options.teamColour[2]]);
     endText();
 }
 

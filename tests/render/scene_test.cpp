@@ -46,10 +46,10 @@ class Scene : public ::testing::Test {
         match.activePlayerB = 6;
         match.ballOwner = -1;
         match.ball.x = 5.0f;
-        teamColour[0] = 0;
-        teamColour[1] = 1;
-        teamColour[2] = 2;
-        teamColour[3] = 3;
+        options.teamColour[0] = 0;
+        options.teamColour[1] = 1;
+        options.teamColour[2] = 2;
+        options.teamColour[3] = 3;
         for (int k = 0; k < 4; k++) kitTextures[k] = makeTexture(64, 64, sheetTexel);
         ballTexture = makeTexture(32, 32, ballTexel);
         ringTexture = solidTexture(2, 2, 0);
@@ -66,7 +66,7 @@ class Scene : public ::testing::Test {
         match.players[i].y = 0.0f;
         clearFrame(0);
         posePlayers(); // as the match screen poses them before drawing
-        drawPlayers(teamColour);
+        drawPlayers(options.teamColour);
         match.players[i].x = 5.0f;
         return rgbAt(320, 240);
     }
@@ -92,7 +92,7 @@ TEST_F(Scene, StatesLeftForTheNextOperation) {
     EXPECT_EQ(s.addressU, AddressWrap);
     EXPECT_EQ(s.addressV, AddressWrap);
     EXPECT_EQ(s.texture, markingsTexture);
-    drawPlayers(teamColour);
+    drawPlayers(options.teamColour);
     EXPECT_FALSE(s.alphaBlendEnable);
     EXPECT_EQ(s.alphaOp, OpBlendTextureAlpha);
     EXPECT_EQ(s.srcBlend, BlendSrcAlpha);
@@ -199,14 +199,14 @@ TEST_F(Scene, KitsPerTeamAndGoalkeeper) {
     releaseTexture(kitTextures[3]);
     kitTextures[1] = solidTexture(4, 4, 0xFF0000FF);
     kitTextures[3] = solidTexture(4, 4, 0xFFFF00FF);
-    teamColour[0] = 0;
-    teamColour[1] = 1;
-    teamColour[2] = 3;
-    teamColour[3] = 2;
+    options.teamColour[0] = 0;
+    options.teamColour[1] = 1;
+    options.teamColour[2] = 3;
+    options.teamColour[3] = 2;
     EXPECT_EQ(cellAtCentre(5), 0x0000FFu);         // team A's goalkeeper: [1]
     EXPECT_EQ(cellAtCentre(6), 0xFF00FFu);         // team B's field player: [2]
     EXPECT_EQ(cellAtCentre(11), cellColour(0, 0)); // team B's goalkeeper: [3]
-    teamColour[2] = 12; // out of range: drawn without a kit, never out of bounds
+    options.teamColour[2] = 12; // out of range: drawn without a kit, never out of bounds
     cellAtCentre(7);
 }
 

@@ -15,13 +15,13 @@ using Display = HeadlessGame;
 
 // A two-player match in play, no box showing.
 static void matchInPlay(int duration) {
-    bootActive = 0;
-    titleActive = 0;
-    matchDuration = duration;
+    screenFlow.bootActive = 0;
+    screenFlow.titleActive = 0;
+    options.matchDuration = duration;
     match.singlePlayer = 0;
     newMatchReset();
-    messageShowing = 0;
-    messageTimer = -0.5f;
+    matchScreen.messageShowing = 0;
+    matchScreen.messageTimer = -0.5f;
     match.playState = InPlay;
 }
 
@@ -30,23 +30,23 @@ TEST_F(Display, HalfTimeComesAtTheRightClockForEachDuration) {
     const float halfTime[] = {46, 61, 76, 91};
     for (int k = 0; k < 4; k++) {
         matchInPlay(durations[k]);
-        matchClock = std::nextafter(halfTime[k], 1000.0f);
+        matchScreen.matchClock = std::nextafter(halfTime[k], 1000.0f);
         drawMatchScreen();
-        EXPECT_FALSE(messageShowing) << durations[k];
-        matchClock = halfTime[k];
+        EXPECT_FALSE(matchScreen.messageShowing) << durations[k];
+        matchScreen.matchClock = halfTime[k];
         drawMatchScreen();
-        EXPECT_TRUE(messageShowing) << durations[k];
-        EXPECT_EQ(messageKind, 3);
-        EXPECT_EQ(messageTimer, 1.0f);
+        EXPECT_TRUE(matchScreen.messageShowing) << durations[k];
+        EXPECT_EQ(matchScreen.messageKind, 3);
+        EXPECT_EQ(matchScreen.messageTimer, 1.0f);
         EXPECT_EQ(match.secondHalf, 1);
         EXPECT_EQ(match.endSign, -1);
         EXPECT_EQ(match.kickOffTeamB, 1);
         EXPECT_EQ(match.playState, KickOff);
         EXPECT_EQ(match.activePlayerB, 6);
         // Only once.
-        messageShowing = 0;
+        matchScreen.messageShowing = 0;
         drawMatchScreen();
-        EXPECT_FALSE(messageShowing);
+        EXPECT_FALSE(matchScreen.messageShowing);
         EXPECT_EQ(match.endSign, -1);
     }
 }
@@ -54,34 +54,34 @@ TEST_F(Display, HalfTimeComesAtTheRightClockForEachDuration) {
 TEST_F(Display, GameOverOpensInItsReadyPhase) {
     matchInPlay(90);
     match.secondHalf = 1;
-    messageTimer = -1.2f;
-    matchClock = 0.001f;
+    matchScreen.messageTimer = -1.2f;
+    matchScreen.matchClock = 0.001f;
     drawMatchScreen();
-    EXPECT_FALSE(messageShowing);
-    matchClock = 0;
+    EXPECT_FALSE(matchScreen.messageShowing);
+    matchScreen.matchClock = 0;
     drawMatchScreen();
-    EXPECT_TRUE(messageShowing);
-    EXPECT_EQ(messageKind, 1);
-    EXPECT_EQ(messageTimer, -1.2f);
+    EXPECT_TRUE(matchScreen.messageShowing);
+    EXPECT_EQ(matchScreen.messageKind, 1);
+    EXPECT_EQ(matchScreen.messageTimer, -1.2f);
     // A long frame past both thresholds: half time, then game over.
     matchInPlay(90);
-    matchClock = -0.5f;
+    matchScreen.matchClock = -0.5f;
     drawMatchScreen();
     EXPECT_EQ(match.secondHalf, 1);
-    EXPECT_EQ(messageKind, 1);
+    EXPECT_EQ(matchScreen.messageKind, 1);
     // Nothing of either is tested while a goal is celebrated.
     matchInPlay(90);
-    matchClock = 0;
+    matchScreen.matchClock = 0;
     match.goalScored = 1;
     match.goalTimer = 1.0f;
     drawMatchScreen();
-    EXPECT_FALSE(messageShowing);
+    EXPECT_FALSE(matchScreen.messageShowing);
     EXPECT_EQ(match.secondHalf, 0);
 }
 
 TEST_F(Display, CameraEasesTowardTheActionEachFrame) {
     matchInPlay(90);
-    cameraX = cameraY = cameraDepth = 0;
+    cameraFollow.cameraX = cameraFollow.cameraY = cameraFollow.cameraDepth = 0;
     match.activePlayerA = 2;
     match.activePlayerB = 8;
     match.players[2].x = 0.5f;
@@ -92,29 +92,29 @@ TEST_F(Display, CameraEasesTowardTheActionEachFrame) {
     match.players[8].y = 0.2f;
     followCamera();
     // The box is x -0.5..0.5 (span 100), y 0..0.2: its middle is (0, 0.1).
-    EXPECT_FLOAT_EQ(cameraX, 0.0f);
-    EXPECT_FLOAT_EQ(cameraY, 0.1f / 80);
-    EXPECT_FLOAT_EQ(cameraDepth, -(100.0f / 90) / 80);
-    EXPECT_EQ(camera.position.x, cameraX);
-    EXPECT_EQ(camera.position.y, cameraY);
-    EXPECT_EQ(camera.position.z, cameraDepth);
+    EXPECT_FLOAT_EQ(cameraFollow.cameraX, 0.0f);
+    EXPECT_FLOAT_EQ(cameraFollow.cameraY, 0.1f / 80);
+    EXPECT_FLOAT_EQ(cameraFollow.cameraDepth, -(100.0f / 90) / 80);
+    EXPECT_EQ(camera.position.x, cameraFollow.cameraX);
+    EXPECT_EQ(camera.position.y, cameraFollow.cameraY);
+    EXPECT_EQ(camera.position.z, cameraFollow.cameraDepth);
     // The easing is per frame, whatever the frame's length.
     frameScale = 40;
     for (int i = 0; i < 2000; i++) followCamera();
-    EXPECT_NEAR(cameraY, 0.1f, 1e-5);
-    EXPECT_NEAR(cameraDepth, -100.0f / 90, 1e-5);
+    EXPECT_NEAR(cameraFollow.cameraY, 0.1f, 1e-5);
+    EXPECT_NEAR(cameraFollow.cameraDepth, -100.0f / 90, 1e-5);
 
     // The larger span, by whole hundredths, sets the depth; a tie takes y's.
     match.players[2].x = 0.305f; // spanX 60.5 -> 60
     match.players[8].x = -0.3f;
     match.players[8].y = 0.609f; // spanY 60.9 -> 60: the tie takes 60.9
-    cameraDepth = 0;
+    cameraFollow.cameraDepth = 0;
     followCamera();
-    EXPECT_FLOAT_EQ(cameraDepth, -(60.0f / 90) / 80);
+    EXPECT_FLOAT_EQ(cameraFollow.cameraDepth, -(60.0f / 90) / 80);
     match.players[2].x = 0.5f; // spanX 80
-    cameraDepth = 0;
+    cameraFollow.cameraDepth = 0;
     followCamera();
-    EXPECT_FLOAT_EQ(cameraDepth, -(80.0f / 90) / 80);
+    EXPECT_FLOAT_EQ(cameraFollow.cameraDepth, -(80.0f / 90) / 80);
 }
 
 TEST_F(Display, ShotBarShowsTheOwnersChargeInHisColour) {
@@ -138,7 +138,7 @@ TEST_F(Display, ShotBarShowsTheOwnersChargeInHisColour) {
     // white is not brightened.
     match.ballOwner = -1;
     match.shotCharge = 0.015f;
-    teamColour[2] = 7; // light grey 0xE2E2E2 + 0x2C2C2C runs over
+    options.teamColour[2] = 7; // light grey 0xE2E2E2 + 0x2C2C2C runs over
     drawMatchScreen();
     EXPECT_EQ(framePixel(385, 25), 0xE2E2E2u);
     EXPECT_EQ(framePixel(385, 9), 0xE2E2E2u);
@@ -153,7 +153,7 @@ TEST_F(Display, BallOutAndTheCountdown) {
     matchInPlay(90);
     match.playState = Restart;
     match.ballOwner = -1;
-    matchClock = 60;
+    matchScreen.matchClock = 60;
     drawMatchScreen();
     // "BALL OUT" in size 64 starts at (70, 160): the B's strokes are white.
     EXPECT_GT(countPixels(70, 160, 134, 224, 0xFFFFFF), 200);
@@ -164,30 +164,30 @@ TEST_F(Display, BallOutAndTheCountdown) {
     // The countdown from 55 clock seconds left in the first half; its red
     // brightens through each second: h = 50 gives 0xCD.
     match.playState = InPlay;
-    matchClock = 54.5f;
+    matchScreen.matchClock = 54.5f;
     drawMatchScreen();
     EXPECT_GT(countPixels(304, 200, 336, 216, 0xCD0000), 20);
-    matchClock = 54.99f; // h = 99: 0x9C
+    matchScreen.matchClock = 54.99f; // h = 99: 0x9C
     drawMatchScreen();
     EXPECT_GT(countPixels(304, 200, 336, 216, 0x9C0000), 20);
-    matchClock = 55.5f;
+    matchScreen.matchClock = 55.5f;
     drawMatchScreen();
     EXPECT_EQ(countPixels(304, 200, 336, 216, 0xCD0000), 0);
     // In the second half only for the last 10 seconds.
     match.secondHalf = 1;
-    matchClock = 10.5f;
+    matchScreen.matchClock = 10.5f;
     drawMatchScreen();
     EXPECT_EQ(countPixels(304, 200, 336, 216, 0xCD0000), 0);
-    matchClock = 9.5f;
+    matchScreen.matchClock = 9.5f;
     drawMatchScreen();
     EXPECT_GT(countPixels(304, 200, 336, 216, 0xCD0000), 20);
 
     // It stays up under the game-over box, its 0 in full red however far
     // below 0 the clock stopped (h = -1 once made it black).
     for (float clock : {-0.005f, -0.015f, -0.5f}) {
-        matchClock = clock;
+        matchScreen.matchClock = clock;
         drawMatchScreen();
-        EXPECT_EQ(messageKind, 1);
+        EXPECT_EQ(matchScreen.messageKind, 1);
         EXPECT_EQ(countPixels(304, 200, 320, 216, 0xFF0000), 128) << clock;
         EXPECT_EQ(countPixels(304, 200, 320, 216, 0x000000), 0) << clock;
     }
@@ -195,9 +195,9 @@ TEST_F(Display, BallOutAndTheCountdown) {
 
 TEST_F(Display, MessageBoxDigitsSpinThenReady) {
     matchInPlay(90);
-    messageShowing = 1;
-    messageKind = 2;
-    messageTimer = 1.0f;
+    matchScreen.messageShowing = 1;
+    matchScreen.messageKind = 2;
+    matchScreen.messageTimer = 1.0f;
     drawMatchScreen();
     // Digits i = trunc(20 (i + 1)) mod 10 = 0 for every i: "000000". The 0 glyph
     // has lit pixels; READY's R at (140, 396) and the cursor are not drawn.
@@ -206,10 +206,10 @@ TEST_F(Display, MessageBoxDigitsSpinThenReady) {
     EXPECT_GT(zero, 0);
     for (int i = 1; i < 6; i++) EXPECT_EQ(lit(140 + 8 * i, 396), zero);
     EXPECT_EQ(lit(140, 408), 0);
-    messageTimer = -0.25f; // READY with the cursor
+    matchScreen.messageTimer = -0.25f; // READY with the cursor
     drawMatchScreen();
     EXPECT_GT(lit(140, 408), 40);
-    messageTimer = -0.75f; // READY, cursor hidden
+    matchScreen.messageTimer = -0.75f; // READY, cursor hidden
     drawMatchScreen();
     EXPECT_EQ(lit(140, 408), 0);
     EXPECT_GT(lit(140, 396), 0);
@@ -232,9 +232,9 @@ TEST_F(Display, GoalWordPulsesBetweenTwoSizes) {
     match.ball.y = match.players[0].y;
     match.players[match.activePlayerB].x = match.ball.x;
     match.players[match.activePlayerB].y = match.ball.y;
-    cameraX = match.ball.x;
-    cameraY = match.ball.y;
-    cameraDepth = 0;
+    cameraFollow.cameraX = match.ball.x;
+    cameraFollow.cameraY = match.ball.y;
+    cameraFollow.cameraDepth = 0;
     frameScale = 0;
     match.goalScored = 1;
     // The scorers cheer in step with goalTimer too: both values keep them in
@@ -300,10 +300,11 @@ static int resultLine(uint32_t rgb) {
 
 TEST_F(Display, ResultAndKickOffLinesInTheTeamsColours) {
     matchInPlay(90);
-    const uint32_t a = teamColourTable[teamColour[0]], b = teamColourTable[teamColour[2]];
-    messageShowing = 1;
-    messageTimer = -0.25f;
-    messageKind = 1;
+    const uint32_t a = teamColourTable[options.teamColour[0]],
+                   b = teamColourTable[options.teamColour[2]];
+    matchScreen.messageShowing = 1;
+    matchScreen.messageTimer = -0.25f;
+    matchScreen.messageKind = 1;
     match.score[1] = 2; // team A's goals
     match.score[0] = 1;
     drawMatchScreen();
@@ -319,11 +320,11 @@ TEST_F(Display, ResultAndKickOffLinesInTheTeamsColours) {
     EXPECT_GT(countPixels(140 + 8 * 14, 372, 140 + 8 * 15, 380, 0xA397FF), 0);
     EXPECT_EQ(countPixels(140 + 8 * 15, 372, 140 + 8 * 16, 380, 0xA397FF), 0);
 
-    messageKind = 2;
+    matchScreen.messageKind = 2;
     drawMatchScreen();
     EXPECT_GT(resultLine(a), 40);
     EXPECT_EQ(resultLine(b), 0);
-    messageKind = 3;
+    matchScreen.messageKind = 3;
     drawMatchScreen();
     EXPECT_GT(resultLine(b), 40);
     EXPECT_EQ(resultLine(a), 0);

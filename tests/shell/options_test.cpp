@@ -15,8 +15,8 @@ static void key(int vk) {
 
 // The title screen, as the end of the boot screen leaves it.
 static void onTitle() {
-    bootActive = 0;
-    titleActive = 1;
+    screenFlow.bootActive = 0;
+    screenFlow.titleActive = 1;
     applyMusicRule();
 }
 
@@ -30,35 +30,35 @@ TEST_F(Options, StrengthAndDurationCycle) {
     const int durations[] = {120, 150, 180, 90};
     for (int d : durations) {
         key(VK_F9);
-        EXPECT_EQ(matchDuration, d);
+        EXPECT_EQ(options.matchDuration, d);
     }
     // F3 works in a match, F9 only on the title screen.
     key(VK_F2);
     key(VK_F3);
     EXPECT_EQ(match.computerStrength, 80);
     key(VK_F9);
-    EXPECT_EQ(matchDuration, 90);
+    EXPECT_EQ(options.matchDuration, 90);
 }
 
 TEST_F(Options, KitColoursSkipThoseTaken) {
     onTitle();
     key(VK_F5);
-    EXPECT_EQ(teamColour[0], 4);
+    EXPECT_EQ(options.teamColour[0], 4);
     key(VK_F6); // 2, 3 and 4 are taken
-    EXPECT_EQ(teamColour[1], 5);
+    EXPECT_EQ(options.teamColour[1], 5);
     key(VK_F7);
-    EXPECT_EQ(teamColour[2], 6);
+    EXPECT_EQ(options.teamColour[2], 6);
     key(VK_F8);
-    EXPECT_EQ(teamColour[3], 7);
-    teamColour[0] = 9;
+    EXPECT_EQ(options.teamColour[3], 7);
+    options.teamColour[0] = 9;
     key(VK_F5); // wraps to the first free index from 0
-    EXPECT_EQ(teamColour[0], 0);
-    teamColour[0] = 9;
-    teamColour[1] = 0;
+    EXPECT_EQ(options.teamColour[0], 0);
+    options.teamColour[0] = 9;
+    options.teamColour[1] = 0;
     key(VK_F5);
-    EXPECT_EQ(teamColour[0], 1);
-    teamColour[0] = 4;
-    teamColour[1] = 5;
+    EXPECT_EQ(options.teamColour[0], 1);
+    options.teamColour[0] = 4;
+    options.teamColour[1] = 5;
     EXPECT_EQ(nextFreeColour(4), 8); // 5, 6 and 7 are worn
 }
 
@@ -69,7 +69,7 @@ TEST_F(Options, MusicRuleAtEachEvent) {
     EXPECT_EQ(output.currentSong, musicSong);
     // F4 off and on again on the title; on restarts it.
     key(VK_F4);
-    EXPECT_FALSE(soundOn);
+    EXPECT_FALSE(options.soundOn);
     EXPECT_EQ(output.currentSong, nullptr);
     key(VK_F4);
     EXPECT_EQ(output.currentSong, musicSong);
@@ -87,9 +87,9 @@ TEST_F(Options, MusicRuleAtEachEvent) {
     EXPECT_EQ(output.currentSong, musicSong);
     match.goalScored = 0;
     // ESC in a match returns to the title with its music.
-    soundOn = 1;
+    options.soundOn = 1;
     key(VK_ESCAPE);
-    EXPECT_TRUE(titleActive);
+    EXPECT_TRUE(screenFlow.titleActive);
     EXPECT_EQ(output.currentSong, musicSong);
     // A sound effect silences the music until the rule runs again.
     playSong(kickSong, 0);
@@ -97,16 +97,16 @@ TEST_F(Options, MusicRuleAtEachEvent) {
     key(VK_F3);
     EXPECT_EQ(output.currentSong, kickSong);
     // SPACE after a game over: back to the title and its music.
-    messageKind = 1;
-    messageShowing = 1;
+    matchScreen.messageKind = 1;
+    matchScreen.messageShowing = 1;
     key(VK_SPACE);
     EXPECT_EQ(output.currentSong, musicSong);
-    EXPECT_FALSE(messageShowing);
+    EXPECT_FALSE(matchScreen.messageShowing);
 }
 
 TEST_F(Options, NewMatchResetStartsTheFirstHalf) {
     onTitle();
-    matchDuration = 150;
+    options.matchDuration = 150;
     match.score[0] = 3;
     match.score[1] = 2;
     match.secondHalf = 1;
@@ -115,7 +115,7 @@ TEST_F(Options, NewMatchResetStartsTheFirstHalf) {
     match.goalTimer = 1.0f;
     match.kickOffTeamB = 1;
     key(VK_F1);
-    EXPECT_EQ(matchClock, 150.0f);
+    EXPECT_EQ(matchScreen.matchClock, 150.0f);
     EXPECT_EQ(match.score[0], 0);
     EXPECT_EQ(match.score[1], 0);
     EXPECT_EQ(match.secondHalf, 0);
@@ -123,9 +123,9 @@ TEST_F(Options, NewMatchResetStartsTheFirstHalf) {
     EXPECT_EQ(match.goalScored, 0);
     EXPECT_EQ(match.goalTimer, 0.0f);
     EXPECT_EQ(match.kickOffTeamB, 0);
-    EXPECT_EQ(messageKind, 2);
-    EXPECT_EQ(messageTimer, 1.0f);
-    EXPECT_TRUE(messageShowing);
+    EXPECT_EQ(matchScreen.messageKind, 2);
+    EXPECT_EQ(matchScreen.messageTimer, 1.0f);
+    EXPECT_TRUE(matchScreen.messageShowing);
     EXPECT_EQ(match.playState, KickOff);
     EXPECT_EQ(match.activePlayerA, 0);
     // The kick-off is placed after the ends and the kicking side are reset, and
@@ -138,13 +138,13 @@ TEST_F(Options, NewMatchResetStartsTheFirstHalf) {
 TEST_F(Options, SinglePlayerKickOffSwallowsTheKey) {
     onTitle();
     key(VK_F1);
-    messageTimer = 0.5f; // the box still shows its digits
+    matchScreen.messageTimer = 0.5f; // the box still shows its digits
     key(VK_F3);
     EXPECT_EQ(match.playState, InPlay);
-    EXPECT_EQ(match.computerStrength, 60); // used for nothing else
-    EXPECT_TRUE(messageShowing);           // and the box stays up
-    messageTimer = -0.1f;
+    EXPECT_EQ(match.computerStrength, 60);   // used for nothing else
+    EXPECT_TRUE(matchScreen.messageShowing); // and the box stays up
+    matchScreen.messageTimer = -0.1f;
     key(VK_F3);
-    EXPECT_FALSE(messageShowing);
+    EXPECT_FALSE(matchScreen.messageShowing);
     EXPECT_EQ(match.computerStrength, 80);
 }

@@ -72,7 +72,7 @@ static int keyFor(const PadStep& s) {
     case SDL_CONTROLLER_BUTTON_BACK:
         return VK_ESCAPE;
     case SDL_CONTROLLER_BUTTON_START:
-        return titleActive ? (s.player ? VK_F2 : VK_F1) : VK_SPACE;
+        return screenFlow.titleActive ? (s.player ? VK_F2 : VK_F1) : VK_SPACE;
     default:
         return 0;
     }
@@ -166,7 +166,7 @@ TEST_F(Pads, APadPlaysExactlyAsItsPlayersKeys) {
     ASSERT_EQ(keys.size(), pads.size());
     for (size_t i = 0; i < keys.size(); i++) ASSERT_EQ(keys[i], pads[i]) << "pass " << i + 1;
     // The script did play: a two-player match left its kick-off.
-    EXPECT_EQ(titleActive, 0);
+    EXPECT_EQ(screenFlow.titleActive, 0);
     EXPECT_EQ(match.singlePlayer, 0);
     EXPECT_NE(match.playState, KickOff);
 }

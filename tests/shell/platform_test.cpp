@@ -4,7 +4,7 @@
 #include "platform/platform.h"
 #include "platform/sdl_backend.h"
 #include "shell/options.h"
-#include "shell/timing.h"
+#include "shell/screens.h"
 
 // The window procedure sees the codes the game was written for, whatever SDL calls the key.
 TEST(PlatformKeys, SdlKeysMapToVirtualKeys) {
@@ -76,7 +76,7 @@ TEST(PlatformHeadless, KeysQueueOneMessageAndHoldTheState) {
 
     // One message per call, then nothing: holding queues no repeats, a key-up
     // and a held state queue nothing at all.
-    gameRunning = 1;
+    screenFlow.gameRunning = 1;
     EXPECT_TRUE(platformDispatchOneMessage());
     EXPECT_FALSE(platformDispatchOneMessage());
     headlessKeyUp(VK_LEFT);
@@ -89,10 +89,10 @@ TEST(PlatformHeadless, KeysQueueOneMessageAndHoldTheState) {
     headlessPostMessage(WM_KEYDOWN, VK_F3);
     headlessPostMessage(WM_CLOSE, 0);
     EXPECT_TRUE(platformDispatchOneMessage());
-    EXPECT_EQ(gameRunning, 1);
+    EXPECT_EQ(screenFlow.gameRunning, 1);
     EXPECT_TRUE(platformDispatchOneMessage());
-    EXPECT_EQ(gameRunning, 0);
-    gameRunning = 1;
+    EXPECT_EQ(screenFlow.gameRunning, 0);
+    screenFlow.gameRunning = 1;
     platformShutdown();
 }
 

@@ -116,7 +116,7 @@ TEST_F(HeadlessGame, RecordsEachMatchFromItsStartToItsEnd) {
     runPasses(4);
     // A pause in a window runs no passes; the next is measured as the last was.
     headlessAdvanceClock(5000);
-    previousTimestamp = platformMilliseconds() - 25;
+    gameLoop.previousTimestamp = platformMilliseconds() - 25;
     runPasses(5);
     pressKey(VK_ESCAPE); // left for the title: kept
     runPasses(5);

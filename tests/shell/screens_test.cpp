@@ -31,7 +31,7 @@ TEST_F(Screens, BootLinesAppearOnTime) {
         {501, false, true, true, false},     {701, false, true, true, true},
     };
     for (const Moment& m : moments) {
-        bootTime = m.time;
+        screenFlow.bootTime = m.time;
         drawBootScreen();
         // The cursor and the L of LOAD share the cell at (132, 188).
         EXPECT_EQ(textPixels(132, 188) > 0, m.cursor || m.load) << m.time;
@@ -42,11 +42,11 @@ TEST_F(Screens, BootLinesAppearOnTime) {
         EXPECT_EQ(framePixel(300, 300), 0x4F44D8u);
     }
     // From 1000 on both rectangles flicker through the kit colours.
-    bootTime = 1003.5f;
+    screenFlow.bootTime = 1003.5f;
     drawBootScreen();
     EXPECT_EQ(framePixel(100, 100), teamColourTable[3]);
     EXPECT_EQ(framePixel(300, 300), teamColourTable[6]);
-    EXPECT_EQ(bootBorderColour, teamColourTable[3]);
+    EXPECT_EQ(screenFlow.bootBorderColour, teamColourTable[3]);
 }
 
 TEST(ScrollText, FourHundredCharactersWithBlankEnds) {
@@ -76,10 +76,10 @@ TEST(Credits, NoBlankOverTheRoleLabelsDots) {
 }
 
 TEST_F(Screens, TitleShowsTheOptionsInTheirBlanks) {
-    bootActive = 0;
-    titleActive = 1;
+    screenFlow.bootActive = 0;
+    screenFlow.titleActive = 1;
     match.computerStrength = 100;
-    soundOn = 0;
+    options.soundOn = 0;
     drawTitleScreen();
     // "100" fills the three cells before "%" at 130 + 8 x 26 on line 9 (y 178).
     auto white = [](int x, int y) {
@@ -99,10 +99,10 @@ TEST_F(Screens, TitleShowsTheOptionsInTheirBlanks) {
 }
 
 TEST_F(Screens, ScrollWindowPastTheEndDrawsNothing) {
-    bootActive = 0;
-    titleActive = 1;
-    scrollPos = 380; // indices 380 to 402: blanks and past the end
-    scrollFrac = 5;
+    screenFlow.bootActive = 0;
+    screenFlow.titleActive = 1;
+    titleScroller.scrollPos = 380; // indices 380 to 402: blanks and past the end
+    titleScroller.scrollFrac = 5;
     drawTitleScreen();
     for (int y = 320; y < 352; y++)
         for (int x = 146; x < 520; x += 3) EXPECT_NE(framePixel(x, y), 0xFFFFFFu);
@@ -112,28 +112,28 @@ TEST_F(Screens, MissingTexturesAreLeftOut) {
     releaseTexture(mascotTexture);
     releaseTexture(mascotShadowTexture);
     releaseTexture(fontTexture);
-    bootActive = 0;
-    titleActive = 1;
+    screenFlow.bootActive = 0;
+    screenFlow.titleActive = 1;
     drawTitleScreen();
     // The panel shows where the mascot would swing.
     EXPECT_EQ(framePixel(320, 372), 0xA397FFu);
-    titleActive = 0;
-    messageShowing = 1;
-    messageKind = 2;
+    screenFlow.titleActive = 0;
+    matchScreen.messageShowing = 1;
+    matchScreen.messageKind = 2;
     drawFrame();
     EXPECT_EQ(framePixel(320, 400), 0x4F44D8u);
 }
 
 TEST_F(Screens, ScrollWindowLiftsTheMiddleAndSinksItsEcho) {
-    bootActive = 0;
-    titleActive = 1;
-    titlePhase = -127.08f; // the mascot chain swung far to the left, out of the way
+    screenFlow.bootActive = 0;
+    screenFlow.titleActive = 1;
+    titleScroller.titlePhase = -127.08f; // the mascot chain swung far to the left, out of the way
     const uint32_t white = 0xFFFFFF, echo = 0xCBC4FF;
 
     // Whole cells: the greeting's first character at j = 12, x 338, lifted by
     // 12 to y 318; its echo 6 below the baseline's top, at y 336.
-    scrollPos = 20;
-    scrollFrac = 0;
+    titleScroller.scrollPos = 20;
+    titleScroller.scrollFrac = 0;
     ASSERT_NE(scrollText[32], ' ');
     drawTitleScreen();
     EXPECT_GT(countPixels(338, 318, 354, 334, white), 0);
@@ -145,8 +145,8 @@ TEST_F(Screens, ScrollWindowLiftsTheMiddleAndSinksItsEcho) {
 
     // Half a cell on: the leaving character at half size from x 138 on the
     // baseline, the arriving one at half size from x 498, lifted by 2.
-    scrollPos = 40;
-    scrollFrac = 8;
+    titleScroller.scrollPos = 40;
+    titleScroller.scrollFrac = 8;
     ASSERT_NE(scrollText[40], ' ');
     ASSERT_NE(scrollText[62], ' ');
     drawTitleScreen();

@@ -52,9 +52,9 @@ class OffscreenWindow : public ::testing::Test {
             GTEST_SKIP() << "no off-screen video: " << platformError();
         }
         platformDrainMessages(); // whatever the window's creation queued
-        gameRunning = 1;
-        bootActive = 0;
-        titleActive = 1;
+        screenFlow.gameRunning = 1;
+        screenFlow.bootActive = 0;
+        screenFlow.titleActive = 1;
     }
     void TearDown() override {
         platformShutdown();
@@ -97,20 +97,20 @@ TEST_F(OffscreenWindow, EventsArriveAsOneMessagePerCall) {
     // does closing.
     pushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
     platformDrainMessages();
-    EXPECT_TRUE(gameRunning);
+    EXPECT_TRUE(screenFlow.gameRunning);
     pushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
     platformDrainMessages();
-    EXPECT_FALSE(gameRunning);
-    gameRunning = 1;
+    EXPECT_FALSE(screenFlow.gameRunning);
+    screenFlow.gameRunning = 1;
     pushWindowEvent(SDL_WINDOWEVENT_CLOSE);
     platformDrainMessages();
-    EXPECT_FALSE(gameRunning);
-    gameRunning = 1;
+    EXPECT_FALSE(screenFlow.gameRunning);
+    screenFlow.gameRunning = 1;
     SDL_Event quit{};
     quit.type = SDL_QUIT;
     SDL_PushEvent(&quit);
     platformDrainMessages();
-    EXPECT_FALSE(gameRunning);
+    EXPECT_FALSE(screenFlow.gameRunning);
 
     std::vector<uint32_t> frame(FrameWidth * FrameHeight, 0xFF4F44D8);
     platformPresent(frame.data());
@@ -138,7 +138,7 @@ TEST_F(OffscreenWindow, AWindowPausesWithoutTheFocus) {
     pushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
     pushKey(SDLK_F3);
     EXPECT_TRUE(platformDispatchOneMessage()); // the loss is no message, the key is
-    EXPECT_TRUE(gameRunning);
+    EXPECT_TRUE(screenFlow.gameRunning);
     EXPECT_TRUE(platformPaused());
     EXPECT_EQ(SDL_GetAudioDeviceStatus(sound), SDL_AUDIO_PAUSED);
     pushWindowEvent(SDL_WINDOWEVENT_EXPOSED);
@@ -155,8 +155,8 @@ TEST_F(OffscreenWindow, AWindowPausesWithoutTheFocus) {
     platformDrainMessages();
     pushWindowEvent(SDL_WINDOWEVENT_CLOSE);
     EXPECT_TRUE(platformPaused());
-    EXPECT_FALSE(gameRunning);
-    gameRunning = 1;
+    EXPECT_FALSE(screenFlow.gameRunning);
+    screenFlow.gameRunning = 1;
     pushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
     EXPECT_FALSE(platformPaused());
 
@@ -165,8 +165,8 @@ TEST_F(OffscreenWindow, AWindowPausesWithoutTheFocus) {
     EXPECT_TRUE(SDL_GetWindowFlags(sdlWindow()) & SDL_WINDOW_FULLSCREEN);
     pushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
     platformDrainMessages();
-    EXPECT_FALSE(gameRunning);
-    gameRunning = 1;
+    EXPECT_FALSE(screenFlow.gameRunning);
+    screenFlow.gameRunning = 1;
     pushKey(SDLK_RETURN, KMOD_RALT);
     platformDrainMessages();
     EXPECT_FALSE(SDL_GetWindowFlags(sdlWindow()) & SDL_WINDOW_FULLSCREEN);

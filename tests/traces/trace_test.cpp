@@ -26,8 +26,8 @@
 #include "shell/driver.h"
 #include "shell/game.h"
 #include "shell/replay.h"
+#include "shell/screens.h"
 #include "shell/state_codec.h"
-#include "shell/timing.h"
 
 namespace {
 
@@ -60,7 +60,7 @@ void countPass(const MatchState& before, Coverage& c) {
     c.goals += m.goalScored && !before.goalScored;
     c.halfTimes += m.secondHalf && !before.secondHalf;
     c.posts += m.ballOwner == -1 && m.playState == InPlay && offThePost(m.ball, before.ball.dirY);
-    if (messageShowing) return;
+    if (matchScreen.messageShowing) return;
     c.ends.insert(m.endSign);
     c.players.insert(m.singlePlayer ? 1 : 2);
     if (m.singlePlayer) c.strengths.insert(m.computerStrength);
@@ -93,7 +93,7 @@ TraceRun playTrace(const std::string& name) {
         for (uint32_t v : history) h.push_back(uint8_t(v));
     };
     MatchObserver observer;
-    while (gameRunning && !replayPlaybackDone()) {
+    while (screenFlow.gameRunning && !replayPlaybackDone()) {
         MatchState before = match;
         observeBefore(observer);
         gamePassWithoutDrawing();

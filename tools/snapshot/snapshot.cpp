@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <type_traits>
 
 #include "match/state.h"
 #include "platform/audio_device.h"
@@ -149,101 +150,90 @@ bool parseSnapshotArgs(int argc, char** argv, SnapshotPlan& plan, std::FILE* err
     return true;
 }
 
-static void writeFloat(std::FILE* out, const char* name, float v, bool comma = true) {
+// One value: floats to nine digits (null when not finite), arrays in brackets.
+static void writeValue(std::FILE* out, float v) {
     if (std::isfinite(v)) {
-        std::fprintf(out, "\"%s\": %.9g%s", name, double(v), comma ? ", " : "");
+        std::fprintf(out, "%.9g", double(v));
     } else {
-        std::fprintf(out, "\"%s\": null%s", name, comma ? ", " : "");
+        std::fprintf(out, "null");
     }
 }
-static void writeInt(std::FILE* out, const char* name, long long v, bool comma = true) {
-    std::fprintf(out, "\"%s\": %lld%s", name, v, comma ? ", " : "");
+template <class T>
+requires std::is_integral_v<T>
+static void writeValue(std::FILE* out, T v) {
+    std::fprintf(out, "%lld", static_cast<long long>(v));
+}
+template <class T, size_t N> static void writeValue(std::FILE* out, const T (&v)[N]) {
+    std::fprintf(out, "[");
+    for (size_t k = 0; k < N; k++) {
+        if (k) std::fputs(", ", out);
+        writeValue(out, v[k]);
+    }
+    std::fprintf(out, "]");
 }
 
-static void writePlayer(std::FILE* out, const Player& p) {
-    std::fprintf(out, "{");
-    writeFloat(out, "actionTimer", p.actionTimer);
-    writeInt(out, "fallen", p.fallen);
-    writeFloat(out, "fallTimer", p.fallTimer);
-    writeFloat(out, "x", p.x);
-    writeFloat(out, "y", p.y);
-    writeFloat(out, "homeX", p.homeX);
-    writeFloat(out, "homeY", p.homeY);
-    writeInt(out, "dirX", p.dirX);
-    writeInt(out, "dirY", p.dirY);
-    writeFloat(out, "speed", p.speed);
-    writeInt(out, "isTeamA", p.isTeamA);
-    writeFloat(out, "heading", p.heading);
-    writeFloat(out, "runPhase", p.runPhase);
-    writeInt(out, "faceX", p.faceX);
-    writeInt(out, "faceY", p.faceY, false);
-    std::fprintf(out, "}");
+// The dump has always left out the boot screen's colours and the ball
+// sprite's turn; the replay state holds them.
+static bool dumped(const char* name) {
+    return std::strcmp(name, "bootBorderColour") != 0 &&
+           std::strcmp(name, "bootScreenColour") != 0 && std::strcmp(name, "ballAngle") != 0;
 }
 
-static void writeBall(std::FILE* out, const Ball& b) {
+// The top level: six fields a line, and a record that would not fit on the
+// current line starts a new one.
+struct JsonLines {
+    std::FILE* out;
+    int fields; // on the current line
+};
+constexpr int FieldsPerLine = 6;
+
+template <class T> static void writeField(JsonLines& lines, const char* name, const T& v) {
+    if (lines.fields == FieldsPerLine) {
+        std::fprintf(lines.out, "\n  ");
+        lines.fields = 0;
+    }
+    std::fprintf(lines.out, "\"%s\": ", name);
+    writeValue(lines.out, v);
+    std::fprintf(lines.out, ", ");
+    lines.fields++;
+}
+
+template <class Record> static void writeRecord(JsonLines& lines, Record& r) {
+    int count = 0;
+    forEachField(r, [&](const char* name, auto&, auto...) { count += dumped(name); });
+    if (lines.fields > 0 && lines.fields + count > FieldsPerLine) lines.fields = FieldsPerLine;
+    forEachField(r, [&](const char* name, auto& v, auto...) {
+        if (dumped(name)) writeField(lines, name, v);
+    });
+}
+
+// A nested record on one line: {"x": 0, "y": 0.5}.
+template <class Record> static void writeObject(std::FILE* out, Record& r) {
+    const char* separator = "";
     std::fprintf(out, "{");
-    writeFloat(out, "x", b.x);
-    writeFloat(out, "y", b.y);
-    writeFloat(out, "height", b.height);
-    writeFloat(out, "speed", b.speed);
-    writeInt(out, "dirX", b.dirX);
-    writeInt(out, "dirY", b.dirY);
-    writeFloat(out, "liftSpeed", b.liftSpeed);
-    writeInt(out, "curl", b.curl);
-    writeFloat(out, "roll", b.roll, false);
+    forEachField(r, [&](const char* name, auto& v, auto...) {
+        std::fprintf(out, "%s\"%s\": ", separator, name);
+        writeValue(out, v);
+        separator = ", ";
+    });
     std::fprintf(out, "}");
 }
 
 void writeStateJson(std::FILE* out) {
     std::fprintf(out, "{\n  ");
-    writeFloat(out, "frameScale", frameScale);
-    writeInt(out, "bootActive", bootActive);
-    writeFloat(out, "bootTime", bootTime);
-    writeInt(out, "titleActive", titleActive);
-    writeInt(out, "gameRunning", gameRunning);
-    std::fprintf(out, "\n  ");
-    writeInt(out, "messageShowing", messageShowing);
-    writeInt(out, "messageKind", messageKind);
-    writeFloat(out, "messageTimer", messageTimer);
-    writeFloat(out, "matchClock", matchClock);
-    std::fprintf(out, "\n  ");
-    writeInt(out, "scrollPos", scrollPos);
-    writeFloat(out, "scrollFrac", scrollFrac);
-    writeFloat(out, "titlePhase", titlePhase);
-    writeInt(out, "soundOn", soundOn);
-    writeInt(out, "matchDuration", matchDuration);
-    std::fprintf(out, "\"teamColour\": [%d, %d, %d, %d], ", teamColour[0], teamColour[1],
-                 teamColour[2], teamColour[3]);
-    std::fprintf(out, "\n  ");
-    writeFloat(out, "cameraX", cameraX);
-    writeFloat(out, "cameraY", cameraY);
-    writeFloat(out, "cameraDepth", cameraDepth);
-    std::fprintf(out, "\n  ");
-    writeInt(out, "ballOwner", match.ballOwner);
-    writeInt(out, "lastToucher", match.lastToucher);
-    writeInt(out, "playState", match.playState);
-    writeInt(out, "restartTaker", match.restartTaker);
-    writeFloat(out, "restartX", match.restartX);
-    writeFloat(out, "restartY", match.restartY);
-    std::fprintf(out, "\n  ");
-    writeInt(out, "activePlayerA", match.activePlayerA);
-    writeInt(out, "activePlayerB", match.activePlayerB);
-    writeInt(out, "endSign", match.endSign);
-    std::fprintf(out, "\"score\": [%d, %d], ", match.score[0], match.score[1]);
-    writeFloat(out, "shotCharge", match.shotCharge);
-    writeFloat(out, "computerDelay", match.computerDelay);
-    std::fprintf(out, "\n  ");
-    writeInt(out, "goalScored", match.goalScored);
-    writeFloat(out, "goalTimer", match.goalTimer);
-    writeInt(out, "kickOffTeamB", match.kickOffTeamB);
-    writeInt(out, "secondHalf", match.secondHalf);
-    writeInt(out, "singlePlayer", match.singlePlayer);
-    writeInt(out, "computerStrength", match.computerStrength);
+    JsonLines lines = {out, 0};
+    writeField(lines, "frameScale", frameScale);
+    writeRecord(lines, screenFlow);
+    writeRecord(lines, matchScreen);
+    writeRecord(lines, titleScroller);
+    writeRecord(lines, options);
+    writeRecord(lines, cameraFollow);
+    writeRecord(lines, match);
     std::fprintf(out, "\n  \"ball\": ");
-    writeBall(out, match.ball);
+    writeObject(out, match.ball);
     std::fprintf(out, ",\n  \"players\": [\n    ");
     for (int i = 0; i < 12; i++) {
-        writePlayer(out, match.players[i]);
+        writeObject(out, match.players[i]);
         std::fprintf(out, i < 11 ? ",\n    " : "\n  ]\n}\n");
     }
 }
@@ -312,11 +302,11 @@ static void saveRecording(const std::vector<uint8_t>& file, void* context) {
 static bool runPasses(const SnapshotPlan& plan, int frames, std::FILE* err) {
     std::vector<int16_t> sound;
     std::vector<int16_t> block;
-    uint32_t lastStamp = previousTimestamp;
+    uint32_t lastStamp = gameLoop.previousTimestamp;
     uint64_t clockMs = lastStamp;
     uint64_t soundFrames = clockMs * OutputRate / 1000;
     bool written = true;
-    for (int pass = 1; pass <= frames && gameRunning; pass++) {
+    for (int pass = 1; pass <= frames && screenFlow.gameRunning; pass++) {
         if (!plan.replay) headlessAdvanceClock(plan.ms);
         for (const SnapshotKey& k : plan.keys) {
             if (k.pass != pass) continue;
@@ -327,8 +317,8 @@ static bool runPasses(const SnapshotPlan& plan, int frames, std::FILE* err) {
             }
         }
         gamePass();
-        clockMs += uint32_t(previousTimestamp - lastStamp);
-        lastStamp = previousTimestamp;
+        clockMs += uint32_t(gameLoop.previousTimestamp - lastStamp);
+        lastStamp = gameLoop.previousTimestamp;
         uint64_t total = clockMs * OutputRate / 1000;
         block.resize((total - soundFrames) * 2);
         audioDeviceManualAdvance(static_cast<uint32_t>(total - soundFrames), block.data());
