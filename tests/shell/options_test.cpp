@@ -148,3 +148,42 @@ TEST_F(Options, SinglePlayerKickOffSwallowsTheKey) {
     EXPECT_FALSE(matchScreen.messageShowing);
     EXPECT_EQ(match.computerStrength, 80);
 }
+
+// A record's fields as "name=value" lines, through its field list.
+template <class Record> static std::string fieldsOf(Record& r) {
+    std::string text;
+    auto put = [&](const char* name, auto v) {
+        text += std::string(name) + "=" + std::to_string(v) + "\n";
+    };
+    forEachField(r, [&](const char* name, auto& v, auto...) {
+        if constexpr (std::is_array_v<std::remove_reference_t<decltype(v)>>) {
+            for (auto element : v) put(name, element);
+        } else {
+            put(name, v);
+        }
+    });
+    return text;
+}
+
+// A new match puts back the match's own state and the message box and clock,
+// and nothing else: the options, the camera and the screen flow (but that
+// the title goes) live on, and so do the computer's strength and the number
+// of players.
+TEST_F(Options, NewMatchKeepsWhatOutlivesAMatch) {
+    onTitle();
+    for (int vk : {VK_F3, VK_F4, VK_F5, VK_F8, VK_F9}) key(vk);
+    cameraFollow = {0.25f, -0.5f, -0.75f};
+    screenFlow.bootTime = 1300;
+    GameOptions optionsBefore = options;
+    CameraFollow cameraBefore = cameraFollow;
+    ScreenFlow flowBefore = screenFlow;
+    flowBefore.titleActive = 0;
+    key(VK_F2);
+    EXPECT_EQ(fieldsOf(options), fieldsOf(optionsBefore));
+    EXPECT_EQ(fieldsOf(cameraFollow), fieldsOf(cameraBefore));
+    EXPECT_EQ(fieldsOf(screenFlow), fieldsOf(flowBefore));
+    EXPECT_EQ(match.computerStrength, 80);
+    EXPECT_EQ(match.singlePlayer, 0);
+    EXPECT_EQ(options.matchDuration, 120);
+    EXPECT_EQ(matchScreen.matchClock, 120.0f);
+}
