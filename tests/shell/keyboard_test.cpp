@@ -3,7 +3,7 @@
 #include "match/state.h"
 #include "platform/platform.h"
 #include "shell/keyboard.h"
-#include "tests/players/pitch.h"
+#include "tests/match/pitch.h"
 
 namespace {
 

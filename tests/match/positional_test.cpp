@@ -7,7 +7,7 @@
 #include "match/players.h"
 #include "match/positional.h"
 #include "match/state.h"
-#include "tests/players/pitch.h"
+#include "tests/match/pitch.h"
 
 namespace {
 

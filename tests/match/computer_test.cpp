@@ -4,7 +4,7 @@
 #include "match/players.h"
 #include "match/random.h"
 #include "match/state.h"
-#include "tests/players/pitch.h"
+#include "tests/match/pitch.h"
 
 namespace {
 
