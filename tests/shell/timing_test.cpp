@@ -3,7 +3,7 @@
 #include "shell/display.h"
 #include "shell/screens.h"
 #include "shell/timing.h"
-#include "tests/match/fixture.h"
+#include "tests/match/match_fixture.h"
 
 TEST(FrameScale, FromTheMillisecondCounter) {
     float same = frameScaleFor(1234, 1234);
