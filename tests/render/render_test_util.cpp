@@ -1,10 +1,7 @@
 #include "tests/render/render_test_util.h"
 
-#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
-
-#include <png.h>
 
 void freshDevice() {
     releaseGraphics();
@@ -42,38 +39,6 @@ void drawScreenQuad(float x1, float y1, float x2, float y2, uint32_t colour, flo
     drawScreenFan(q);
 }
 
-bool readPng(const std::string& path, int& width, int& height, std::vector<uint32_t>& pixels) {
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return false;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    bool ok = false;
-    if (png && info && setjmp(png_jmpbuf(png)) == 0) {
-        png_init_io(png, file);
-        png_read_info(png, info);
-        png_set_expand(png);
-        png_set_strip_16(png);
-        png_set_gray_to_rgb(png);
-        png_set_strip_alpha(png);
-        png_read_update_info(png, info);
-        width = int(png_get_image_width(png, info));
-        height = int(png_get_image_height(png, info));
-        std::vector<uint8_t> row(png_get_rowbytes(png, info));
-        pixels.assign(size_t(width) * size_t(height), 0);
-        for (int y = 0; y < height; y++) {
-            png_read_row(png, row.data(), nullptr);
-            for (int x = 0; x < width; x++) {
-                const uint8_t* p = &row[size_t(x) * 3];
-                pixels[size_t(y) * width + x] = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
-            }
-        }
-        ok = true;
-    }
-    png_destroy_read_struct(png ? &png : nullptr, info ? &info : nullptr, nullptr);
-    std::fclose(file);
-    return ok;
-}
-
 std::string compareWithGolden(const char* name) {
     const std::string path =
         std::string(SOCCER_SOURCE_DIR) + "/tests/render/golden/" + name + ".png";
@@ -83,7 +48,7 @@ std::string compareWithGolden(const char* name) {
     }
     int w = 0, h = 0;
     std::vector<uint32_t> golden;
-    if (!readPng(path, w, h, golden)) return "cannot read " + path;
+    if (!readPng(path.c_str(), w, h, golden)) return "cannot read " + path;
     if (w != 640 || h != 480) return "wrong golden size";
     int differing = 0, firstX = -1, firstY = -1;
     for (int y = 0; y < 480; y++) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "render/device.h"
 #include "tests/shell/shell_fixture.h"
 #include "tools/snapshot/snapshot.h"
 
@@ -36,8 +37,8 @@ static void expectSamePicture(const std::string& path, const std::string& name) 
     const std::string golden = goldenDir + name;
     int w = 0, h = 0, gw = 0, gh = 0;
     std::vector<uint32_t> got, want;
-    ASSERT_TRUE(readPngPixels(path, w, h, got));
-    ASSERT_TRUE(readPngPixels(golden, gw, gh, want)) << golden;
+    ASSERT_TRUE(readPng(path.c_str(), w, h, got));
+    ASSERT_TRUE(readPng(golden.c_str(), gw, gh, want)) << golden;
     ASSERT_EQ(w, 640);
     ASSERT_EQ(h, 480);
     ASSERT_EQ(gw, 640);
