@@ -39,6 +39,25 @@ void drawScreenQuad(float x1, float y1, float x2, float y2, uint32_t colour, flo
     drawScreenFan(q);
 }
 
+std::string compareWithPng(const uint32_t* pixels, const std::string& goldenPath) {
+    int w = 0, h = 0;
+    std::vector<uint32_t> golden;
+    if (!readPng(goldenPath.c_str(), w, h, golden)) return "cannot read " + goldenPath;
+    if (w != 640 || h != 480) return "wrong golden size";
+    int differing = 0, first = -1;
+    for (int i = 0; i < 640 * 480; i++)
+        if ((pixels[i] & 0xFFFFFF) != golden[size_t(i)] && differing++ == 0) first = i;
+    if (differing == 0) return "";
+    char message[512];
+    std::snprintf(message, sizeof message,
+                  "%d pixels differ from %s, first at (%d, %d): %06X instead of %06X; after a "
+                  "deliberate change to the drawing or the artwork, SOCCER_UPDATE_GOLDEN=1 "
+                  "redraws it",
+                  differing, goldenPath.c_str(), first % 640, first / 640,
+                  unsigned(pixels[first] & 0xFFFFFF), unsigned(golden[size_t(first)]));
+    return message;
+}
+
 std::string compareWithGolden(const char* name) {
     const std::string path =
         std::string(SOCCER_SOURCE_DIR) + "/tests/render/golden/" + name + ".png";
@@ -46,26 +65,5 @@ std::string compareWithGolden(const char* name) {
     if (update && std::string(update) == "1") {
         return writeFramePng(path.c_str(), graphics.frame) ? "" : "cannot write " + path;
     }
-    int w = 0, h = 0;
-    std::vector<uint32_t> golden;
-    if (!readPng(path.c_str(), w, h, golden)) return "cannot read " + path;
-    if (w != 640 || h != 480) return "wrong golden size";
-    int differing = 0, firstX = -1, firstY = -1;
-    for (int y = 0; y < 480; y++) {
-        for (int x = 0; x < 640; x++) {
-            if ((pixelAt(x, y) & 0xFFFFFF) != golden[size_t(y) * 640 + x]) {
-                if (differing++ == 0) {
-                    firstX = x;
-                    firstY = y;
-                }
-            }
-        }
-    }
-    if (differing == 0) return "";
-    char message[256];
-    std::snprintf(message, sizeof message,
-                  "%d pixels differ from %s, first at (%d, %d); after a deliberate change to the "
-                  "drawing or the artwork, SOCCER_UPDATE_GOLDEN=1 redraws it",
-                  differing, name, firstX, firstY);
-    return message;
+    return compareWithPng(graphics.frame, path);
 }
