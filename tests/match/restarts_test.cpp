@@ -4,7 +4,6 @@
 #include "match/ball.h"
 #include "match/players.h"
 #include "match/restarts.h"
-#include "render/scene.h"
 #include "tests/match/match_fixture.h"
 
 namespace {
