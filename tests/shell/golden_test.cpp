@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -28,8 +29,9 @@ static std::string shotPath(const std::string& name) {
 // Runs soccer-snapshot with `args` (the program's name first).
 static void runArgs(std::vector<const char*> args) {
     SnapshotPlan plan;
-    ASSERT_TRUE(parseSnapshotArgs(static_cast<int>(args.size()), const_cast<char**>(args.data()),
-                                  plan, stderr));
+    ASSERT_EQ(
+        parseSnapshotArgs(static_cast<int>(args.size()), args.data(), plan, std::cout, std::cerr),
+        -1);
     ASSERT_EQ(runSnapshot(plan, stderr), 0);
 }
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <string>
 #include <type_traits>
 
@@ -39,115 +40,6 @@ int snapshotKeyCode(const char* name) {
     for (const KeyName& k : keyNames)
         if (std::strcmp(k.name, name) == 0) return k.vk;
     return -1;
-}
-
-// A whole decimal number from `lo` to `hi`, nothing before or after it.
-static bool parseNumber(const char* s, long long lo, long long hi, long long& value) {
-    if (!s || *s < '0' || *s > '9') return false;
-    errno = 0;
-    char* end = nullptr;
-    long long v = std::strtoll(s, &end, 10);
-    if (errno != 0 || *end != 0 || v < lo || v > hi) return false;
-    value = v;
-    return true;
-}
-
-// "F:REST": the pass number before the first colon, the rest after it.
-static bool parsePassPrefix(const char* s, int& pass, const char*& rest) {
-    const char* colon = std::strchr(s, ':');
-    if (!colon || colon == s || colon - s > 9) return false;
-    char number[10];
-    std::memcpy(number, s, static_cast<size_t>(colon - s));
-    number[colon - s] = 0;
-    long long v;
-    if (!parseNumber(number, 1, INT_MAX, v)) return false;
-    pass = static_cast<int>(v);
-    rest = colon + 1;
-    return true;
-}
-
-static bool parseKey(const char* s, SnapshotKey& key) {
-    const char* rest;
-    if (!parsePassPrefix(s, key.pass, rest)) return false;
-    if (std::strncmp(rest, "down:", 5) == 0) {
-        key.down = true;
-        rest += 5;
-    } else if (std::strncmp(rest, "up:", 3) == 0) {
-        key.down = false;
-        rest += 3;
-    } else {
-        return false;
-    }
-    key.vk = snapshotKeyCode(rest);
-    return key.vk >= 0;
-}
-
-static bool parseFile(const char* s, SnapshotFile& file) {
-    const char* rest;
-    if (!parsePassPrefix(s, file.pass, rest) || !*rest) return false;
-    file.path = rest;
-    return true;
-}
-
-bool parseSnapshotArgs(int argc, char** argv, SnapshotPlan& plan, std::FILE* err) {
-    plan = SnapshotPlan{};
-    for (int i = 1; i < argc; i++) {
-        const char* option = argv[i];
-        bool known = !std::strcmp(option, "--frames") || !std::strcmp(option, "--ms") ||
-                     !std::strcmp(option, "--seed") || !std::strcmp(option, "--key") ||
-                     !std::strcmp(option, "--shot") || !std::strcmp(option, "--state") ||
-                     !std::strcmp(option, "--wav") || !std::strcmp(option, "--record") ||
-                     !std::strcmp(option, "--replay");
-        if (!known) {
-            std::fprintf(err, "soccer-snapshot: unknown option %s\n", option);
-            return false;
-        }
-        if (i + 1 >= argc) {
-            std::fprintf(err, "soccer-snapshot: %s needs a value\n", option);
-            return false;
-        }
-        const char* value = argv[++i];
-        long long v = 0;
-        bool ok = true;
-        plan.scripted |= !std::strcmp(option, "--ms") || !std::strcmp(option, "--seed") ||
-                         !std::strcmp(option, "--key");
-        if (!std::strcmp(option, "--frames")) {
-            ok = parseNumber(value, 0, INT_MAX, v);
-            plan.frames = static_cast<int>(v);
-            plan.framesGiven = true;
-        } else if (!std::strcmp(option, "--record") || !std::strcmp(option, "--replay")) {
-            ok = *value != 0;
-            (!std::strcmp(option, "--record") ? plan.record : plan.replay) = value;
-        } else if (!std::strcmp(option, "--ms")) {
-            ok = parseNumber(value, 0, 3600000, v);
-            plan.ms = static_cast<uint32_t>(v);
-        } else if (!std::strcmp(option, "--seed")) {
-            ok = parseNumber(value, 0, UINT32_MAX, v);
-            plan.seed = static_cast<uint32_t>(v);
-        } else if (!std::strcmp(option, "--key")) {
-            SnapshotKey key;
-            ok = parseKey(value, key);
-            if (ok) plan.keys.push_back(key);
-        } else if (!std::strcmp(option, "--shot") || !std::strcmp(option, "--state")) {
-            SnapshotFile file;
-            ok = parseFile(value, file);
-            if (ok)
-                (option[2] == 's' && option[3] == 'h' ? plan.shots : plan.states).push_back(file);
-        } else {
-            ok = *value != 0;
-            plan.wav = value;
-        }
-        if (!ok) {
-            std::fprintf(err, "soccer-snapshot: bad value for %s: %s\n", option, value);
-            return false;
-        }
-    }
-    if (plan.replay && (plan.scripted || plan.record)) {
-        std::fprintf(err, "soccer-snapshot: --replay brings its own clock, seed and keys: "
-                          "no --ms, --seed, --key or --record with it\n");
-        return false;
-    }
-    return true;
 }
 
 // One value: floats to nine digits (null when not finite), arrays in brackets.
@@ -281,7 +173,7 @@ static bool writeState(const char* path, std::FILE* err) {
 }
 
 struct RecordTarget {
-    const char* path;
+    std::string path;
     std::FILE* err;
     bool saved;
     bool written;
@@ -291,9 +183,9 @@ static void saveRecording(const std::vector<uint8_t>& file, void* context) {
     auto* target = static_cast<RecordTarget*>(context);
     std::string why;
     target->saved = true;
-    target->written = writeFileAtomically(target->path, file, why);
+    target->written = writeFileAtomically(target->path.c_str(), file, why);
     if (!target->written)
-        std::fprintf(target->err, "soccer-snapshot: %s: %s\n", target->path, why.c_str());
+        std::fprintf(target->err, "soccer-snapshot: %s: %s\n", target->path.c_str(), why.c_str());
 }
 
 // The passes of the plan: scripted keys on a clock of plan.ms a pass, or a
@@ -307,7 +199,7 @@ static bool runPasses(const SnapshotPlan& plan, int frames, std::FILE* err) {
     uint64_t soundFrames = clockMs * OutputRate / 1000;
     bool written = true;
     for (int pass = 1; pass <= frames && screenFlow.gameRunning; pass++) {
-        if (!plan.replay) headlessAdvanceClock(plan.ms);
+        if (plan.replay.empty()) headlessAdvanceClock(plan.ms);
         for (const SnapshotKey& k : plan.keys) {
             if (k.pass != pass) continue;
             if (k.down) {
@@ -323,14 +215,14 @@ static bool runPasses(const SnapshotPlan& plan, int frames, std::FILE* err) {
         block.resize((total - soundFrames) * 2);
         audioDeviceManualAdvance(static_cast<uint32_t>(total - soundFrames), block.data());
         soundFrames = total;
-        if (plan.wav) sound.insert(sound.end(), block.begin(), block.end());
+        if (!plan.wav.empty()) sound.insert(sound.end(), block.begin(), block.end());
         for (const SnapshotFile& f : plan.shots)
-            if (f.pass == pass) written = writeShot(f.path, err) && written;
+            if (f.pass == pass) written = writeShot(f.path.c_str(), err) && written;
         for (const SnapshotFile& f : plan.states)
-            if (f.pass == pass) written = writeState(f.path, err) && written;
+            if (f.pass == pass) written = writeState(f.path.c_str(), err) && written;
     }
-    if (plan.wav && !writeWav(plan.wav, sound)) {
-        std::fprintf(err, "soccer-snapshot: cannot write %s\n", plan.wav);
+    if (!plan.wav.empty() && !writeWav(plan.wav.c_str(), sound)) {
+        std::fprintf(err, "soccer-snapshot: cannot write %s\n", plan.wav.c_str());
         written = false;
     }
     return written;
@@ -339,33 +231,35 @@ static bool runPasses(const SnapshotPlan& plan, int frames, std::FILE* err) {
 int runSnapshot(const SnapshotPlan& plan, std::FILE* err) {
     Replay replay;
     std::string why;
-    if (plan.replay && !readReplayFile(plan.replay, replay, why)) {
-        std::fprintf(err, "soccer-snapshot: %s: %s\n", plan.replay, why.c_str());
+    const bool replaying = !plan.replay.empty(), recording = !plan.record.empty();
+    if (replaying && !readReplayFile(plan.replay.c_str(), replay, why)) {
+        std::fprintf(err, "soccer-snapshot: %s: %s\n", plan.replay.c_str(), why.c_str());
         return 1;
     }
     gameResetState();
     platformSetHeadless(true);
     headlessSetClock(0);
     audioDeviceUseManual(true);
-    if (!gameStartup(true, plan.replay ? replay.startupSeed : plan.seed)) {
+    if (!gameStartup(true, replaying ? replay.startupSeed : plan.seed)) {
         std::fprintf(err, "soccer-snapshot: start-up failed\n");
         return 1;
     }
     int frames = plan.frames;
     RecordTarget target = {plan.record, err, false, true};
-    if (plan.replay) {
+    if (replaying) {
         // Passes are numbered from the replay's first; there are no more than it holds.
         if (!plan.framesGiven || uint32_t(frames) > replay.passCount)
             frames = int(replay.passCount);
         replayPlaybackStart(replay, false);
     }
-    if (plan.record) replayRecorderStart(saveRecording, &target);
+    if (recording) replayRecorderStart(saveRecording, &target);
     bool written = runPasses(plan, frames, err);
     replayRecorderStop();
     replayPlaybackStop();
     gameShutdown();
-    if (plan.record && !target.saved) {
-        std::fprintf(err, "soccer-snapshot: %s: no match was played (F1 or F2)\n", plan.record);
+    if (recording && !target.saved) {
+        std::fprintf(err, "soccer-snapshot: %s: no match was played (F1 or F2)\n",
+                     plan.record.c_str());
         return 1;
     }
     return written && target.written ? 0 : 1;
@@ -373,6 +267,7 @@ int runSnapshot(const SnapshotPlan& plan, std::FILE* err) {
 
 int snapshotMain(int argc, char** argv) {
     SnapshotPlan plan;
-    if (!parseSnapshotArgs(argc, argv, plan, stderr)) return 2;
+    int status = parseSnapshotArgs(argc, argv, plan, std::cout, std::cerr);
+    if (status >= 0) return status;
     return runSnapshot(plan, stderr);
 }

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <ostream>
+#include <string>
 #include <vector>
 
 struct SnapshotKey {
@@ -13,7 +15,7 @@ struct SnapshotKey {
 };
 struct SnapshotFile {
     int pass;
-    const char* path;
+    std::string path;
 };
 struct SnapshotPlan {
     int frames = 1; // with a replay and no --frames: the replay's length
@@ -22,16 +24,18 @@ struct SnapshotPlan {
     std::vector<SnapshotKey> keys;
     std::vector<SnapshotFile> shots;
     std::vector<SnapshotFile> states;
-    const char* wav = nullptr;
-    const char* record = nullptr; // the scripted run's match goes to this replay file
-    const char* replay = nullptr; // passes come from this replay file
+    std::string wav;    // empty: no sound file
+    std::string record; // the scripted run's match goes to this replay file
+    std::string replay; // passes come from this replay file
     bool framesGiven = false;
     bool scripted = false; // --ms, --seed or --key given: a replay brings its own
 };
 
-// Reads the command line into `plan`; on a bad option or value writes one
-// line naming it to `err` and returns false.
-bool parseSnapshotArgs(int argc, char** argv, SnapshotPlan& plan, std::FILE* err);
+// Reads the command line into `plan`. Returns -1 to go on, 0 after --help
+// (printed on `out`), 2 after a bad option or value (one line naming it on
+// `err`).
+int parseSnapshotArgs(int argc, const char* const* argv, SnapshotPlan& plan, std::ostream& out,
+                      std::ostream& err);
 // Runs the plan: start-up, the passes, shutdown. Returns the exit status (1 for
 // a file that cannot be written or a replay that cannot be read).
 int runSnapshot(const SnapshotPlan& plan, std::FILE* err);

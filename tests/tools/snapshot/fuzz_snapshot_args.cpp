@@ -2,6 +2,7 @@
 // zero bytes into arguments, which must be read or refused without harm.
 #include <cstdint>
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -9,13 +10,15 @@
 #include "tools/snapshot/snapshot.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static std::FILE* sink = std::fopen("/dev/null", "w");
     std::vector<std::string> words = fuzzArguments("soccer-snapshot", data, size);
-    std::vector<char*> argv;
-    for (std::string& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
+    std::vector<const char*> argv;
+    for (const std::string& w : words) argv.push_back(w.c_str());
+    std::ostringstream out, err;
     SnapshotPlan plan;
-    if (parseSnapshotArgs(static_cast<int>(words.size()), argv.data(), plan, sink)) {
+    int status = parseSnapshotArgs(static_cast<int>(words.size()), argv.data(), plan, out, err);
+    // A refusal is one line.
+    if (status == 2 && err.str().find('\n') != err.str().size() - 1) __builtin_trap();
+    if (status < 0) {
         // Every accepted pass number is 1 or more, every path non-empty.
         for (const SnapshotKey& k : plan.keys)
             if (k.pass < 1 || k.vk < 0) __builtin_trap();
@@ -24,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const SnapshotFile& f : plan.states)
             if (f.pass < 1 || !f.path[0]) __builtin_trap();
         // A replay brings its own clock, seed and keys.
-        if (plan.replay && (plan.scripted || plan.record)) __builtin_trap();
+        if (!plan.replay.empty() && (plan.scripted || !plan.record.empty())) __builtin_trap();
     }
     return 0;
 }

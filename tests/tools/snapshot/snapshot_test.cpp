@@ -11,18 +11,11 @@
 
 static int runArgs(std::vector<const char*> args, std::string* error = nullptr) {
     args.insert(args.begin(), "soccer-snapshot");
-    std::FILE* err = std::tmpfile();
+    std::ostringstream out, err;
     SnapshotPlan plan;
-    int status =
-        parseSnapshotArgs(static_cast<int>(args.size()), const_cast<char**>(args.data()), plan, err)
-            ? runSnapshot(plan, err)
-            : 2;
-    if (error) {
-        std::rewind(err);
-        char line[512] = "";
-        if (std::fgets(line, sizeof line, err)) *error = line;
-    }
-    std::fclose(err);
+    int status = parseSnapshotArgs(static_cast<int>(args.size()), args.data(), plan, out, err);
+    if (status < 0) status = runSnapshot(plan, stderr);
+    if (error) *error = err.str();
     return status;
 }
 
