@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "render/transform.h"
 
@@ -129,3 +130,6 @@ void endText();
 
 // Writes the frame as a PNG (libpng). Returns false when the file cannot be written.
 bool writeFramePng(const char* path, const uint32_t* frame);
+// Reads a PNG (libpng) into 0xRRGGBB pixels, any alpha composed onto black, as the
+// golden frames are compared. Returns false when the file is no readable PNG.
+bool readPng(const char* path, int& width, int& height, std::vector<uint32_t>& pixels);

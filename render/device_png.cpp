@@ -1,6 +1,7 @@
-// The frame as a PNG file, through libpng: 8-bit RGB, alpha dropped.
+// The frame as a PNG file and back, through libpng: 8-bit RGB, alpha dropped.
 #include <csetjmp>
 #include <cstdio>
+#include <vector>
 
 #include <png.h>
 
@@ -35,4 +36,19 @@ bool writeFramePng(const char* path, const uint32_t* frame) {
     }
     png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
     return std::fclose(file) == 0 && ok;
+}
+
+bool readPng(const char* path, int& width, int& height, std::vector<uint32_t>& pixels) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!path || !png_image_begin_read_from_file(&image, path)) return false;
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return false;
+    width = int(image.width);
+    height = int(image.height);
+    pixels.resize(rgb.size() / 3);
+    for (size_t i = 0; i < pixels.size(); i++)
+        pixels[i] = uint32_t(rgb[3 * i]) << 16 | uint32_t(rgb[3 * i + 1]) << 8 | rgb[3 * i + 2];
+    return true;
 }

@@ -1,9 +1,9 @@
 #include "shell/driver.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "match/actions.h"
+#include "match/events.h"
 #include "match/random.h"
 #include "match/state.h"
 #include "platform/platform.h"
@@ -116,48 +116,30 @@ static void releaseAllKeys(DriverKeys& k) {
     k.queue = KeyQueue{};
 }
 
-static bool justTackled(const Player& now, const Player& before) {
-    // A tackler who hits lies down for 0.2 with the 5.0 hold.
-    auto tackler = [](const Player& p) {
-        return p.fallen && p.fallTimer == 0.2f && p.actionTimer == 5.0f;
-    };
-    return tackler(now) && !tackler(before);
-}
-
-void observeBefore(MatchObserver& before) {
-    before.owner = match.ballOwner;
-    before.playState = match.playState;
-    before.ballSpeed = match.ball.speed;
-    std::memcpy(before.players, match.players, sizeof before.players);
-}
-
-void observeAfter(const MatchObserver& before, MatchStats& s) {
-    for (int i = 0; i < 12; i++)
-        if (justTackled(match.players[i], before.players[i])) s.tackles++;
-
-    int kicker = before.owner;
-    if (kicker >= 0 && match.ballOwner != kicker && match.lastToucher == kicker &&
-        !match.players[kicker].fallen) {
-        // A goalkeeper taking the ball off a dribbler who kicked earlier leaves
-        // the ball's speed merely decayed; a kick sets it anew.
-        double decayed = 0;
-        if (before.ballSpeed > 0.000001f)
-            decayed = double(before.ballSpeed) - double(before.ballSpeed) / 20 * frameScale;
-        bool steal = match.ballOwner >= 0 && isGoalkeeper(match.ballOwner) &&
-                     match.ball.speed == float(decayed);
-        if (!steal) s.kicks++;
-    }
-
-    if (match.playState == Restart && before.playState != Restart) {
-        if (match.restartY == 0.97f || match.restartY == -0.97f) {
-            s.corners++;
-        } else if (isGoalkeeper(match.restartTaker)) {
-            s.goalKicks++;
-        } else {
+// The figures come from what the match reported this pass: a goalkeeper
+// taking the ball off a dribbler is no kick, and one ball-out is one restart.
+void tallyPass(MatchStats& s) {
+    for (const MatchEvent& e : matchEvents) {
+        switch (e.kind) {
+        case MatchEventKind::Kick:
+            s.kicks++;
+            break;
+        case MatchEventKind::Tackle:
+            s.tackles++;
+            break;
+        case MatchEventKind::ThrowIn:
             s.throwIns++;
+            break;
+        case MatchEventKind::Corner:
+            s.corners++;
+            break;
+        case MatchEventKind::GoalKick:
+            s.goalKicks++;
+            break;
+        case MatchEventKind::Goal:
+            break;
         }
     }
-
     if (match.ballOwner >= 0) {
         if (match.ballOwner < 6) {
             s.framesA++;
@@ -202,7 +184,6 @@ MatchStats playMatch(const DriverOptions& o) {
     s.strength = o.strength;
     int64_t maxFrames = o.maxFrames > 0 ? o.maxFrames : 4000000;
     uint64_t micros = uint64_t(o.clockStart) * 1000;
-    MatchObserver before{};
     if (o.record) replayRecordFromHere();
 
     while (s.frames < maxFrames) {
@@ -232,9 +213,8 @@ MatchStats playMatch(const DriverOptions& o) {
         // The game takes one message a pass, as the keys went down.
         if (keys.queue.count > 0) headlessPostMessage(WM_KEYDOWN, uintptr_t(takeKey(keys.queue)));
 
-        observeBefore(before);
         gamePassWithoutDrawing();
-        observeAfter(before, s);
+        tallyPass(s);
         if (o.afterFrame) o.afterFrame(o.context);
         if (messageShowing && messageKind == MessageGameOver) {
             s.finished = 1;
@@ -253,11 +233,9 @@ MatchStats playReplay(const Replay& replay, bool* faithful) {
     platformSetWindowProcedure(windowProcedure);
     replayPlaybackStart(replay, false);
     MatchStats s{};
-    MatchObserver before{};
     while (gameRunning && !replayPlaybackDone()) {
-        observeBefore(before);
         gamePassWithoutDrawing();
-        observeAfter(before, s);
+        tallyPass(s);
     }
     if (faithful) *faithful = replayPlaybackFaithful() && replayPlaybackDone();
     replayPlaybackStop();

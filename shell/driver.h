@@ -61,13 +61,6 @@ MatchStats playMatch(const DriverOptions& options);
 struct Replay;
 MatchStats playReplay(const Replay& replay, bool* faithful = nullptr);
 
-// What one pass changed, seen from outside the rules: kicks, tackles,
-// restarts and possession, counted into the figures.
-struct MatchObserver {
-    int32_t owner;
-    int32_t playState;
-    float ballSpeed;
-    Player players[12];
-};
-void observeBefore(MatchObserver& before);
-void observeAfter(const MatchObserver& before, MatchStats& stats);
+// Counts one pass into the figures: the kicks, tackles and restarts the match
+// reported, and which team had the ball.
+void tallyPass(MatchStats& stats);

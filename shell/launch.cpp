@@ -1,9 +1,9 @@
 #include "shell/launch.h"
 
-#include <CLI/CLI.hpp>
-
 #include <ostream>
 #include <string>
+
+#include "shell/command_line.h"
 
 // Shown after the options by --help, as on the title screen.
 static const char controlsText[] = R"(Scaling:
@@ -56,24 +56,8 @@ int parseLaunchOptions(int argc, const char* const* argv, LaunchOptions& options
     app.footer(controlsText);
     std::string scale = "sharp";
     addDisplayOptions(app, o, scale);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp&) {
-        out << app.help();
-        return 0;
-    } catch (const CLI::CallForVersion& e) {
-        out << e.what() << '\n';
-        return 0;
-    } catch (const CLI::ParseError& e) {
-        // One line that names the option, and no window: a newline inside
-        // an argument is shown as a blank.
-        std::string line =
-            std::string("soccer: ") + e.what() + " (soccer --help lists the options)";
-        for (char& c : line)
-            if (c == '\n' || c == '\r') c = ' ';
-        err << line << '\n';
-        return 2;
-    }
+    int status = parseCommandLine(app, argc, argv, out, err);
+    if (status >= 0) return status;
     o.display.scale = scaleModeNamed(scale);
     options = o;
     return -1;

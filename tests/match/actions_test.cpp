@@ -3,8 +3,8 @@
 #include <cmath>
 #include <numbers>
 
-#include "fixture.h"
 #include "match/actions.h"
+#include "tests/match/match_fixture.h"
 
 namespace {
 
@@ -217,11 +217,9 @@ TEST_F(MatchTest, SlideTackleHitsOnlyTheOwner) {
 namespace {
 
 void giveBall(int owner, int faceX, int faceY) {
-    match.ballOwner = owner;
     match.players[owner].faceX = faceX;
     match.players[owner].faceY = faceY;
-    match.ball.x = match.players[owner].x;
-    match.ball.y = match.players[owner].y;
+    ::giveBall(owner);
 }
 
 } // namespace

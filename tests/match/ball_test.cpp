@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "fixture.h"
 #include "match/ball.h"
+#include "tests/match/match_fixture.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "fixture.h"
 #include "match/actions.h"
 #include "match/players.h"
+#include "tests/match/match_fixture.h"
 
 namespace {
 
@@ -332,9 +332,7 @@ TEST_F(MatchTest, CornerMakesTheDefendingGoalkeeperActive) {
 // Behind the boot screen the player step already runs on the zeroed match;
 // team B's active player starts as one of team B, not as team A's player 0.
 TEST(MatchBeforeKickOff, ActivePlayersStayInTheirTeams) {
-    match = MatchState{};
-    frameScale = 1.0f;
-    seedRandom(1);
+    blankMatch(1);
     stepPlayers();
     EXPECT_EQ(match.activePlayerA, 0);
     EXPECT_EQ(match.activePlayerB, 6);

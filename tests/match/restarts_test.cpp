@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "fixture.h"
 #include "match/actions.h"
 #include "match/ball.h"
 #include "match/players.h"
 #include "match/restarts.h"
-#include "render/scene.h"
+#include "tests/match/match_fixture.h"
 
 namespace {
 

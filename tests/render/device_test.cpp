@@ -567,7 +567,7 @@ TEST(DeviceFrame, ClearAndPngRoundTrip) {
     ASSERT_TRUE(writeFramePng(path.c_str(), graphics.frame));
     int w = 0, h = 0;
     std::vector<uint32_t> pixels;
-    ASSERT_TRUE(readPng(path, w, h, pixels));
+    ASSERT_TRUE(readPng(path.c_str(), w, h, pixels));
     ASSERT_EQ(w, 640);
     ASSERT_EQ(h, 480);
     EXPECT_EQ(pixels[2 * 640 + 1], 0xA397FFu);

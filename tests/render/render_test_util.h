@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "render/device.h"
 
@@ -25,8 +24,10 @@ ScreenVertex screenVertex(float x, float y, float u, float v, uint32_t colour);
 void drawScreenQuad(float x1, float y1, float x2, float y2, uint32_t colour, float u0 = 0.0f,
                     float v0 = 0.0f, float u1 = 1.0f, float v1 = 1.0f);
 
-// Reads an 8-bit RGB or RGBA PNG into 0x00RRGGBB pixels; false when unreadable.
-bool readPng(const std::string& path, int& width, int& height, std::vector<uint32_t>& pixels);
+// Where the 640 x 480 `pixels` (0xRRGGBB in the low bytes) differ from the PNG
+// at `goldenPath`: a failure message naming how many and the first, or an empty
+// string when they match.
+std::string compareWithPng(const uint32_t* pixels, const std::string& goldenPath);
 // Compares the frame with tests/render/golden/<name>.png; with SOCCER_UPDATE_GOLDEN=1
 // in the environment it writes the golden instead. Returns a failure message, or
 // an empty string when they match.

@@ -1,7 +1,5 @@
 #include "tests/shell/shell_fixture.h"
 
-#include <png.h>
-
 #include "platform/audio_device.h"
 #include "render/device.h"
 #include "shell/game.h"
@@ -42,20 +40,4 @@ int countPixels(int x0, int y0, int x1, int y1, uint32_t rgb) {
     for (int y = y0; y < y1; y++)
         for (int x = x0; x < x1; x++) n += framePixel(x, y) == rgb;
     return n;
-}
-
-bool readPngPixels(const std::string& path, int& width, int& height,
-                   std::vector<uint32_t>& pixels) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-    image.format = PNG_FORMAT_RGB;
-    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return false;
-    width = static_cast<int>(image.width);
-    height = static_cast<int>(image.height);
-    pixels.resize(static_cast<size_t>(width) * height);
-    for (size_t i = 0; i < pixels.size(); i++)
-        pixels[i] = uint32_t(rgb[3 * i]) << 16 | uint32_t(rgb[3 * i + 1]) << 8 | rgb[3 * i + 2];
-    return true;
 }

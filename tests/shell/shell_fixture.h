@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <string>
-#include <vector>
 
 #include "platform/platform.h"
 
@@ -28,6 +26,3 @@ uint32_t framePixel(int x, int y);
 // Pixels of exactly `rgb` in the presented frame's box (x0, y0) to (x1, y1),
 // exclusive.
 int countPixels(int x0, int y0, int x1, int y1, uint32_t rgb);
-
-// Reads an 8-bit RGB or RGBA PNG into 0xRRGGBB pixels.
-bool readPngPixels(const std::string& path, int& width, int& height, std::vector<uint32_t>& pixels);

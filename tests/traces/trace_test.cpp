@@ -92,12 +92,10 @@ TraceRun playTrace(const std::string& name) {
         std::vector<uint8_t>& h = run.histories[pass];
         for (uint32_t v : history) h.push_back(uint8_t(v));
     };
-    MatchObserver observer;
     while (gameRunning && !replayPlaybackDone()) {
         MatchState before = match;
-        observeBefore(observer);
         gamePassWithoutDrawing();
-        observeAfter(observer, run.figures);
+        tallyPass(run.figures);
         countPass(before, run.seen);
         encodeState(state.data());
         state.resize(hashedStateBytes());

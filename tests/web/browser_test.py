@@ -9,6 +9,8 @@ title, F1 a match. Prints the browser's timings of a match pass and of the
 mixer. Exits 1 on the first failed check."""
 import argparse
 import base64
+import ctypes
+import ctypes.util
 import functools
 import http.server
 import json
@@ -41,44 +43,27 @@ MATCH_SCRIPT = [(2, 'down', 'ESC'), (3, 'up', 'ESC'), (200, 'down', 'F1'), (201,
 MATCH_SHOT = 600
 
 
+class PngImage(ctypes.Structure):
+    """libpng's png_image, for its simplified reader."""
+    _fields_ = [('opaque', ctypes.c_void_p), ('version', ctypes.c_uint32),
+                ('width', ctypes.c_uint32), ('height', ctypes.c_uint32),
+                ('format', ctypes.c_uint32), ('flags', ctypes.c_uint32),
+                ('colormap_entries', ctypes.c_uint32), ('warning_or_error', ctypes.c_uint32),
+                ('message', ctypes.c_char * 64)]
+
+
 def read_png(path):
-    """8-bit RGB or RGBA PNG -> (width, height, bytes of R, G, B per pixel)."""
-    data = open(path, 'rb').read()
-    assert data[:8] == b'\x89PNG\r\n\x1a\n', path
-    at, idat = 8, b''
-    while at < len(data):
-        length, kind = struct.unpack('>I4s', data[at:at + 8])
-        body = data[at + 8:at + 8 + length]
-        if kind == b'IHDR':
-            width, height, depth, colour = struct.unpack('>IIBB', body[:10])
-            assert depth == 8 and colour in (2, 6), f'{path}: depth {depth} colour {colour}'
-        elif kind == b'IDAT':
-            idat += body
-        at += 12 + length
-    channels = 3 if colour == 2 else 4
-    raw, stride = zlib.decompress(idat), width * channels
-    rows, previous = [], bytearray(stride)
-    for y in range(height):
-        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        for i in range(stride):
-            a = line[i - channels] if i >= channels else 0
-            b, c = previous[i], previous[i - channels] if i >= channels else 0
-            if kind == 1:
-                line[i] = (line[i] + a) & 255
-            elif kind == 2:
-                line[i] = (line[i] + b) & 255
-            elif kind == 3:
-                line[i] = (line[i] + (a + b) // 2) & 255
-            elif kind == 4:
-                p = a + b - c
-                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
-        rows.append(bytes(line))
-        previous = line
-    pixels = b''.join(rows)
-    if channels == 4:
-        pixels = b''.join(pixels[i:i + 3] for i in range(0, len(pixels), 4))
-    return width, height, pixels
+    """PNG -> (width, height, bytes of R, G, B per pixel), read by libpng as the
+    game's own tests read it (render/device_png.cpp), any alpha composed onto black."""
+    png = ctypes.CDLL(ctypes.util.find_library('png16') or 'libpng16.so.16')
+    image = PngImage(version=1)  # PNG_IMAGE_VERSION
+    if not png.png_image_begin_read_from_file(ctypes.byref(image), os.fsencode(path)):
+        raise Failure(f'{path}: {image.message.decode()}')
+    image.format = 2  # PNG_FORMAT_RGB
+    pixels = ctypes.create_string_buffer(image.width * image.height * 3)
+    if not png.png_image_finish_read(ctypes.byref(image), None, pixels, 0, None):
+        raise Failure(f'{path}: {image.message.decode()}')
+    return image.width, image.height, pixels.raw
 
 
 # The canvas's pixels at 640 x 480 (one of each whole multiple's blocks), RGB,

@@ -27,9 +27,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "shell/command_line.h"
 
 namespace {
 
@@ -237,20 +240,27 @@ void writeIcons(const std::string& sourceDir, const std::string& outputDir) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 4 && std::string(argv[1]) == "--icons") {
-        writeIcons(argv[2], argv[3]);
+    std::string sourceDir, outputDir, previewDir;
+    bool icons = false;
+    CLI::App app("Turns the pixel maps of SOURCE_DIR into the game's five palette bitmaps in "
+                 "OUTPUT_DIR (the sources are in " ARTGEN_SOURCE_DIR ").",
+                 "soccer-artgen");
+    app.add_option("SOURCE_DIR", sourceDir, "the folder of the .txt pixel maps")->required();
+    app.add_option("OUTPUT_DIR", outputDir, "where the bitmaps (or icons) go")->required();
+    CLI::Option* preview =
+        app.add_option("PREVIEW_DIR", previewDir, "also enlarged PNG previews, here");
+    app.add_flag("--icons", icons, "the desktop icons (32 to 256 pixels) instead of the bitmaps")
+        ->excludes(preview);
+    int status = parseCommandLine(app, argc, argv, std::cout, std::cerr);
+    if (status >= 0) return status;
+    if (icons) {
+        writeIcons(sourceDir, outputDir);
         return 0;
     }
-    if (argc != 3 && argc != 4) {
-        std::fprintf(stderr, "usage: soccer-artgen SOURCE_DIR OUTPUT_DIR [PREVIEW_DIR]\n"
-                             "       soccer-artgen --icons SOURCE_DIR OUTPUT_DIR\n"
-                             "(the sources are in " ARTGEN_SOURCE_DIR ")\n");
-        return 2;
-    }
     for (const char* name : bitmapNames) {
-        PixelMap map = readPixelMap(std::string(argv[1]) + "/" + name + ".txt");
-        writeFile(std::string(argv[2]) + "/" + name + ".bmp", encodeBmp(map));
-        if (argc == 4) writePreview(std::string(argv[3]) + "/" + name + ".png", map);
+        PixelMap map = readPixelMap(sourceDir + "/" + name + ".txt");
+        writeFile(outputDir + "/" + name + ".bmp", encodeBmp(map));
+        if (!previewDir.empty()) writePreview(previewDir + "/" + name + ".png", map);
     }
     return 0;
 }

@@ -32,6 +32,26 @@ static bool parsePair(const char* value, long long lowA, long long highA, long l
     return true;
 }
 
+const char simUsage[] = R"(Usage: soccer-sim [OPTIONS]
+Plays whole matches without a window, the game's own rules and flow, and prints
+a line of figures for each: score, kicks, tackles, restarts, possession.
+
+Options:
+  --matches N          how many matches, seeds counting up from --seed (1)
+  --seed N             the first match's seed (1)
+  --strength N         the computer's strength: 20, 40, 60, 80 or 100 (60)
+  --duration N         clock seconds of a match: 90, 120, 150 or 180 (90)
+  --versus WHO         team B is the "computer" (default) or "scripted" player
+  --random-keys        both sides press random keys instead of playing
+  --ms N               every frame lasts N ms (16)
+  --ms-range A:B       each frame lasts A to B ms, drawn anew
+  --stall N:MS         every N-th frame lasts MS ms instead
+  --json               one JSON object a match, no summary
+  --record FILE        records the match (with --matches 1) as a replay
+  --replay FILE        plays a recorded match again (only --json with it)
+  --help               this text
+)";
+
 bool parseSimArguments(int argc, const char* const* argv, SimSettings* settings, char* error,
                        int errorSize) {
     SimSettings s{};
@@ -40,6 +60,10 @@ bool parseSimArguments(int argc, const char* const* argv, SimSettings* settings,
     s.matches = 1;
     for (int i = 1; i < argc; i++) {
         const char* opt = argv[i];
+        if (std::strcmp(opt, "--help") == 0 || std::strcmp(opt, "-h") == 0) {
+            s.help = 1;
+            continue;
+        }
         if (std::strcmp(opt, "--json") == 0) {
             s.json = 1;
             continue;

@@ -7,6 +7,7 @@ struct SimSettings {
     DriverOptions driver;
     int32_t matches;
     uint8_t json;
+    uint8_t help;       // --help: print simUsage and stop
     const char* record; // the match's replay goes to this file
     const char* replay; // plays this replay instead of a match
 };
@@ -15,5 +16,7 @@ struct SimSettings {
 // false with a one-line message naming it in error.
 bool parseSimArguments(int argc, const char* const* argv, SimSettings* settings, char* error,
                        int errorSize);
+// What --help prints.
+extern const char simUsage[];
 // One match's line: readable, or a JSON object.
 void formatMatchLine(const MatchStats& stats, bool json, char* out, int outSize);

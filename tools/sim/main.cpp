@@ -19,8 +19,12 @@ int main(int argc, char** argv) {
     SimSettings settings;
     char error[256];
     if (!parseSimArguments(argc, argv, &settings, error, sizeof error)) {
-        std::fprintf(stderr, "soccer-sim: %s\n", error);
+        std::fprintf(stderr, "soccer-sim: %s (soccer-sim --help lists the options)\n", error);
         return 2;
+    }
+    if (settings.help) {
+        std::fputs(simUsage, stdout);
+        return 0;
     }
     if (settings.replay) return printReplayFigures(settings.replay, settings.json);
     if (settings.record) {

@@ -4,8 +4,7 @@
 // heard: the same blocks, ring and one-shot cut the game's output produces.
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -14,11 +13,7 @@
 #include "audio/xm.h"
 #include "platform/audio_device.h"
 #include "resources/resources.h"
-
-static void usage() {
-    std::fprintf(stderr, "usage: soccer-xmrender FILE.xm|--resource ID --out FILE.wav "
-                         "[--seconds S] [--once]\n");
-}
+#include "shell/command_line.h"
 
 static bool readFile(const char* path, std::vector<uint8_t>* bytes) {
     FILE* f = std::fopen(path, "rb");
@@ -65,38 +60,38 @@ static bool writeWav(const char* path, const std::vector<int16_t>& samples) {
 }
 
 int main(int argc, char** argv) {
-    const char* file = nullptr;
-    const char* outPath = nullptr;
+    std::string file, outPath;
     int resource = -1;
     double seconds = -1;
     bool once = false;
-    for (int i = 1; i < argc; i++) {
-        if (std::strcmp(argv[i], "--resource") == 0 && i + 1 < argc) {
-            resource = std::atoi(argv[++i]);
-        } else if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
-            outPath = argv[++i];
-        } else if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
-            seconds = std::atof(argv[++i]);
-        } else if (std::strcmp(argv[i], "--once") == 0) {
-            once = true;
-        } else if (argv[i][0] != '-' && file == nullptr) {
-            file = argv[i];
-        } else {
-            usage();
-            return 2;
-        }
-    }
-    if ((file == nullptr) == (resource < 0) || outPath == nullptr) {
-        usage();
+    CLI::App app("Renders an XM module through the game's own player into a 44,100 Hz 16-bit "
+                 "stereo WAV file.",
+                 "soccer-xmrender");
+    CLI::Option* fileOption =
+        app.add_option("file", file, "the module to play")->option_text("FILE.xm");
+    app.add_option("--resource", resource, "a module of the game's own resources instead")
+        ->option_text("ID")
+        ->check(CLI::NonNegativeNumber)
+        ->excludes(fileOption);
+    app.add_option("--out", outPath, "the WAV file to write")->option_text("FILE.wav")->required();
+    app.add_option("--seconds", seconds, "how long to play (default: 10, or the one-shot's length)")
+        ->option_text("S")
+        ->check(CLI::Range(0.0, 3600.0));
+    app.add_flag("--once", once, "play the module once, cut as the game cuts a one-shot");
+    int status = parseCommandLine(app, argc, argv, std::cout, std::cerr);
+    if (status >= 0) return status;
+    if (file.empty() == (resource < 0)) {
+        std::fprintf(stderr, "soccer-xmrender: give a module FILE.xm or --resource ID "
+                             "(soccer-xmrender --help lists the options)\n");
         return 2;
     }
 
     installStreamOps(openResourceStream, closeStream, readStream, seekStream, tellStream);
     Song* song = nullptr;
     std::vector<uint8_t> bytes;
-    if (file != nullptr) {
-        if (!readFile(file, &bytes)) {
-            std::fprintf(stderr, "soccer-xmrender: cannot read %s\n", file);
+    if (!file.empty()) {
+        if (!readFile(file.c_str(), &bytes)) {
+            std::fprintf(stderr, "soccer-xmrender: cannot read %s\n", file.c_str());
             return 1;
         }
         song = loadSongFromMemory(bytes.data(), bytes.size());
@@ -105,7 +100,8 @@ int main(int argc, char** argv) {
     }
     if (song == nullptr) {
         std::fprintf(stderr, "soccer-xmrender: %s%s does not load as an XM module\n",
-                     file ? file : "resource ", file ? "" : std::to_string(resource).c_str());
+                     file.empty() ? "resource " : file.c_str(),
+                     file.empty() ? std::to_string(resource).c_str() : "");
         return 1;
     }
 
@@ -122,8 +118,8 @@ int main(int argc, char** argv) {
     }
     audioDeviceManualAdvance(frames, samples.data());
     freeSong(song);
-    if (!writeWav(outPath, samples)) {
-        std::fprintf(stderr, "soccer-xmrender: cannot write %s\n", outPath);
+    if (!writeWav(outPath.c_str(), samples)) {
+        std::fprintf(stderr, "soccer-xmrender: cannot write %s\n", outPath.c_str());
         return 1;
     }
     return 0;

@@ -7,7 +7,7 @@
 #include "match/players.h"
 #include "match/positional.h"
 #include "match/state.h"
-#include "tests/players/pitch.h"
+#include "tests/match/match_fixture.h"
 
 namespace {
 
@@ -108,7 +108,7 @@ TEST(Positional, ZonePlayerChasesALooseBallAndShadowsATeamMate) {
     z.speed = 0;
     z.dirX = z.dirY = 0;
     match.ballOwner = 4;
-    place(4, 0.4f, 0.6f);
+    moveTo(4, 0.4f, 0.6f);
     stepPositionalPlay();
     EXPECT_EQ(z.dirX, 0);
     EXPECT_EQ(z.dirY, 1);
@@ -153,12 +153,12 @@ TEST(Positional, DefenderMarksOnlyAnOpponentInHisHalf) {
     match.restartTaker = 8;
     match.ball.x = 0.3f;
     match.ball.y = 0.9f;
-    place(4, 0.15f, 0.7f);
+    moveTo(4, 0.15f, 0.7f);
     stepPositionalPlay();
     EXPECT_EQ(d.dirX, 0);
     EXPECT_EQ(d.dirY, 1);
     d.speed = 0;
-    place(4, 0.15f, 0.755f);
+    moveTo(4, 0.15f, 0.755f);
     stepPositionalPlay();
     EXPECT_EQ(d.speed, 0.0f);
 }
@@ -166,11 +166,11 @@ TEST(Positional, DefenderMarksOnlyAnOpponentInHisHalf) {
 TEST(Positional, GoalkeeperComesOutAgainstAnAttacker) {
     quietPitch();
     Player& k = match.players[5];
-    place(5, 0, 0.92f);
+    moveTo(5, 0, 0.92f);
     k.homeX = 0;
     k.homeY = 0.92f;
     match.ballOwner = 9;
-    place(9, 0.3f, 0.6f);
+    moveTo(9, 0.3f, 0.6f);
     match.ball.x = 0.3f;
     match.ball.y = 0.6f;
     stepPositionalPlay();
@@ -182,7 +182,7 @@ TEST(Positional, GoalkeeperComesOutAgainstAnAttacker) {
     // Too far along the pitch (0.5 or more from his home depth): he stays.
     k.speed = 0;
     match.ball.y = 0.42f;
-    place(9, 0.3f, 0.42f);
+    moveTo(9, 0.3f, 0.42f);
     stepPositionalPlay();
     EXPECT_EQ(k.speed, 0.0f);
 
@@ -202,7 +202,7 @@ TEST(Positional, GoalkeeperIsHeldByHisLeash) {
     quietPitch();
     match.singlePlayer = 0;
     Player& k = match.players[5];
-    place(5, 0, 0.92f);
+    moveTo(5, 0, 0.92f);
     k.homeX = 0;
     k.homeY = 0.92f;
     // An attacker dribbles in front of the goal and stays there.
@@ -211,7 +211,7 @@ TEST(Positional, GoalkeeperIsHeldByHisLeash) {
     match.lastToucher = 10;
     float maxOut = 0, maxSide = 0;
     for (int f = 0; f < 800; f++) {
-        place(10, 0.55f, 0.5f);
+        moveTo(10, 0.55f, 0.5f);
         match.players[10].speed = 0;
         stepPlayers();
         maxOut = std::max(maxOut, 0.92f - k.y);
@@ -260,7 +260,7 @@ TEST(Positional, EveryoneIsUpWhenAGoalkeeperTakesTheBall) {
 TEST(Positional, ComputerGoalkeeperClearsWhenTheDelayIsOver) {
     quietPitch();
     match.singlePlayer = 1;
-    place(11, 0.05f, -0.9f);
+    moveTo(11, 0.05f, -0.9f);
     giveBall(11);
     match.activePlayerB = 11;
     match.computerDelay = 0.2f;
@@ -274,7 +274,7 @@ TEST(Positional, ComputerGoalkeeperClearsWhenTheDelayIsOver) {
     for (uint32_t seed = 1; !(seen[0] && seen[1]); seed++) {
         seedRandom(seed);
         int draw = randomScaled(2);
-        place(11, 0.05f, -0.9f);
+        moveTo(11, 0.05f, -0.9f);
         giveBall(11);
         match.computerDelay = 0;
         seedRandom(seed);
@@ -303,14 +303,14 @@ namespace {
 // a target further out than he stands still stops him.
 TEST(Positional, PlayerOverTheLineWalksBackIn) {
     quietPitch();
-    place(6, 0.759f, 1.035f);
+    moveTo(6, 0.759f, 1.035f);
     runToward(6, 0.75f, 0.97f);
     EXPECT_EQ(match.players[6].dirY, -1);
     EXPECT_EQ(match.players[6].speed, 0.002f);
     runToward(6, 0.759f, 1.2f);
     EXPECT_EQ(match.players[6].dirY, 0);
     EXPECT_EQ(match.players[6].speed, 0.0f);
-    place(6, -0.85f, 0);
+    moveTo(6, -0.85f, 0);
     runToward(6, -0.81f, 0);
     EXPECT_EQ(match.players[6].dirX, 1);
     runToward(6, -0.9f, 0);

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "fixture.h"
 #include "shell/display.h"
 #include "shell/screens.h"
 #include "shell/timing.h"
+#include "tests/match/match_fixture.h"
 
 TEST(FrameScale, FromTheMillisecondCounter) {
     float same = frameScaleFor(1234, 1234);

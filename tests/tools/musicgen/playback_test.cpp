@@ -3,7 +3,7 @@
 #include "audio/mixer.h"
 #include "audio/sequencer.h"
 #include "audio/xm.h"
-#include "tests/music/xm_reader.h"
+#include "tests/tools/musicgen/xm_reader.h"
 
 #include <gtest/gtest.h>
 

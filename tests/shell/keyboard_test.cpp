@@ -1,17 +1,39 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <initializer_list>
+
 #include "match/state.h"
 #include "platform/platform.h"
+#include "shell/display.h"
 #include "shell/keyboard.h"
-#include "tests/players/pitch.h"
+#include "tests/match/match_fixture.h"
 
 namespace {
+
+// The quiet pitch with no message box up, which would hold the keys.
+void quietPitchNoMessage() {
+    quietPitch();
+    messageTimer = -1.0f;
+    messageShowing = 0;
+}
+
+struct Keys {
+    uint8_t state[256];
+};
+
+Keys keysHeld(std::initializer_list<int> vks) {
+    Keys k;
+    std::memset(k.state, 0, sizeof k.state);
+    for (int vk : vks) k.state[vk] = 0x80;
+    return k;
+}
 
 const std::initializer_list<int> everyKey = {VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN, VK_CONTROL,
                                              'A',     'D',      'W',   'S',     'B'};
 
 TEST(Keyboard, FallenActivePlayerIgnoresEveryKey) {
-    quietPitch();
+    quietPitchNoMessage();
     match.activePlayerA = 2;
     giveBall(2);
     Player& p = match.players[2];
@@ -20,7 +42,7 @@ TEST(Keyboard, FallenActivePlayerIgnoresEveryKey) {
     p.dirY = 1;
     match.shotCharge = 0.01f;
     // Opponent 8 right next to him: a tackle would floor him.
-    place(8, p.x + 0.01f, p.y);
+    moveTo(8, p.x + 0.01f, p.y);
 
     Keys all = keysHeld(everyKey);
     stepKeyboardWith(all.state);
@@ -38,7 +60,7 @@ TEST(Keyboard, FallenActivePlayerIgnoresEveryKey) {
 }
 
 TEST(Keyboard, OpposedKeysWalkRightAndDown) {
-    quietPitch();
+    quietPitchNoMessage();
     Player& p = match.players[0];
     Keys lr = keysHeld({VK_LEFT, VK_RIGHT});
     stepKeyboardWith(lr.state);
@@ -66,7 +88,7 @@ TEST(Keyboard, OpposedKeysWalkRightAndDown) {
 }
 
 TEST(Keyboard, PlayerTwoOnlyInTwoPlayerMode) {
-    quietPitch();
+    quietPitchNoMessage();
     Player& q = match.players[6];
     Keys wasd = keysHeld({'D', 'S'});
     match.singlePlayer = 1;
@@ -84,7 +106,7 @@ TEST(Keyboard, PlayerTwoOnlyInTwoPlayerMode) {
 }
 
 TEST(Keyboard, ShotChargeGrowsAndStopsAtFull) {
-    quietPitch();
+    quietPitchNoMessage();
     giveBall(0);
     frameScale = 1.25f;
     Keys ctrl = keysHeld({VK_CONTROL});
@@ -108,7 +130,7 @@ TEST(Keyboard, ShotChargeGrowsAndStopsAtFull) {
 }
 
 TEST(Keyboard, ReleaseWaitsForTheHoldTimer) {
-    quietPitch();
+    quietPitchNoMessage();
     giveBall(0);
     Player& p = match.players[0];
     p.faceX = 0;
@@ -131,7 +153,7 @@ TEST(Keyboard, ReleaseWaitsForTheHoldTimer) {
 }
 
 TEST(Keyboard, TapIsAShortPass) {
-    quietPitch();
+    quietPitchNoMessage();
     giveBall(0);
     match.players[0].faceX = 1;
     frameScale = 1.0f;
@@ -142,16 +164,16 @@ TEST(Keyboard, TapIsAShortPass) {
     EXPECT_EQ(match.ball.speed, float(double(0.00025f) + double(0.0075f)));
     EXPECT_EQ(match.ball.dirX, 1);
     // Nothing charged, nothing kicked.
-    quietPitch();
+    quietPitchNoMessage();
     giveBall(0);
     stepKeyboardWith(none.state);
     EXPECT_EQ(match.ballOwner, 0);
 }
 
 TEST(Keyboard, ShootKeyWithoutTheBallTackles) {
-    quietPitch();
+    quietPitchNoMessage();
     Player& p = match.players[0];
-    place(7, p.x + 0.04f, p.y); // within 0.0495, the reach of a tackle of 1.5
+    moveTo(7, p.x + 0.04f, p.y); // within 0.0495, the reach of a tackle of 1.5
     p.dirX = 1;
     Keys ctrl = keysHeld({VK_CONTROL});
     stepKeyboardWith(ctrl.state);
@@ -162,7 +184,7 @@ TEST(Keyboard, ShootKeyWithoutTheBallTackles) {
 }
 
 TEST(Keyboard, KickOffStartsOnlyForTheKickingSide) {
-    quietPitch();
+    quietPitchNoMessage();
     match.playState = KickOff;
     giveBall(0); // team A kicks off
     Keys p2 = keysHeld({'W', 'B'});
@@ -176,7 +198,7 @@ TEST(Keyboard, KickOffStartsOnlyForTheKickingSide) {
     EXPECT_EQ(match.players[0].dirY, -1);
 
     // Team B kicks off: the arrows do nothing, player 2's shoot key starts it.
-    quietPitch();
+    quietPitchNoMessage();
     match.playState = KickOff;
     giveBall(6);
     Keys arrows = keysHeld({VK_LEFT, VK_CONTROL});
@@ -190,7 +212,7 @@ TEST(Keyboard, KickOffStartsOnlyForTheKickingSide) {
 
     // In single-player mode team B's kick-off waits for a key message, not
     // for these keys.
-    quietPitch();
+    quietPitchNoMessage();
     match.singlePlayer = 1;
     match.playState = KickOff;
     giveBall(6);
@@ -199,7 +221,7 @@ TEST(Keyboard, KickOffStartsOnlyForTheKickingSide) {
     EXPECT_EQ(match.playState, KickOff);
 
     // Player 1 starting play lets player 2 act in the same call.
-    quietPitch();
+    quietPitchNoMessage();
     match.playState = KickOff;
     giveBall(0);
     Keys both = keysHeld({VK_UP, 'A'});
@@ -210,7 +232,7 @@ TEST(Keyboard, KickOffStartsOnlyForTheKickingSide) {
 }
 
 TEST(Keyboard, MessageDigitsAndWalkingTakerBlockKeys) {
-    quietPitch();
+    quietPitchNoMessage();
     Keys up = keysHeld({VK_UP});
     messageTimer = 0.01f;
     stepKeyboardWith(up.state);
@@ -220,7 +242,7 @@ TEST(Keyboard, MessageDigitsAndWalkingTakerBlockKeys) {
     EXPECT_EQ(match.players[0].speed, 0.002f);
 
     // A restart taker walking to the ball: nobody acts.
-    quietPitch();
+    quietPitchNoMessage();
     match.playState = Restart;
     match.restartTaker = 0;
     stepKeyboardWith(up.state);
@@ -237,7 +259,7 @@ TEST(Keyboard, MessageDigitsAndWalkingTakerBlockKeys) {
 }
 
 TEST(Keyboard, StepReadsThePlatformKeyState) {
-    quietPitch();
+    quietPitchNoMessage();
     platformSetHeadless(true);
     headlessSetKeyHeld(VK_RIGHT, true);
     stepKeyboard();

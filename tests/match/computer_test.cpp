@@ -4,7 +4,7 @@
 #include "match/players.h"
 #include "match/random.h"
 #include "match/state.h"
-#include "tests/players/pitch.h"
+#include "tests/match/match_fixture.h"
 
 namespace {
 
@@ -13,7 +13,7 @@ void computerAt(float x, float y) {
     quietPitch();
     match.singlePlayer = 1;
     match.activePlayerB = 8;
-    place(8, x, y);
+    moveTo(8, x, y);
     smartFrame = 0;
 }
 
@@ -70,7 +70,7 @@ TEST(Computer, SmartFrameChasesAndTackles) {
     EXPECT_EQ(c.dirY, 1);
 
     // An opponent owns the ball within 0.0495: tackled.
-    place(2, 0.04f, 0);
+    moveTo(2, 0.04f, 0);
     giveBall(2);
     stepComputerPlayer();
     EXPECT_EQ(match.players[2].fallen, 1);
@@ -82,7 +82,7 @@ TEST(Computer, SmartFrameChasesAndTackles) {
     // With the ball loose nobody is tackled, however near.
     computerAt(0, 0);
     smartFrame = 1;
-    place(2, 0.04f, 0);
+    moveTo(2, 0.04f, 0);
     stepComputerPlayer();
     EXPECT_EQ(match.players[2].fallen, 0);
     EXPECT_EQ(match.players[8].fallen, 0);
@@ -95,7 +95,7 @@ TEST(Computer, RareSlideTackleOnWeakFrames) {
         return run != 0 && lunge == 0;
     });
     computerAt(0, 0);
-    place(2, 0.05f, 0); // within the slide's 0.06
+    moveTo(2, 0.05f, 0); // within the slide's 0.06
     giveBall(2);
     seedRandom(seed);
     stepComputerPlayer();
@@ -111,7 +111,7 @@ TEST(Computer, RareSlideTackleOnWeakFrames) {
         return run != 0 && lunge != 0;
     });
     computerAt(0, 0);
-    place(2, 0.05f, 0);
+    moveTo(2, 0.05f, 0);
     giveBall(2);
     seedRandom(seed);
     stepComputerPlayer();
@@ -132,7 +132,7 @@ TEST(Computer, DribblesToHisLaneInTheAttackingEnd) {
     match.singlePlayer = 1;
     match.endSign = -1;
     match.activePlayerB = 9;
-    place(9, -0.3f, 0);
+    moveTo(9, -0.3f, 0);
     giveBall(9);
     smartFrame = 0;
     stepComputerPlayer();
@@ -193,7 +193,7 @@ TEST(Computer, PressedHePushesTheBallOnOrKeepsIt) {
     auto pressed = [] {
         computerAt(0.1f, 0.75f);
         giveBall(8);
-        place(3, 0.16f, 0.75f);
+        moveTo(3, 0.16f, 0.75f);
     };
     uint32_t keep = seedWhere([] { return randomScaled(10) != 0; });
     pressed();

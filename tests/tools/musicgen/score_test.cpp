@@ -1,5 +1,5 @@
 // The score reader, the packer and the synthesized sounds.
-#include "tests/music/xm_reader.h"
+#include "tests/tools/musicgen/xm_reader.h"
 #include "tools/musicgen/musicgen.h"
 
 #include <gtest/gtest.h>

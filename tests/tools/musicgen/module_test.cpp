@@ -1,6 +1,6 @@
 // The three committed modules: they are what the generator writes today, and
 // each has the shape the game's player relies on.
-#include "tests/music/xm_reader.h"
+#include "tests/tools/musicgen/xm_reader.h"
 #include "tools/musicgen/musicgen.h"
 
 #include <gtest/gtest.h>
