@@ -12,8 +12,12 @@ if [ "$what" = test ]; then
                desktop-file-utils appstream dpkg-dev file
                libegl-dev libgl-dev libopengl-dev libegl-mesa0 libgl1-mesa-dri)
 fi
+# The browser test needs Chromium itself, not what a desktop user would want
+# with it (printing, notifications, fonts): no recommended packages there.
+options=()
 if [ "$what" = web ]; then
     packages=(cmake make emscripten chromium python3)
+    options=(--no-install-recommends)
 fi
 missing=()
 for p in "${packages[@]}"; do
@@ -23,4 +27,4 @@ done
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo=sudo
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${options[@]}" "${missing[@]}" >/dev/null

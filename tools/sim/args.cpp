@@ -52,6 +52,42 @@ Options:
   --help               this text
 )";
 
+// Reads the value of an option that takes one; false if it is not one the
+// option allows.
+static bool readSimValue(const char* opt, const char* value, SimSettings* s) {
+    long long v = 0;
+    bool ok = true;
+    if (!std::strcmp(opt, "--record") || !std::strcmp(opt, "--replay")) {
+        ok = *value != 0;
+        (!std::strcmp(opt, "--record") ? s->record : s->replay) = value;
+    } else if (!std::strcmp(opt, "--stall")) {
+        ok = parsePair(value, 1, 1000000, 0, 60000, &s->driver.stallEvery, &s->driver.stallMs);
+    } else if (!std::strcmp(opt, "--matches")) {
+        ok = parseNumber(value, 1, 1000000000, &v);
+        s->matches = int32_t(v);
+    } else if (!std::strcmp(opt, "--seed")) {
+        ok = parseNumber(value, 0, 0xFFFFFFFFll, &v);
+        s->driver.seed = uint32_t(v);
+    } else if (!std::strcmp(opt, "--strength")) {
+        ok = parseNumber(value, 20, 100, &v) && v % 20 == 0;
+        s->driver.strength = int32_t(v);
+    } else if (!std::strcmp(opt, "--duration")) {
+        ok = parseNumber(value, 90, 180, &v) && v % 30 == 0;
+        s->driver.duration = int32_t(v);
+    } else if (!std::strcmp(opt, "--ms")) {
+        // A frame of 0 ms moves nothing: a match of such frames never ends.
+        ok = parseNumber(value, 1, 10000, &v);
+        s->driver.msMin = s->driver.msMax = uint32_t(v);
+    } else if (!std::strcmp(opt, "--ms-range")) {
+        ok = parsePair(value, 0, 10000, 1, 10000, &s->driver.msMin, &s->driver.msMax) &&
+             s->driver.msMin <= s->driver.msMax;
+    } else {
+        ok = !std::strcmp(value, "computer") || !std::strcmp(value, "scripted");
+        s->driver.versusComputer = !std::strcmp(value, "computer");
+    }
+    return ok;
+}
+
 bool parseSimArguments(int argc, const char* const* argv, SimSettings* settings, char* error,
                        int errorSize) {
     SimSettings s{};
@@ -87,38 +123,8 @@ bool parseSimArguments(int argc, const char* const* argv, SimSettings* settings,
             return false;
         }
         const char* value = argv[++i];
-        long long v = 0;
-        bool ok = true;
         matchOptions += std::strcmp(opt, "--replay") != 0;
-        if (!std::strcmp(opt, "--record") || !std::strcmp(opt, "--replay")) {
-            ok = *value != 0;
-            (!std::strcmp(opt, "--record") ? s.record : s.replay) = value;
-        } else if (!std::strcmp(opt, "--stall")) {
-            ok = parsePair(value, 1, 1000000, 0, 60000, &s.driver.stallEvery, &s.driver.stallMs);
-        } else if (!std::strcmp(opt, "--matches")) {
-            ok = parseNumber(value, 1, 1000000000, &v);
-            s.matches = int32_t(v);
-        } else if (!std::strcmp(opt, "--seed")) {
-            ok = parseNumber(value, 0, 0xFFFFFFFFll, &v);
-            s.driver.seed = uint32_t(v);
-        } else if (!std::strcmp(opt, "--strength")) {
-            ok = parseNumber(value, 20, 100, &v) && v % 20 == 0;
-            s.driver.strength = int32_t(v);
-        } else if (!std::strcmp(opt, "--duration")) {
-            ok = parseNumber(value, 90, 180, &v) && v % 30 == 0;
-            s.driver.duration = int32_t(v);
-        } else if (!std::strcmp(opt, "--ms")) {
-            // A frame of 0 ms moves nothing: a match of such frames never ends.
-            ok = parseNumber(value, 1, 10000, &v);
-            s.driver.msMin = s.driver.msMax = uint32_t(v);
-        } else if (!std::strcmp(opt, "--ms-range")) {
-            ok = parsePair(value, 0, 10000, 1, 10000, &s.driver.msMin, &s.driver.msMax) &&
-                 s.driver.msMin <= s.driver.msMax;
-        } else {
-            ok = !std::strcmp(value, "computer") || !std::strcmp(value, "scripted");
-            s.driver.versusComputer = !std::strcmp(value, "computer");
-        }
-        if (!ok) {
+        if (!readSimValue(opt, value, &s)) {
             std::snprintf(error, size_t(errorSize), "bad value for %s: %s", opt, value);
             return false;
         }
