@@ -4,6 +4,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstdio>
+#include <exception>
 #include <ostream>
 #include <string>
 
@@ -30,4 +32,18 @@ inline int parseCommandLine(CLI::App& app, int argc, const char* const* argv, st
         return 2;
     }
     return -1;
+}
+
+// Runs a tool's whole program: whatever it throws (no memory, a file that
+// cannot be written, a broken option table) ends it with one line and status 1
+// rather than an abort.
+template <class Program> int runProgram(const char* name, Program&& program) noexcept {
+    try {
+        return program();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: %s\n", name, e.what());
+    } catch (...) {
+        std::fprintf(stderr, "%s: stopped by an unknown error\n", name);
+    }
+    return 1;
 }

@@ -239,7 +239,7 @@ void writeIcons(const std::string& sourceDir, const std::string& outputDir) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+static int writeArtwork(int argc, char** argv) {
     std::string sourceDir, outputDir, previewDir;
     bool icons = false;
     CLI::App app("Turns the pixel maps of SOURCE_DIR into the game's five palette bitmaps in "
@@ -263,4 +263,8 @@ int main(int argc, char** argv) {
         if (!previewDir.empty()) writePreview(previewDir + "/" + name + ".png", map);
     }
     return 0;
+}
+
+int main(int argc, char** argv) {
+    return runProgram("soccer-artgen", [&] { return writeArtwork(argc, argv); });
 }

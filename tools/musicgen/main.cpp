@@ -7,7 +7,7 @@
 #include "shell/command_line.h"
 #include "tools/musicgen/musicgen.h"
 
-int main(int argc, char** argv) {
+static int writeModules(int argc, char** argv) {
     std::string scoreDir, outDir;
     CLI::App app("Writes the game's modules music.xm, kick.xm and challenge.xm from the text "
                  "scores in SCOREDIR.",
@@ -22,4 +22,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     return 0;
+}
+
+int main(int argc, char** argv) {
+    return runProgram("soccer-musicgen", [&] { return writeModules(argc, argv); });
 }

@@ -183,7 +183,7 @@ static void saveRecording(const std::vector<uint8_t>& file, void* context) {
     auto* target = static_cast<RecordTarget*>(context);
     std::string why;
     target->saved = true;
-    target->written = writeFileAtomically(target->path.c_str(), file, why);
+    target->written = writeFileAtomically(target->path, file, why);
     if (!target->written)
         std::fprintf(target->err, "soccer-snapshot: %s: %s\n", target->path.c_str(), why.c_str());
 }
@@ -232,7 +232,7 @@ int runSnapshot(const SnapshotPlan& plan, std::FILE* err) {
     Replay replay;
     std::string why;
     const bool replaying = !plan.replay.empty(), recording = !plan.record.empty();
-    if (replaying && !readReplayFile(plan.replay.c_str(), replay, why)) {
+    if (replaying && !readReplayFile(plan.replay, replay, why)) {
         std::fprintf(err, "soccer-snapshot: %s: %s\n", plan.replay.c_str(), why.c_str());
         return 1;
     }

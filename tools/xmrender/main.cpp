@@ -59,7 +59,7 @@ static bool writeWav(const char* path, const std::vector<int16_t>& samples) {
     return std::fclose(f) == 0 && ok;
 }
 
-int main(int argc, char** argv) {
+static int renderModule(int argc, char** argv) {
     std::string file, outPath;
     int resource = -1;
     double seconds = -1;
@@ -123,4 +123,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     return 0;
+}
+
+int main(int argc, char** argv) {
+    return runProgram("soccer-xmrender", [&] { return renderModule(argc, argv); });
 }
