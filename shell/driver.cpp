@@ -151,9 +151,12 @@ void tallyPass(MatchStats& s) {
 }
 
 static void startMatch(const DriverOptions& o) {
-    // Every match starts from the program's initial match record and message
-    // box, so that what it plays depends on its seed alone. The kit colours,
-    // the camera and the screen flow but for its two flags carry over.
+    // Every match starts from the program's initial match record, message box
+    // and options, so that it depends on its seed alone: kit colours that random
+    // keys changed in one match no longer carry into the next (they did, which
+    // made a later match's state hash depend on the earlier ones). The camera
+    // and the screen flow but for its two flags carry over; no headless pass
+    // moves them.
     match = MatchState{};
     match.singlePlayer = o.versusComputer;
     match.computerStrength = o.strength;
@@ -162,6 +165,7 @@ static void startMatch(const DriverOptions& o) {
     seedRandom(o.seed);
     screenFlow.bootActive = 0;
     screenFlow.titleActive = 0;
+    options = GameOptions{};
     options.soundOn = 0;
     options.matchDuration = o.duration;
     gameLoop.previousTimestamp = o.clockStart;
