@@ -9,15 +9,15 @@ cd "$(dirname "$0")/../.."
 
 # target         seconds  seeds in the repository (- for none) | libFuzzer options
 table="
-xm_fuzz               60  tests/fuzz/corpus/* resources/*.xm tests/fuzz/xm-broken/*.*xm
+xm_fuzz               40  tests/fuzz/corpus/* resources/*.xm tests/fuzz/xm-broken/*.*xm
                           | -timeout=10 -rss_limit_mb=2048
-fuzz_replay           30  tests/traces/*.replay               | -max_len=48000 -timeout=20 -rss_limit_mb=2048
-fuzz_bitmap           20  resources/*.bmp                     |
-fuzz_score            20  tools/musicgen/*.score              | -max_len=16384
-fuzz_raster           20  -                                   | -max_len=4096
-fuzz-sim-args         20  tools/sim/fuzz_corpus/*             | -max_len=128
-fuzz_snapshot_args    15  tests/tools/snapshot/fuzz_corpus/*  | -max_len=512
-fuzz_launch_args      15  tests/shell/fuzz_corpus_launch/*    | -max_len=512
+fuzz_replay           25  tests/traces/*.replay               | -max_len=48000 -timeout=20 -rss_limit_mb=2048
+fuzz_bitmap           15  resources/*.bmp                     |
+fuzz_score            15  tools/musicgen/*.score              | -max_len=16384
+fuzz_raster           15  -                                   | -max_len=4096
+fuzz-sim-args         10  tools/sim/fuzz_corpus/*             | -max_len=128
+fuzz_snapshot_args    10  tests/tools/snapshot/fuzz_corpus/*  | -max_len=512
+fuzz_launch_args      10  tests/shell/fuzz_corpus_launch/*    | -max_len=512
 "
 # A row may go on over indented lines; join them first.
 rows=$(sed -z 's/\n  \+/ /g' <<<"$table" | grep -v '^$')
