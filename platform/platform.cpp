@@ -18,6 +18,7 @@ static PlatformState platform;
 struct QueuedMessage {
     uint32_t message;
     uintptr_t wParam;
+    intptr_t lParam; // a key-down's scancode in bits 16 to 24
 };
 constexpr int QueueSize = 256;
 static QueuedMessage queue[QueueSize];
@@ -63,27 +64,51 @@ uint32_t platformMilliseconds() {
     return tap ? tap->reading(ms) : ms;
 }
 
+static int pauseScancode;
+static int pauseButton = PadNone;
+
+void platformSetPauseKeys(int scancode, int padButton) {
+    pauseScancode = scancode;
+    pauseButton = padButton;
+}
+
+bool isPausePress(const SDL_Event& e) {
+    if (e.type == SDL_KEYDOWN)
+        return pauseScancode && !e.key.repeat && e.key.keysym.scancode == pauseScancode;
+    if (e.type == SDL_CONTROLLERBUTTONDOWN)
+        return pauseButton != PadNone && e.cbutton.button == pauseButton &&
+               padPlays(e.cbutton.which);
+    return false;
+}
+
 // The message an SDL event stands for; false for events that make none (the
-// mouse, system keys, a pad's stick within its dead zone...).
+// mouse, system keys, the pause key, a pad's stick within its dead zone...).
 static bool messageForEvent(const SDL_Event& e, QueuedMessage& m) {
     int vk = 0;
+    if (isPausePress(e)) {
+        toggleKeyPause();
+        return false;
+    }
     switch (e.type) {
-    case SDL_KEYDOWN: // key repeat arrives as further key-downs, as it should
-        if (isSystemKey(e.key.keysym.sym, e.key.keysym.mod)) {
-            if (e.key.keysym.sym == SDLK_RETURN && !e.key.repeat) toggleFullScreen();
+    case SDL_KEYDOWN: { // key repeat arrives as further key-downs, as it should
+        const SDL_Keysym& k = e.key.keysym;
+        if (isSystemKey(k.sym, k.mod)) {
+            if (k.sym == SDLK_RETURN && !e.key.repeat) toggleFullScreen();
             return false;
         }
-        vk = keyCodeWithNumLock(e.key.keysym.sym, e.key.keysym.mod & KMOD_NUM);
-        m = {WM_KEYDOWN, static_cast<uintptr_t>(vk)};
+        vk = boundKeyCode(k.scancode, k.sym, k.mod & KMOD_NUM);
+        m = {WM_KEYDOWN, static_cast<uintptr_t>(vk), intptr_t(k.scancode & 0x1FF) << 16};
         return true;
+    }
     case SDL_QUIT:
-        m = {WM_CLOSE, 0};
+        m = {WM_CLOSE, 0, 0};
         return true;
     case SDL_WINDOWEVENT:
+        m.lParam = 0;
         return windowEventMessage(e.window, m.message, m.wParam);
     default:
         if (!padEvent(e, vk)) return false;
-        m = {WM_KEYDOWN, static_cast<uintptr_t>(vk)};
+        m = {WM_KEYDOWN, static_cast<uintptr_t>(vk), 0};
         return true;
     }
 }
@@ -104,8 +129,8 @@ void platformSetWindowProcedure(WindowProcedure procedure) {
     windowProcedure = procedure;
 }
 
-void deliverWindowMessage(uint32_t message, uintptr_t wParam) {
-    if (windowProcedure) windowProcedure(message, wParam, 0);
+void deliverWindowMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    if (windowProcedure) windowProcedure(message, wParam, lParam);
 }
 
 // Takes one pending event; `isMessage` says whether it became a message.
@@ -131,11 +156,17 @@ static bool takeEvent(QueuedMessage& m, bool& isMessage) {
 }
 
 bool platformDispatchOneMessage() {
-    QueuedMessage m = {0, 0};
+    QueuedMessage m = {0, 0, 0};
     bool isMessage = false;
     bool taken = takeEvent(m, isMessage);
-    if (tap) isMessage = tap->message(isMessage, m.message, m.wParam);
-    if (isMessage) deliverWindowMessage(m.message, m.wParam);
+    if (tap) {
+        const QueuedMessage live = m;
+        const bool wasMessage = isMessage;
+        isMessage = tap->message(isMessage, m.message, m.wParam);
+        // A message the tap put in place of the live one comes from no key.
+        if (!wasMessage || m.message != live.message || m.wParam != live.wParam) m.lParam = 0;
+    }
+    if (isMessage) deliverWindowMessage(m.message, m.wParam, m.lParam);
     return taken;
 }
 
@@ -183,7 +214,7 @@ void headlessSetClock(uint32_t ms) {
 
 void headlessPostMessage(uint32_t message, uintptr_t wParam) {
     if (queueCount == QueueSize) return; // a full queue drops the newest, as a system's would
-    queue[(queueHead + queueCount) % QueueSize] = {message, wParam};
+    queue[(queueHead + queueCount) % QueueSize] = {message, wParam, 0};
     queueCount++;
 }
 

@@ -27,6 +27,7 @@ constexpr int VK_F7 = 0x76;
 constexpr int VK_F8 = 0x77;
 constexpr int VK_F9 = 0x78;
 constexpr int VK_F10 = 0x79;
+constexpr int VK_F11 = 0x7A;
 constexpr int VK_MENU = 0x12;  // either Alt key
 constexpr int VK_OTHER = 0xFF; // any key without a code of its own: still a key
 // Letters are their upper-case ASCII codes: 'A' 0x41, 'B', 'D', 'S', 'W'.
@@ -56,6 +57,10 @@ struct DisplaySettings {
 
 // Chooses how the window shows (before platformCreateWindow).
 void platformSetDisplay(const DisplaySettings& settings);
+
+// How the window shows now: Alt+Enter switches between a window and the full
+// screen. Before the window is made, as platformSetDisplay chose.
+DisplaySettings platformCurrentDisplay();
 
 // Headless: no window, no SDL video; a virtual clock and queued messages.
 void platformSetHeadless(bool headless);
@@ -96,10 +101,75 @@ void platformKeyboardState(uint8_t keys[256]);
 // pad's player and of the second's (the shell sets it for the screen shown).
 void platformSetPadStartKeys(int player1, int player2);
 
-// True while the game is paused: a window without the focus. It waits a
-// little for the system's events and handles them (a close still reaches the
-// window procedure), so that the caller may simply ask again.
+// Keys by their place on the keyboard. A scancode is the key's USB HID usage
+// id (keyboard page 7), the same place whatever the layout's letters: A 0x04
+// to Z 0x1D, P 0x13, R 0x15, right 0x4F, left 0x50, down 0x51, up 0x52, left
+// CTRL 0xE0, right CTRL 0xE4. SDL's scancodes are these ids; a Win32 backend
+// maps its set-1 scan codes to them, a browser KeyboardEvent.code.
+constexpr int ScanA = 0x04;
+constexpr int ScanP = 0x13;
+constexpr int ScanR = 0x15;
+constexpr int ScanZ = 0x1D;
+constexpr int ScanRight = 0x4F;
+constexpr int ScanLeft = 0x50;
+constexpr int ScanDown = 0x51;
+constexpr int ScanUp = 0x52;
+constexpr int ScanLeftCtrl = 0xE0;
+constexpr int ScanRightCtrl = 0xE4;
+constexpr int ScanCount = 0x100; // every scancode is below
+
+// A key held or pressed at `scancode` stands for the virtual-key code `vk`.
+struct KeyBinding {
+    uint16_t scancode;
+    uint8_t vk;
+};
+constexpr int MaxKeyBindings = 32;
+// From now on, in the key state and in key-down messages, a key whose scancode
+// is bound gives its binding's code, and a code that some binding gives comes
+// from bound keys only (the letter W of a French keyboard no longer counts as
+// 'W' once 'W' is bound to the place of an English W). Up to MaxKeyBindings;
+// none (the start) gives every key the code of what it means in the layout.
+void platformSetKeyBindings(const KeyBinding* bindings, int count);
+// The key-down message's lParam carries the key's scancode in bits 16 to 24
+// (0 for a message that no key of the keyboard made: pads, headless runs,
+// replays). Only the controls screen reads it.
+constexpr int KeyScancode(intptr_t lParam) {
+    return static_cast<int>((lParam >> 16) & 0x1FF);
+}
+
+// A gamepad's buttons, in the order of SDL's game controllers (and of the
+// numbers a settings file names them by).
+enum PadButton : int {
+    PadNone = -1,
+    PadA = 0,
+    PadB,
+    PadX,
+    PadY,
+    PadBack,
+    PadGuide,
+    PadStart,
+    PadLeftStick,
+    PadRightStick,
+    PadLeftShoulder,
+    PadRightShoulder,
+    PadButtonCount
+};
+
+// The pause key, as a scancode (0 for none), and the pad button that does the
+// same (PadNone for none). A press of either pauses the game until the next
+// one; neither makes a message. The shell names them only where a pause is
+// allowed (a match, a replay being watched); 0 and PadNone elsewhere.
+void platformSetPauseKeys(int scancode, int padButton);
+
+// Why the game is paused, if it is.
+enum class PauseCause { None, Focus, Key };
+// True while the game is paused: a window or the full screen without the
+// focus, or the pause key. (A backend never ends the program on a lost focus:
+// it pauses.) It waits a little for the system's events and handles them (a
+// close still reaches the window procedure, the pause key ends its pause), so
+// that the caller may simply ask again.
 bool platformPaused();
+PauseCause platformPauseCause();
 
 // Shows a 640 x 480 frame of 0xAARRGGBB pixels, scaled as platformSetDisplay
 // chose; waits for the display's retrace.

@@ -22,14 +22,17 @@ int keyCodeWithNumLock(int32_t sdlKeycode, bool numLock);
 // True for a system key, which reaches the window procedure as no key-down:
 // Alt, F10, and any key pressed while Alt (without CTRL) is held.
 bool isSystemKey(int32_t sdlKeycode, uint16_t modifiers);
-// The held keyboard keys, 0x80 at their virtual-key codes.
+// The code a key at `scancode` gives under the key bindings: its binding's, or
+// the layout's (keyCodeWithNumLock) unless a binding took that code, then VK_OTHER.
+int boundKeyCode(int scancode, int32_t sdlKeycode, bool numLock);
+// The held keyboard keys, 0x80 at their virtual-key codes (bindings applied).
 void sdlHeldKeys(uint8_t keys[256]);
 
 // The window and its picture (sdl_window.cpp).
 
 const DisplaySettings& platformDisplay(); // as platformSetDisplay chose (platform.cpp)
 // Hands one message to the registered window procedure at once (platform.cpp).
-void deliverWindowMessage(uint32_t message, uintptr_t wParam);
+void deliverWindowMessage(uint32_t message, uintptr_t wParam, intptr_t lParam = 0);
 
 // Where the picture lands in an output of w x h pixels: the rectangle on the
 // output, and the whole multiple the frame is first enlarged by with hard pixel
@@ -52,6 +55,10 @@ SDL_Window* sdlWindow();
 // Handles a window event that makes no message (resizes, exposure, the focus
 // in a window); true when it made the window message `message`, `wParam`.
 bool windowEventMessage(const SDL_WindowEvent& e, uint32_t& message, uintptr_t& wParam);
+// The pause key or button pressed: pauses, or ends the pause it began.
+void toggleKeyPause();
+// True for a press of the pause key or pad button (platformSetPauseKeys).
+bool isPausePress(const SDL_Event& e);
 // Switches between the window and the full screen (Alt+Enter).
 void toggleFullScreen();
 void closeWindow();
@@ -65,6 +72,8 @@ bool padsStarted();
 // Handles a game-controller event; true when it is a press that becomes a
 // key-down message of `vk`.
 bool padEvent(const SDL_Event& e, int& vk);
+// True when the pad `id` plays for a player.
+bool padPlays(SDL_JoystickID id);
 // ORs the keys that the connected pads hold into `keys`.
 void padHeldKeys(uint8_t keys[256]);
 void padsClose();

@@ -59,6 +59,10 @@ static int playerOf(SDL_JoystickID id) {
     return -1;
 }
 
+bool padPlays(SDL_JoystickID id) {
+    return playerOf(id) >= 0;
+}
+
 static void connectPad(int deviceIndex) {
     if (!SDL_IsGameController(deviceIndex)) return;
     if (playerOf(SDL_JoystickGetDeviceInstanceID(deviceIndex)) >= 0) return;

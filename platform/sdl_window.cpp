@@ -1,5 +1,5 @@
 // The one window: full screen or a resizable window, Alt+Enter between them,
-// the focus rules of each, the frame scaled onto the screen, and the end of
+// a lost focus pausing either, the frame scaled onto the screen, and the end of
 // the program when the display goes away.
 #include <dlfcn.h>
 #include <unistd.h>
@@ -21,6 +21,7 @@ struct WindowState {
     bool pointerHidden;
     bool fullScreen;
     bool paused;                   // a window without the focus
+    bool keyPaused;                // the pause key was pressed
     int windowWidth, windowHeight; // the window's size to go back to from the full screen
     bool pacePresent;              // the renderer does not wait for the retrace itself
     uint32_t refreshHz;
@@ -61,6 +62,7 @@ void closeWindow() {
     win.window = nullptr;
     win.hasWindow = false;
     win.paused = false;
+    win.keyPaused = false;
     if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
@@ -206,6 +208,12 @@ bool platformCreateWindow(const char* className, const char* title) {
     return true;
 }
 
+DisplaySettings platformCurrentDisplay() {
+    DisplaySettings shown = platformDisplay();
+    if (win.window) shown.windowed = !win.fullScreen;
+    return shown;
+}
+
 void toggleFullScreen() {
     if (!win.window) return;
     win.fullScreen = !win.fullScreen;
@@ -314,9 +322,25 @@ static void holdSound(bool hold) {
     if (!hold) held = 0;
 }
 
+// The sound holds while either pause does.
+static void setPauses(bool focus, bool key) {
+    bool was = win.paused || win.keyPaused;
+    win.paused = focus;
+    win.keyPaused = key;
+    if (was != (focus || key)) holdSound(focus || key);
+}
+
 static void setPaused(bool paused) {
-    if (paused != win.paused) holdSound(paused);
-    win.paused = paused;
+    setPauses(paused, win.keyPaused);
+}
+
+void toggleKeyPause() {
+    if (win.hasWindow) setPauses(win.paused, !win.keyPaused);
+}
+
+PauseCause platformPauseCause() {
+    if (win.paused) return PauseCause::Focus;
+    return win.keyPaused ? PauseCause::Key : PauseCause::None;
 }
 
 bool windowEventMessage(const SDL_WindowEvent& e, uint32_t& message, uintptr_t& wParam) {
@@ -329,13 +353,12 @@ bool windowEventMessage(const SDL_WindowEvent& e, uint32_t& message, uintptr_t& 
         // A loss that is over already (the window system briefly took the
         // focus while switching to or from the full screen) counts for nothing.
         if (win.window && (SDL_GetWindowFlags(win.window) & SDL_WINDOW_INPUT_FOCUS)) return false;
-        if (!win.fullScreen) {
-            setPaused(true); // no passes run until the focus comes back
-            return false;
-        }
-        message = WM_ACTIVATE;
-        wParam = WA_INACTIVE;
-        return true;
+        // Fix: in the full screen a lost focus used to end the program, so a
+        // notification or Alt+Tab taking the focus lost the match under way.
+        // The full screen now pauses as a window does; no passes run until
+        // the focus comes back.
+        setPaused(true);
+        return false;
     case SDL_WINDOWEVENT_FOCUS_GAINED:
         setPaused(false);
         message = WM_ACTIVATE;
@@ -344,7 +367,7 @@ bool windowEventMessage(const SDL_WindowEvent& e, uint32_t& message, uintptr_t& 
     case SDL_WINDOWEVENT_EXPOSED:
     case SDL_WINDOWEVENT_SIZE_CHANGED:
         // A paused game draws no frames: the last one is shown again.
-        if (win.paused && win.renderer) {
+        if ((win.paused || win.keyPaused) && win.renderer) {
             drawPicture();
             SDL_RenderPresent(win.renderer);
         }
@@ -355,15 +378,18 @@ bool windowEventMessage(const SDL_WindowEvent& e, uint32_t& message, uintptr_t& 
 }
 
 bool platformPaused() {
-    if (platformIsHeadless() || !win.paused) return false;
+    if (platformIsHeadless() || !(win.paused || win.keyPaused)) return false;
     SDL_Event e;
-    if (!SDL_WaitEventTimeout(&e, 100)) return win.paused;
-    // Only a close reaches the window procedure while paused; pads may come
-    // and go, but their presses are lost, as the keys are.
+    if (!SDL_WaitEventTimeout(&e, 100)) return win.paused || win.keyPaused;
+    // Only a close reaches the window procedure while paused, and only the
+    // pause key ends the pause it began; pads may come and go, but their
+    // presses are lost, as the keys are.
     uint32_t message = 0;
     uintptr_t wParam = 0;
     int vk = 0;
-    if (e.type == SDL_QUIT) {
+    if (isPausePress(e)) {
+        toggleKeyPause();
+    } else if (e.type == SDL_QUIT) {
         message = WM_CLOSE;
     } else if (e.type == SDL_WINDOWEVENT) {
         windowEventMessage(e.window, message, wParam);
@@ -374,5 +400,5 @@ bool platformPaused() {
         holdSound(false); // the songs are freed next, on a running device
         deliverWindowMessage(WM_CLOSE, 0);
     }
-    return win.paused;
+    return win.paused || win.keyPaused;
 }

@@ -12,10 +12,12 @@
 #include "render/transform.h"
 #include "shell/options.h"
 #include "shell/screens.h"
+#include "shell/statistics.h"
 #include "shell/timing.h"
 
 MatchScreen matchScreen;
 CameraFollow cameraFollow;
+const char* matchScreenCaption;
 
 bool advanceGoalCelebration() {
     match.playState = KickOff;
@@ -196,13 +198,34 @@ static void drawMessageText() {
     }
 }
 
-void drawMessageBox() {
+// The box's frame and the mascot's shadow in it.
+static void drawMessageFrame() {
     drawRect(116, 296, 524, 480, Opaque | LightBlue, 0);
     drawRect(130, 310, 510, 466, Opaque | Blue, 0);
     if (mascotShadowTexture) drawSprite(mascotShadowTexture, 256, 334, 384, 462, LightBlue, 0);
+}
+
+void drawMessageBox() {
+    drawMessageFrame();
     beginText();
     if (fontTexture) drawMessageText();
     endText();
+}
+
+void drawBoxOverFrame(const char* text, const char* second) {
+    // The pass that comes next draws with the states as the last one left them.
+    const RenderStates saved = graphics.states;
+    drawMessageFrame();
+    beginText();
+    if (fontTexture) {
+        drawText(140, 318, bootLines[0], 8, LightBlue);
+        drawText(140, 334, bootLines[1], 8, LightBlue);
+        drawText(140, 360, text, 8, LightBlue);
+        drawText(140, 396, second, 8, LightBlue);
+    }
+    endText();
+    graphics.states = saved;
+    presentFrame();
 }
 
 void drawMatchScene() {
@@ -241,5 +264,11 @@ void drawMatchScreen() {
     // The new view shows in the next frame's scene.
     followCamera();
     if (matchScreen.messageShowing) drawMessageBox();
+    if (matchScreen.messageShowing && matchScreen.messageKind == MessageGameOver) drawStatistics();
+    if (matchScreenCaption) {
+        beginText();
+        if (fontTexture) drawText(248, 440, matchScreenCaption, 24, White);
+        endText();
+    }
     presentFrame();
 }

@@ -52,9 +52,16 @@ template <class Visit> void forEachField(CameraFollow& c, Visit&& v) {
 }
 
 void drawMatchScreen();
+// A word the match screen writes large at its foot while it is set ("REPLAY").
+extern const char* matchScreenCaption;
 // The scene: grass, markings, rings, the players posed as drawn, ball, goals.
 void drawMatchScene();
 void drawMessageBox();
+// The message box over the last frame drawn, with `text` where a match's box
+// names the half and `second` where it says READY, presented at once; the
+// game's state, the device's states and the next frame are left as they were
+// (the pause, the end of a replay).
+void drawBoxOverFrame(const char* text, const char* second);
 
 // One frame of the goal celebration without its drawing (steps 1, 4 and 5):
 // holds the kick-off, runs goalTimer down and, when it runs out, ends the

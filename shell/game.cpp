@@ -8,10 +8,13 @@
 #include "render/procedural.h"
 #include "render/scene.h"
 #include "render/transform.h"
+#include "shell/controls.h"
 #include "shell/display.h"
+#include "shell/instant_replay.h"
 #include "shell/options.h"
 #include "shell/replay.h"
 #include "shell/screens.h"
+#include "shell/statistics.h"
 #include "shell/timing.h"
 
 GameLoop gameLoop;
@@ -48,9 +51,13 @@ static void runPass(void (*frame)()) {
     // A pad's Start picks the match on the title and goes on everywhere else.
     platformSetPadStartKeys(screenFlow.titleActive ? VK_F1 : VK_SPACE,
                             screenFlow.titleActive ? VK_F2 : VK_SPACE);
+    // A match may pause; the boot and title screens have nothing to hold.
+    const bool inMatch = !screenFlow.bootActive && !screenFlow.titleActive;
+    platformSetPauseKeys(inMatch ? controls.pauseKey : 0, inMatch ? controls.padPause : PadNone);
     platformDispatchOneMessage();
     frame();
     runPassAfterDraw();
+    if (!screenFlow.bootActive && !screenFlow.titleActive) statisticsTally();
     replayPassEnds();
 }
 
@@ -69,8 +76,22 @@ void gamePassWithoutDrawing() {
     runPass(runFrameWithoutDrawing);
 }
 
+void showPaused() {
+    // The focus may go while the boot screen shows; there is no match to hold.
+    if (!graphics.created || screenFlow.bootActive) return;
+    drawBoxOverFrame("PAUSED", platformPauseCause() == PauseCause::Key ? "PRESS P TO PLAY ON" : "");
+}
+
 void gameTurn() {
     if (platformPaused()) {
+        if (!gameLoop.pausedLastTurn) showPaused();
+        gameLoop.pausedLastTurn = true;
+        return;
+    }
+    // The instant replay holds the match as a pause does; the keys pressed
+    // meanwhile wait for the passes after it (no more than five seconds).
+    if (instantReplayShowing()) {
+        instantReplayTurn();
         gameLoop.pausedLastTurn = true;
         return;
     }
@@ -78,6 +99,7 @@ void gameTurn() {
         gameLoop.previousTimestamp = platformMilliseconds() - gameLoop.lastFrameMs;
     gameLoop.pausedLastTurn = false;
     gamePass();
+    instantReplayKeep(gameLoop.lastFrameMs);
 }
 
 void gameRun() {

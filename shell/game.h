@@ -33,6 +33,8 @@ void gameRun();
 // One turn of gameRun's loop: a pass, or none while paused. (The browser calls
 // it once a displayed frame.)
 void gameTurn();
+// The message box says PAUSED over the last frame (the first turn of a pause).
+void showPaused();
 // The same pass with everything the drawing does to the match and the
 // shell's flow (the match screen's rules), without the pixels and the camera
 // (headless matches, replays).

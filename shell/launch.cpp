@@ -12,33 +12,51 @@ static const char controlsText[] = R"(Scaling:
   integer         the largest whole multiple of 640 x 480, black borders
   fit             the largest size that fits, pixels unevenly wide
 
-In a window, losing the focus pauses the game; full screen, it ends the game.
+Losing the focus pauses the game, in a window and full screen alike.
 
 Controls:
   F1              a match of one player against the computer
   F2              a match of two players
   Player 1        arrow keys move; CTRL shoots (hold it to charge) or tackles
-  Player 2        W A S D move; B shoots or tackles
+  Player 2        W A S D move; B shoots or tackles (the keys where an English
+                  keyboard has them, whatever the layout)
   F3              computer strength, 20 % to 100 %
   F4              title music on or off
   F5 F6 F7 F8     kit colours of team A's players and goalkeeper, team B's
   F9              match duration (on the title screen)
+  F11             the controls screen (on the title screen): for each player
+                  and action press the new key; ESC keeps the old one
   any key         starts a half once READY shows
-  SPACE           after the final whistle, back to the title
+  P               pauses the match, and goes on
+  R               during a goal's celebration, shows the goal again
+  SPACE           after the final whistle (and its statistics), to the title
   ESC             skips the boot screen; leaves a match; on the title, quits
   Alt+Enter       switches between a window and the full screen
+
+Watching a replay: P pauses, F holds fast forward (4x), G toggles it, N skips
+to the next goal or restart; at the end a key (or ESC) leaves.
+
+The match: team A attacks up the screen in the first half, team B down; the
+teams change ends at half time. A goalkeeper who holds the ball waits for his
+side's shoot key (CTRL for player 1) to throw it out, and the clock stands
+still meanwhile, as it does while a restart or a kick-off waits.
+
+Settings: strength, sound, duration, kits, window and scaling and the keys
+are kept in $XDG_CONFIG_HOME/torvelun-soccer/settings (or ~/.config/...).
 
 Gamepads: the first pad plays as player 1, the second as player 2. The d-pad
 or the left stick moves, A shoots or tackles, Start starts a match on the
 title (pad 1: against the computer, pad 2: two players) and otherwise goes on,
-Back is ESC. SDL_GAMECONTROLLERCONFIG adds mappings for unknown pads.)";
+Back is ESC, Y pauses. SDL_GAMECONTROLLERCONFIG adds mappings for unknown pads.)";
 
 static void addDisplayOptions(CLI::App& app, LaunchOptions& o, std::string& scale) {
     app.add_flag("--window", o.display.windowed, "a window instead of the full screen");
+    app.add_flag("--full-screen")->description("the full screen, the default (--window wins)");
     app.add_option("--scale", scale, "sharp (default), integer or fit; see below")
         ->check(CLI::IsMember({"sharp", "integer", "fit"}))
         ->option_text("MODE");
-    app.add_option("--replay", o.replay, "watch a recorded match at its own pace (ESC leaves)")
+    app.add_flag("--reset-settings", o.resetSettings, "start from the default settings");
+    app.add_option("--replay", o.replay, "watch a recorded match (keys below; ESC leaves)")
         ->option_text("FILE");
 }
 
@@ -59,6 +77,8 @@ int parseLaunchOptions(int argc, const char* const* argv, LaunchOptions& options
     int status = parseCommandLine(app, argc, argv, out, err);
     if (status >= 0) return status;
     o.display.scale = scaleModeNamed(scale);
+    o.windowGiven = app.count("--window") + app.count("--full-screen") > 0;
+    o.scaleGiven = app.count("--scale") > 0;
     options = o;
     return -1;
 }

@@ -8,6 +8,9 @@
 
 struct LaunchOptions {
     DisplaySettings display;
+    bool windowGiven;   // --window or --full-screen chose display.windowed
+    bool scaleGiven;    // --scale chose display.scale
+    bool resetSettings; // --reset-settings: start from the defaults
     std::string replay; // --replay FILE: watch a recorded match instead
 };
 

@@ -8,12 +8,17 @@
 #include "shell/game.h"
 #include "shell/launch.h"
 #include "shell/replay.h"
+#include "shell/screens.h"
+#include "shell/settings.h"
 
 int main(int argc, char** argv) {
     LaunchOptions options;
     int status = parseLaunchOptions(argc, argv, options, std::cout, std::cerr);
     if (status >= 0) return status;
     platformSetDisplay(options.display);
+    // The settings come first: they hold the window's shape and the keys.
+    settingsStart(options.resetSettings, {options.windowGiven, options.display.windowed,
+                                          options.scaleGiven, options.display.scale});
     if (!options.replay.empty()) return playReplayInWindow(options.replay);
     if (!gameStartup(false, 0)) {
         std::fprintf(stderr, "soccer: no display: %s\n", platformError());
@@ -22,7 +27,10 @@ int main(int argc, char** argv) {
     // Every match played is kept in the replay folder.
     std::string folder = replayFolder();
     if (!folder.empty()) replayRecorderStart(saveReplayInFolder, &folder);
-    gameRun();
+    while (screenFlow.gameRunning) {
+        gameTurn();
+        settingsKeep();
+    }
     replayRecorderStop();
     gameShutdown();
     return 0;

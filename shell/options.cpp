@@ -6,9 +6,12 @@
 #include "match/restarts.h"
 #include "match/state.h"
 #include "platform/platform.h"
+#include "shell/controls_screen.h"
 #include "shell/display.h"
 #include "shell/game.h"
+#include "shell/instant_replay.h"
 #include "shell/screens.h"
+#include "shell/statistics.h"
 #include "shell/timing.h"
 
 const uint32_t teamColourTable[10] = {
@@ -55,6 +58,8 @@ void carryOutMatchEvents() {
 
 void newMatchReset() {
     gameLoop.newMatchCount++;
+    statisticsReset();
+    instantReplayClear();
     match.secondHalf = 0;
     match.endSign = 1;
     match.goalScored = 0;
@@ -111,7 +116,28 @@ static void handleOptionKey(uintptr_t key) {
     }
 }
 
-intptr_t windowProcedure(uint32_t message, uintptr_t wParam, intptr_t) {
+// The keys that open and work the controls screen, on the title. True when
+// the key was theirs.
+static bool controlsScreenTakes(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    if (message != WM_KEYDOWN || screenFlow.bootActive || !screenFlow.titleActive) return false;
+    if (controlsScreen.active) {
+        controlsScreenKey(static_cast<int>(wParam), KeyScancode(lParam));
+        return true;
+    }
+    if (wParam != VK_F11) return false;
+    openControlsScreen();
+    return true;
+}
+
+intptr_t windowProcedure(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    if (controlsScreenTakes(message, wParam, lParam)) return 0;
+    // R during a goal's celebration shows the goal again. (As any key it did
+    // nothing there: the celebration holds the kick-off every frame.)
+    if (message == WM_KEYDOWN && wParam == 'R' && match.goalScored && !screenFlow.titleActive &&
+        !screenFlow.bootActive) {
+        instantReplayRequest();
+        return 0;
+    }
     // Losing the focus, or being activated by a click, ends the program.
     if (message == WM_ACTIVATE && wParam != WA_ACTIVE) {
         screenFlow.gameRunning = 0;

@@ -6,12 +6,15 @@
 #include <cstring>
 #include <thread>
 
+#include "match/state.h"
 #include "platform/platform.h"
 #include "render/device.h"
 #include "shell/game.h"
+#include "shell/instant_replay.h"
 #include "shell/options.h"
 #include "shell/screens.h"
 #include "shell/state_codec.h"
+#include "shell/statistics.h"
 #include "shell/timing.h"
 
 // ---------------------------------------------------------------------------
@@ -226,10 +229,12 @@ struct Playback {
     uint32_t lastPassReading;
     bool messageGiven;
     uint8_t keys[256];
-    // Pacing: when the first pass began, and how long after it this one was recorded.
-    std::chrono::steady_clock::time_point start;
-    uint64_t recordedMs;
+    // Pacing: when the next pass is due, and the first reading of the last one.
+    std::chrono::steady_clock::time_point due;
     uint32_t lastFirstReading;
+    // Watching: fast forward held (F) or toggled (G), a skip to the next goal
+    // or restart (N) under way, and whether the last pass's ball was in play.
+    bool fastHeld, fastToggled, skipping, wasInPlay;
 };
 static Playback playback;
 
@@ -255,9 +260,19 @@ static bool stopsPlayback(uint32_t message, uintptr_t wParam) {
            (message == WM_ACTIVATE && wParam != WA_ACTIVE);
 }
 
+// The watcher's own keys: G toggles fast forward, N skips to the next goal or
+// restart. (F, held, is read from the live key state.)
+static void watchKey(uint32_t message, uintptr_t wParam) {
+    Playback& p = playback;
+    if (message != WM_KEYDOWN) return;
+    if (wParam == 'G') p.fastToggled = !p.fastToggled;
+    if (wParam == 'N') p.skipping = true;
+}
+
 static bool playMessage(bool live, uint32_t& message, uintptr_t& wParam) {
     Playback& p = playback;
     if (live && p.paced && stopsPlayback(message, wParam)) p.stopped = true;
+    if (live && p.paced) watchKey(message, wParam);
     if (!p.inPass || p.messageGiven || !p.pass.hasMessage) return false;
     p.messageGiven = true;
     message = p.pass.message;
@@ -266,7 +281,16 @@ static bool playMessage(bool live, uint32_t& message, uintptr_t& wParam) {
 }
 
 static void playKeys(uint8_t keys[256]) {
+    // The live keys are the watcher's: F held runs fast.
+    playback.fastHeld = playback.paced && (keys['F'] & 0x80);
     std::memcpy(keys, playback.keys, 256);
+}
+
+int replayWatchSpeed() {
+    const Playback& p = playback;
+    if (!p.on || !p.paced) return 1;
+    if (p.skipping) return 0;
+    return p.fastHeld || p.fastToggled ? FastForward : 1;
 }
 
 static const PlatformTap playbackTap = {playReading, playMessage, playKeys};
@@ -277,12 +301,17 @@ static const PlatformTap playbackTap = {playReading, playMessage, playKeys};
 static void waitForPass() {
     Playback& p = playback;
     uint32_t first = p.passBase + p.pass.frameMs;
-    p.recordedMs += first - p.lastFirstReading;
+    const int speed = replayWatchSpeed();
+    const uint32_t step = first - p.lastFirstReading;
     p.lastFirstReading = first;
-    auto due = p.start + std::chrono::milliseconds(p.recordedMs);
     auto now = std::chrono::steady_clock::now();
-    if (now - due > std::chrono::milliseconds(250)) p.start += now - due;
-    std::this_thread::sleep_until(p.start + std::chrono::milliseconds(p.recordedMs));
+    if (speed == 0) {
+        p.due = now; // a skip runs as fast as it can
+        return;
+    }
+    p.due += std::chrono::microseconds(uint64_t(step) * 1000 / uint32_t(speed));
+    if (now - p.due > std::chrono::milliseconds(250)) p.due = now;
+    std::this_thread::sleep_until(p.due);
 }
 
 static void playbackPassBegins() {
@@ -309,6 +338,10 @@ static void playbackPassEnds() {
     p.inPass = false;
     if (p.readings != 1 + p.pass.laterReadings || p.pass.hasMessage != p.messageGiven)
         p.faithful = false;
+    // A skip ends where the ball stops being in play: a goal, a ball out.
+    const bool inPlay = match.playState == InPlay && !match.goalScored;
+    if (p.wasInPlay && !inPlay) p.skipping = false;
+    p.wasInPlay = inPlay;
     p.lastPassReading = p.lastReading;
     p.played++;
 }
@@ -325,6 +358,8 @@ void replayPlaybackStart(const Replay& replay, bool paced) {
     p.faithful = true;
     p.played = 0;
     p.inPass = false;
+    statisticsReset();
+    instantReplayClear();
     applyState(replay.state.data());
     // The device's states persist from frame to frame: a frame of the screen
     // the replay starts on leaves them as the recorded game had them. What
@@ -336,8 +371,8 @@ void replayPlaybackStart(const Replay& replay, bool paced) {
     gameLoop.previousTimestamp = replay.firstTimestamp;
     p.lastReading = p.lastPassReading = p.lastFirstReading = replay.firstTimestamp;
     std::memcpy(p.keys, replay.keys, 256);
-    p.start = std::chrono::steady_clock::now();
-    p.recordedMs = 0;
+    p.due = std::chrono::steady_clock::now();
+    p.fastHeld = p.fastToggled = p.skipping = p.wasInPlay = false;
     platformSetTap(&playbackTap);
 }
 

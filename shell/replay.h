@@ -34,6 +34,11 @@ void replayRecorderStop();
 // calls. With `paced`, each pass waits until its recorded time has come, and a
 // real ESC, a closed window or a lost focus stops the playback.
 void replayPlaybackStart(const Replay& replay, bool paced);
+// Watching at its own pace: how many passes one displayed frame plays (1;
+// FastForward while F is held or after G; 0 while N skips to the next goal or
+// restart: as many as can be).
+constexpr int FastForward = 4;
+int replayWatchSpeed();
 // True once every pass was played, or the player stopped it.
 bool replayPlaybackDone();
 // Passes played so far.

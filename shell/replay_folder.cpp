@@ -1,14 +1,18 @@
 // Where the game keeps the matches it records, and watching one again.
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #include "platform/platform.h"
+#include "shell/display.h"
 #include "shell/game.h"
+#include "shell/options.h"
 #include "shell/replay.h"
 #include "shell/screens.h"
 #include "shell/timing.h"
@@ -84,6 +88,27 @@ void saveReplayInFolder(const std::vector<uint8_t>& file, void* context) {
     keepNewest(folder, KeptReplays);
 }
 
+static bool endSeen;
+
+static intptr_t endProcedure(uint32_t message, uintptr_t, intptr_t) {
+    if (message == WM_KEYDOWN || message == WM_CLOSE) endSeen = true;
+    return 0;
+}
+
+// At the end the window stays: the box says the replay is over, and a key (or
+// closing the window) leaves.
+static void waitAtTheEnd() {
+    platformSetPauseKeys(0, PadNone);
+    drawBoxOverFrame("THE REPLAY IS OVER", "PRESS A KEY");
+    platformSetWindowProcedure(endProcedure);
+    endSeen = false;
+    while (!endSeen && platformHasWindow()) {
+        if (!platformDispatchOneMessage())
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    platformSetWindowProcedure(windowProcedure);
+}
+
 int playReplayInWindow(const std::string& path) {
     Replay replay;
     std::string why;
@@ -96,12 +121,19 @@ int playReplayInWindow(const std::string& path) {
         return 1;
     }
     replayPlaybackStart(replay, true);
+    // A pause (the focus, P) runs no passes; the pace waits too. Fast forward
+    // and skips play the passes between two shown ones without drawing.
     while (screenFlow.gameRunning && !replayPlaybackDone()) {
-        // A window without the focus runs no passes; the pace waits too.
-        if (platformPaused()) continue;
-        gamePass();
+        const int speed = replayWatchSpeed();
+        for (int i = speed == 0 ? -15 : 1 - speed; i < 0; i++) {
+            if (replayPlaybackDone() || platformPauseCause() != PauseCause::None) break;
+            gamePassWithoutDrawing();
+        }
+        gameTurn();
     }
+    const bool toTheEnd = screenFlow.gameRunning && replayPlaybackPasses() == replay.passCount;
     replayPlaybackStop();
+    if (toTheEnd) waitAtTheEnd();
     gameShutdown();
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "match/state.h"
 #include "render/device.h"
 #include "render/sprites.h"
+#include "shell/controls_screen.h"
 #include "shell/display.h"
 #include "shell/options.h"
 #include "shell/timing.h"
@@ -170,6 +171,8 @@ void drawTitleScreen() {
 void drawFrame() {
     if (screenFlow.bootActive) {
         drawBootScreen();
+    } else if (screenFlow.titleActive && controlsScreen.active) {
+        drawControlsScreen();
     } else if (screenFlow.titleActive) {
         drawTitleScreen();
     } else {

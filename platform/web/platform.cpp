@@ -149,6 +149,18 @@ bool platformPaused() {
     return web.paused;
 }
 
+PauseCause platformPauseCause() {
+    return web.paused ? PauseCause::Focus : PauseCause::None;
+}
+
+// The page keeps the layout's keys and has no pause key of its own yet: both
+// settings are taken and left unused.
+void platformSetKeyBindings(const KeyBinding*, int) {}
+void platformSetPauseKeys(int, int) {}
+DisplaySettings platformCurrentDisplay() {
+    return web.display;
+}
+
 bool platformCreateWindow(const char*, const char* title) {
     web.hasWindow = true;
     if (web.headless) return true;

@@ -25,6 +25,14 @@ static void pushKey(SDL_Keycode key, uint16_t modifiers = KMOD_NONE) {
     SDL_PushEvent(&e);
 }
 
+// Drains the messages. After a pause has waited for events, SDL's poll gives
+// nothing once before the events pushed since (its pump's sentinel), as a
+// running game's next pass would see them.
+static void drainAfterPause() {
+    platformDrainMessages();
+    platformDrainMessages();
+}
+
 static void pushWindowEvent(SDL_WindowEventID id) {
     SDL_Event e{};
     e.type = SDL_WINDOWEVENT;
@@ -93,17 +101,19 @@ TEST_F(OffscreenWindow, EventsArriveAsOneMessagePerCall) {
     EXPECT_EQ(match.computerStrength, 100);
     EXPECT_FALSE(platformDispatchOneMessage());
 
-    // Full screen: regaining the focus goes on; losing it ends the game, as
-    // does closing.
+    // Full screen: regaining the focus goes on; losing it pauses (it ended
+    // the game before the fix); closing ends the game.
     pushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
     platformDrainMessages();
     EXPECT_TRUE(screenFlow.gameRunning);
     pushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
     platformDrainMessages();
-    EXPECT_FALSE(screenFlow.gameRunning);
-    screenFlow.gameRunning = 1;
+    EXPECT_TRUE(screenFlow.gameRunning);
+    EXPECT_EQ(platformPauseCause(), PauseCause::Focus);
+    pushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+    EXPECT_FALSE(platformPaused());
     pushWindowEvent(SDL_WINDOWEVENT_CLOSE);
-    platformDrainMessages();
+    drainAfterPause();
     EXPECT_FALSE(screenFlow.gameRunning);
     screenFlow.gameRunning = 1;
     SDL_Event quit{};
@@ -163,13 +173,75 @@ TEST_F(OffscreenWindow, AWindowPausesWithoutTheFocus) {
     pushKey(SDLK_RETURN, KMOD_LALT);
     EXPECT_FALSE(platformDispatchOneMessage());
     EXPECT_TRUE(SDL_GetWindowFlags(sdlWindow()) & SDL_WINDOW_FULLSCREEN);
+    EXPECT_FALSE(platformCurrentDisplay().windowed);
     pushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
     platformDrainMessages();
-    EXPECT_FALSE(screenFlow.gameRunning);
-    screenFlow.gameRunning = 1;
+    EXPECT_TRUE(screenFlow.gameRunning);
+    pushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+    EXPECT_FALSE(platformPaused());
     pushKey(SDLK_RETURN, KMOD_RALT);
-    platformDrainMessages();
+    drainAfterPause();
     EXPECT_FALSE(SDL_GetWindowFlags(sdlWindow()) & SDL_WINDOW_FULLSCREEN);
+}
+
+// A key at a place: its SDL keycode is what the layout puts there.
+static void pushPlacedKey(SDL_Scancode place, SDL_Keycode meaning) {
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    e.key.keysym.sym = meaning;
+    e.key.keysym.scancode = place;
+    SDL_PushEvent(&e);
+}
+
+static uintptr_t lastKey;
+static intptr_t lastScancode;
+static intptr_t keyRecorder(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    if (message == WM_KEYDOWN) lastKey = wParam;
+    lastScancode = KeyScancode(lParam);
+    return 0;
+}
+
+// The pause key pauses and goes on, holding the sound, in a window and full
+// screen alike, and makes no message; player keys go by their place.
+TEST_F(OffscreenWindow, PauseKeyAndKeysByTheirPlace) {
+    open(false, ScaleMode::Sharp);
+    if (IsSkipped()) return;
+    platformSetWindowProcedure(keyRecorder);
+    platformSetPauseKeys(ScanP, PadY);
+    pushPlacedKey(SDL_SCANCODE_P, SDLK_p);
+    EXPECT_FALSE(platformDispatchOneMessage());
+    EXPECT_EQ(platformPauseCause(), PauseCause::Key);
+    pushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED); // the focus does not end it
+    EXPECT_TRUE(platformPaused());
+    pushPlacedKey(SDL_SCANCODE_P, SDLK_p);
+    EXPECT_FALSE(platformPaused());
+    platformSetPauseKeys(0, PadNone); // where nothing may pause, P is a key
+    pushPlacedKey(SDL_SCANCODE_P, SDLK_p);
+    drainAfterPause();
+    EXPECT_EQ(lastKey, uintptr_t('P'));
+
+    // A French keyboard: Z where an English one has W, and W where it has Z.
+    const KeyBinding bound[] = {{SDL_SCANCODE_W, 'W'}, {SDL_SCANCODE_A, 'A'}};
+    platformSetKeyBindings(bound, 2);
+    struct Case {
+        SDL_Scancode place;
+        SDL_Keycode meaning;
+        int vk;
+    } cases[] = {{SDL_SCANCODE_W, SDLK_z, 'W'},
+                 {SDL_SCANCODE_Z, SDLK_w, VK_OTHER},
+                 {SDL_SCANCODE_Q, SDLK_a, VK_OTHER},
+                 {SDL_SCANCODE_A, SDLK_q, 'A'},
+                 {SDL_SCANCODE_B, SDLK_b, 'B'}};
+    for (const Case& c : cases) pushPlacedKey(c.place, c.meaning);
+    for (const Case& c : cases) {
+        EXPECT_TRUE(platformDispatchOneMessage());
+        EXPECT_EQ(lastKey, uintptr_t(c.vk)) << c.place;
+        EXPECT_EQ(lastScancode, c.place);
+        EXPECT_EQ(boundKeyCode(c.place, c.meaning, false), c.vk);
+    }
+    platformSetKeyBindings(nullptr, 0);
+    EXPECT_EQ(boundKeyCode(SDL_SCANCODE_Z, SDLK_w, false), 'W');
+    platformSetWindowProcedure(windowProcedure);
 }
 
 TEST(PlatformPicture, PlacementAndWindowSize) {

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -53,4 +56,34 @@ TEST(LaunchOptions, ParseTable) {
         EXPECT_NE(failed.find(c.errHas), std::string::npos) << label << ": " << failed;
         EXPECT_EQ(std::count(failed.begin(), failed.end(), '\n'), *c.errHas ? 1 : 0) << label;
     }
+}
+
+// The man page's OPTIONS list the options --help lists, no more, no fewer.
+TEST(LaunchOptions, ManPageListsTheOptionsOfHelp) {
+    std::ifstream page(SOCCER_SOURCE_DIR "/dist/soccer.6.in");
+    ASSERT_TRUE(page);
+    std::set<std::string> manOptions, helpOptions;
+    std::string line;
+    bool inOptions = false;
+    const std::regex manOption(R"(^\.B[IR]? +(?:\\-h ", " )?\\-\\-((?:[a-z]|\\-)+))");
+    while (std::getline(page, line)) {
+        if (line.rfind(".SH", 0) == 0) inOptions = line == ".SH OPTIONS";
+        std::smatch m;
+        if (!inOptions || !std::regex_search(line, m, manOption)) continue;
+        std::string name = m[1]; // "reset\-settings"
+        std::erase(name, '\\');
+        manOptions.insert(name);
+    }
+    LaunchOptions o{};
+    std::ostringstream out, err;
+    const char* argv[] = {"soccer", "--help"};
+    ASSERT_EQ(parseLaunchOptions(2, argv, o, out, err), 0);
+    std::istringstream help(out.str());
+    const std::regex helpOption(R"(^  (?:-h,)?--([a-z-]+))");
+    while (std::getline(help, line)) {
+        std::smatch m;
+        if (std::regex_search(line, m, helpOption)) helpOptions.insert(m[1]);
+    }
+    EXPECT_GE(helpOptions.size(), 7u);
+    EXPECT_EQ(manOptions, helpOptions);
 }

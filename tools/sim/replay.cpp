@@ -9,11 +9,29 @@
 #include "shell/driver.h"
 #include "shell/replay_file.h"
 #include "shell/state_codec.h"
+#include "shell/statistics.h"
 
 static std::string hex64(uint64_t v) {
     char text[17];
     std::snprintf(text, sizeof text, "%016" PRIx64, v);
     return text;
+}
+
+// The full-time statistics, as the game shows them after the final whistle.
+static nlohmann::ordered_json statisticsJson() {
+    nlohmann::ordered_json teams = nlohmann::ordered_json::object();
+    for (int k = 0; k < 2; k++) {
+        const TeamStatistics& t = matchStatistics.team[k];
+        teams[k == 0 ? "teamA" : "teamB"] = {
+            {"goals", t.goals},
+            {"shots", t.shots},
+            {"possession", possessionPercent(matchStatistics, k)},
+            {"tackles", t.tackles},
+            {"corners", t.corners},
+            {"throwIns", t.throwIns},
+        };
+    }
+    return teams;
 }
 
 int printReplayFigures(const char* path, bool json) {
@@ -49,6 +67,7 @@ int printReplayFigures(const char* path, bool json) {
         {"matchStateHash", hex64(matchHash)},
         {"stateHash", hex64(stateHash)},
         {"asRecorded", asRecorded},
+        {"statistics", statisticsJson()},
     };
     if (json) {
         std::printf("%s\n", j.dump().c_str());
