@@ -75,10 +75,8 @@ void platformSetPauseKeys(int scancode, int padButton) {
 bool isPausePress(const SDL_Event& e) {
     if (e.type == SDL_KEYDOWN)
         return pauseScancode && !e.key.repeat && e.key.keysym.scancode == pauseScancode;
-    if (e.type == SDL_CONTROLLERBUTTONDOWN)
-        return pauseButton != PadNone && e.cbutton.button == pauseButton &&
-               padPlays(e.cbutton.which);
-    return false;
+    return e.type == SDL_CONTROLLERBUTTONDOWN && pauseButton != PadNone &&
+           e.cbutton.button == pauseButton && padPlays(e.cbutton.which);
 }
 
 // The message an SDL event stands for; false for events that make none (the

@@ -13,19 +13,23 @@ const char* const actionNames[ActionCount] = {"LEFT", "RIGHT", "UP", "DOWN", "SH
 void applyControls() {
     KeyBinding list[MaxKeyBindings];
     int count = 0;
-    for (int p = 0; p < 2; p++)
-        for (int a = 0; a < ActionCount; a++)
-            for (uint16_t scancode : controls.keys[p][a])
+    for (int p = 0; p < 2; p++) {
+        for (int a = 0; a < ActionCount; a++) {
+            for (uint16_t scancode : controls.keys[p][a]) {
                 if (scancode) list[count++] = {scancode, actionCodes[p][a]};
+            }
+        }
+    }
     platformSetKeyBindings(list, count);
 }
 
 bool scancodeInUse(const Controls& c, int scancode) {
     if (scancode == c.pauseKey) return true;
-    for (const auto& player : c.keys)
-        for (const auto& action : player)
-            for (uint16_t s : action)
-                if (s == scancode) return true;
+    for (const auto& player : c.keys) {
+        for (const auto& action : player) {
+            if (action[0] == scancode || action[1] == scancode) return true;
+        }
+    }
     return false;
 }
 

@@ -58,7 +58,7 @@ static void drawPlayerKeys(int player, int x) {
         drawText(x, y, actionNames[a], 8, colour);
         const uint16_t* keys = controls.keys[player][a];
         drawText(x + 56, y, scancodeName(keys[0], name), 8, colour);
-        if (keys[1]) drawText(x + 56, y + 7, scancodeName(keys[1], name), 6, colour);
+        if (keys[1]) drawText(x + 56, y + 10, scancodeName(keys[1], name), 8, colour);
     }
 }
 
@@ -77,7 +77,7 @@ static void drawControlsText() {
     char name[16];
     drawText(140, 300, "PAUSE:", 8, Blue);
     drawText(196, 300, scancodeName(controls.pauseKey, name), 8, White);
-    drawText(140, 316, "THE KEYS ARE KEPT BY THEIR PLACE ON THE KEYBOARD", 8, Blue);
+    drawText(140, 316, "KEYS GO BY THEIR PLACE ON THE KEYBOARD", 8, Blue);
 }
 
 void drawControlsScreen() {

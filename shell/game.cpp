@@ -1,5 +1,7 @@
 #include "shell/game.h"
 
+#include <cstdio>
+
 #include "audio/stream.h"
 #include "match/random.h"
 #include "match/state.h"
@@ -79,7 +81,12 @@ void gamePassWithoutDrawing() {
 void showPaused() {
     // The focus may go while the boot screen shows; there is no match to hold.
     if (!graphics.created || screenFlow.bootActive) return;
-    drawBoxOverFrame("PAUSED", platformPauseCause() == PauseCause::Key ? "PRESS P TO PLAY ON" : "");
+    char name[16], line[48] = "";
+    if (platformPauseCause() == PauseCause::Key) {
+        std::snprintf(line, sizeof line, "PRESS %s TO PLAY ON",
+                      scancodeName(controls.pauseKey, name));
+    }
+    drawBoxOverFrame("PAUSED", line);
 }
 
 void gameTurn() {

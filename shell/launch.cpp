@@ -36,7 +36,7 @@ Controls:
 Watching a replay: P pauses, F holds fast forward (4x), G toggles it, N skips
 to the next goal or restart; at the end a key (or ESC) leaves.
 
-The match: team A attacks up the screen in the first half, team B down; the
+The match: team A attacks down the screen in the first half, team B up; the
 teams change ends at half time. A goalkeeper who holds the ball waits for his
 side's shoot key (CTRL for player 1) to throw it out, and the clock stands
 still meanwhile, as it does while a restart or a kick-off waits.

@@ -56,11 +56,12 @@ static void readMember(const Json& object, const char* name, T& value, Valid val
 static bool intIn(const Json& j, int32_t& out, std::initializer_list<int32_t> allowed) {
     if (!j.is_number_integer()) return false;
     int64_t v = j.get<int64_t>();
-    for (int32_t a : allowed)
+    for (int32_t a : allowed) {
         if (v == a) {
             out = a;
             return true;
         }
+    }
     return false;
 }
 
@@ -77,11 +78,12 @@ static bool readKits(const Json& j, std::array<int32_t, 4>& out) {
 static bool readName(const Json& j, int32_t& out, const char* const* names, int count) {
     if (!j.is_string()) return false;
     const std::string s = j.get<std::string>();
-    for (int i = 0; i < count; i++)
+    for (int i = 0; i < count; i++) {
         if (s == names[i]) {
             out = i;
             return true;
         }
+    }
     return false;
 }
 
@@ -265,9 +267,10 @@ void settingsStart(bool reset, const DisplayChoice& commandLine) {
     if (!reset && !f.path.empty() && readSettingsText(f.path, text)) {
         std::string bad;
         s = settingsFromText(text, bad);
-        if (!bad.empty())
+        if (!bad.empty()) {
             std::fprintf(stderr, "soccer: %s: bad settings, their defaults are used: %s\n",
                          f.path.c_str(), bad.c_str());
+        }
     }
     f.saved = s;
     if (commandLine.windowGiven) s.windowed = commandLine.windowed;

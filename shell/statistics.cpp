@@ -6,6 +6,7 @@
 #include "match/state.h"
 #include "render/device.h"
 #include "render/sprites.h"
+#include "shell/display.h"
 #include "shell/options.h"
 
 MatchStatistics matchStatistics;
@@ -54,7 +55,13 @@ void statisticsTally() {
     TeamStatistics* t = matchStatistics.team;
     t[0].goals = match.score[1];
     t[1].goals = match.score[0];
-    if (match.ballOwner >= 0) t[teamOf(match.ballOwner)].ticksWithBall += frameScale;
+    // Possession is of the playing time: while the match clock runs, which it
+    // does not while a goalkeeper holds the ball, a restart waits or a box shows.
+    const int owner = match.ballOwner;
+    if (owner >= 0 && !isGoalkeeper(owner) && match.playState == InPlay &&
+        !matchScreen.messageShowing && !match.goalScored) {
+        t[teamOf(owner)].ticksWithBall += frameScale;
+    }
 }
 
 int32_t possessionPercent(const MatchStatistics& s, int team) {

@@ -13,9 +13,9 @@ TEST(Statistics, CountedFromTheMatchEventsOfEachReplay) {
         const char* replay;
         int32_t figures[2][6]; // goals, shots, possession %, tackles, corners, throw-ins
     } cases[] = {
-        {"computer-40-wild", {{2, 13, 63, 1, 1, 0}, {8, 13, 37, 0, 0, 2}}},
-        {"random-keys", {{0, 1, 58, 8, 0, 3}, {1, 4, 42, 4, 2, 7}}},
-        {"two-players-wild", {{5, 15, 46, 1, 0, 0}, {5, 16, 54, 5, 0, 0}}},
+        {"computer-40-wild", {{2, 13, 80, 1, 1, 0}, {8, 13, 20, 0, 0, 2}}},
+        {"random-keys", {{0, 1, 64, 8, 0, 3}, {1, 4, 36, 4, 2, 7}}},
+        {"two-players-wild", {{5, 15, 42, 1, 0, 0}, {5, 16, 58, 5, 0, 0}}},
     };
     for (const Case& c : cases) {
         Replay replay;
