@@ -1,10 +1,5 @@
 #include "audio/output.h"
 
-#include <pthread.h>
-#include <sched.h>
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +14,16 @@ OutputState output = {
     nullptr, nullptr, nullptr, 0, 0, nullptr, 0.0f, false, std::thread(), {0}, {0}, {1}, {}, {},
 };
 bool outputThreadWithManualDevice = false;
+
+// Memory on a 16-byte boundary, freed with std::free. The Windows C library
+// has no aligned_alloc, but its malloc gives 16-byte alignment on x86-64.
+static void* alignedAlloc16(size_t bytes) {
+#ifdef _WIN32
+    return std::malloc(bytes);
+#else
+    return std::aligned_alloc(16, bytes);
+#endif
+}
 
 int playingBlockAt(uint64_t bytes) {
     return int(((bytes / 4) % ringFrames) / blockFrames);
@@ -37,24 +42,12 @@ void pollOutput() {
     }
 }
 
-// The output thread asks for the highest priority the system grants: real
-// time where it may, else the lowest nice value it is allowed.
-static void raiseThreadPriority() {
-    sched_param param = {};
-    param.sched_priority = sched_get_priority_max(SCHED_FIFO);
-    if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0) return;
-    pid_t tid = gettid();
-    for (int nice = -20; nice < 0; nice += 5) {
-        if (setpriority(PRIO_PROCESS, id_t(tid), nice) == 0) return;
-    }
-}
-
 static bool stopIsRequested() {
     return output.stopRequested != 0;
 }
 
 void outputThread() {
-    raiseThreadPriority();
+    audioDeviceRaiseThreadPriority();
     output.threadExited = 0;
     while (!stopIsRequested()) {
         pollOutput();
@@ -125,7 +118,7 @@ bool playSong(Song* song, int loop) {
     output.deviceOpen = true;
     output.ring = static_cast<int16_t*>(std::calloc(ringFrames, 4));
     output.mixBuffer =
-        static_cast<float*>(std::aligned_alloc(16, sizeof(float) * 2 * size_t(ringFrames)));
+        static_cast<float*>(alignedAlloc16(sizeof(float) * 2 * size_t(ringFrames)));
     if (output.ring == nullptr || output.mixBuffer == nullptr) return false;
 
     // The whole ring is rendered before anything is heard.

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "platform/platform.h"
+#include "platform/backend.h"
 
 // Keys (sdl_keys.cpp).
 
@@ -27,26 +27,9 @@ void sdlHeldKeys(uint8_t keys[256]);
 
 // The window and its picture (sdl_window.cpp).
 
-const DisplaySettings& platformDisplay(); // as platformSetDisplay chose (platform.cpp)
-// Hands one message to the registered window procedure at once (platform.cpp).
-void deliverWindowMessage(uint32_t message, uintptr_t wParam);
-
-// Where the picture lands in an output of w x h pixels: the rectangle on the
-// output, and the whole multiple the frame is first enlarged by with hard pixel
-// edges (Sharp), or 0 where the frame goes straight to the rectangle.
-struct Placement {
-    int x, y, w, h;
-    int prescale;
-};
-Placement placeFrame(int outWidth, int outHeight, ScaleMode mode);
-// The largest whole multiple of the frame that fits 80 % of the desktop.
-void windowedSize(int desktopWidth, int desktopHeight, int& width, int& height);
 // Uploads and scales the frame into the renderer's back buffer (no waiting,
 // no presenting).
 void composeFrame(const uint32_t* frame);
-// composeFrame, the wait for the retrace where the renderer does not wait
-// itself, and presenting.
-void presentFrame(const uint32_t* frame);
 SDL_Renderer* sdlRenderer();
 SDL_Window* sdlWindow();
 // Handles a window event that makes no message (resizes, exposure, the focus
@@ -54,7 +37,6 @@ SDL_Window* sdlWindow();
 bool windowEventMessage(const SDL_WindowEvent& e, uint32_t& message, uintptr_t& wParam);
 // Switches between the window and the full screen (Alt+Enter).
 void toggleFullScreen();
-void closeWindow();
 
 // Gamepads (sdl_pads.cpp).
 
@@ -65,6 +47,3 @@ bool padsStarted();
 // Handles a game-controller event; true when it is a press that becomes a
 // key-down message of `vk`.
 bool padEvent(const SDL_Event& e, int& vk);
-// ORs the keys that the connected pads hold into `keys`.
-void padHeldKeys(uint8_t keys[256]);
-void padsClose();

@@ -1,0 +1,145 @@
+#!/usr/bin/env bash
+# The Windows build under Wine on a virtual X display (.ci/steps/65-windows.sh):
+# its unit tests; the ten golden traces through soccer-sim.exe, each against
+# the state hash of the Linux soccer-sim; soccer-snapshot.exe's frames against
+# the goldens; the real soccer.exe (boot, ESC to the title, F1 to a match,
+# screenshots against the Linux frames, silent without a sound device); the
+# installer and uninstaller with /S, and the installed game starting.
+# Usage: wine_test.sh WINDOWS_BUILD LINUX_BUILD
+set -uo pipefail
+win=$(realpath "$1")
+linux=$(realpath "$2")
+cd "$(dirname "$0")/../.."
+work=$win/wine-test
+rm -rf "$work"
+mkdir -p "$work"
+# No Mono or Gecko to install, and no sound drivers: the game has no device.
+export WINEPREFIX=$win/wine-prefix WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml,winealsa.drv,winepulse.drv="
+
+Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+xvfb=$!
+trap 'wineserver -k 2>/dev/null; kill $xvfb 2>/dev/null' EXIT
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=:$(cat "$work/display")
+
+start=$SECONDS
+wineboot -i >/dev/null 2>&1
+wineserver -p >/dev/null 2>&1 # kept running for every program after
+echo "Wine's first start: $((SECONDS - start)) s"
+
+passed=0
+failed=0
+check() {
+    local name=$1
+    shift
+    if "$@"; then
+        echo "ok   $name"
+        passed=$((passed + 1))
+    else
+        echo "FAIL $name"
+        failed=$((failed + 1))
+    fi
+}
+
+unit_tests() {
+    local status=0
+    for exe in "$win"/tests/*/*_tests.exe; do
+        [ "$(basename "$exe")" = trace_tests.exe ] && continue # timed below
+        wine "$exe" --gtest_brief=1 >"$work/$(basename "$exe").log" 2>&1 || {
+            status=1
+            tail -n 20 "$work/$(basename "$exe").log"
+        }
+        grep -h 'PASSED\|FAILED' "$work/$(basename "$exe").log" | sed "s|^|    $(basename "$exe"): |"
+    done
+    return $status
+}
+
+# Each replay through both soccer-sim builds: the same state hash, as recorded.
+state_hash() { grep -o '"stateHash":"[0-9a-f]*","asRecorded":true' || echo none; }
+golden_traces() {
+    local status=0 replay ours theirs
+    for replay in tests/traces/*.replay; do
+        ours=$(wine "$win/soccer-sim.exe" --replay "$replay" --json 2>&1 | state_hash)
+        theirs=$("$linux/soccer-sim" --replay "$replay" --json 2>&1 | state_hash)
+        [ "$ours" = "$theirs" ] && [ "$ours" != none ] || {
+            echo "    $replay: $ours under Wine, $theirs on Linux"
+            status=1
+        }
+    done
+    return $status
+}
+
+timed_traces() {
+    local start=$SECONDS
+    wine "$win/tests/traces/trace_tests.exe" --gtest_brief=1 >"$work/traces-wine.log" 2>&1 || return 1
+    local wine_time=$((SECONDS - start))
+    start=$SECONDS
+    "$linux/tests/traces/trace_tests" --gtest_brief=1 >/dev/null 2>&1 || return 1
+    echo "    trace_tests: $wine_time s under Wine, $((SECONDS - start)) s on Linux"
+}
+
+snapshot_frames() {
+    local args status=0 shot
+    args=$(grep -v '^#' tools/snapshot/readme_screenshots.args | tr '\n' ' ')
+    # shellcheck disable=SC2086
+    (cd "$work" && wine "$win/soccer-snapshot.exe" $args >/dev/null 2>&1) || return 1
+    for shot in title.png match_in_play.png; do
+        python3 tests/windows/frames.py same "$work/$shot" "tests/shell/golden/$shot" || status=1
+    done
+    return $status
+}
+
+# Waits for the game's window (class "TORVELUN SOCCER", title "SOCCER").
+game_window() {
+    for _ in $(seq 200); do
+        xdotool search --name '^SOCCER$' 2>/dev/null | head -n 1 | grep . && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+screen_like() {
+    sleep "$3"
+    xwd -root -silent >"$work/$1.xwd"
+    python3 tests/windows/frames.py screen "$work/$1.xwd" "tests/shell/golden/$2" 0.9
+}
+
+# Full screen on a 640 x 480 display: the frame lands pixel for pixel.
+real_game() {
+    local exe=$1 game status=0
+    wine "$exe" >"$work/game.log" 2>&1 &
+    game=$!
+    game_window >/dev/null || { kill $game; return 1; }
+    xdotool key Escape
+    screen_like title title.png 1.5 || status=1
+    xdotool key F1
+    screen_like match message_ready.png 1.5 || status=1
+    xdotool key Escape && sleep 0.5 && xdotool key Escape # the title, then the end
+    for _ in $(seq 100); do kill -0 $game 2>/dev/null || break; sleep 0.1; done
+    kill -0 $game 2>/dev/null && { kill $game; echo "    the game did not end on ESC"; status=1; }
+    wait $game || { echo "    status $?: $(head -c 300 "$work/game.log")"; status=1; }
+    return $status
+}
+
+installer() {
+    local setup programs
+    setup=$(ls "$win"/packages/torvelun-soccer-*-setup.exe)
+    programs=$(echo "$WINEPREFIX"/drive_c/users/*/AppData/Local/Programs)/"Torvelun Soccer"
+    wine "$setup" /S || return 1
+    [ -f "$programs/soccer.exe" ] && [ -f "$programs/controls.txt" ] || { echo "    nothing installed"; return 1; }
+    ls "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Microsoft/Windows/"Start Menu"/Programs/"Torvelun Soccer"/*.lnk >/dev/null || return 1
+    real_game "$programs/soccer.exe" || return 1
+    wine "$programs/uninstall.exe" /S
+    for _ in $(seq 100); do [ -e "$programs/soccer.exe" ] || break; sleep 0.2; done
+    [ ! -e "$programs/soccer.exe" ] || { echo "    still installed after the uninstaller"; return 1; }
+}
+
+check "unit tests" unit_tests
+check "golden traces through soccer-sim.exe" golden_traces
+check "golden traces timed" timed_traces
+check "soccer-snapshot.exe frames" snapshot_frames
+check "soccer.exe: boot, ESC, title, F1, match" real_game "$win/soccer.exe"
+check "installer, installed game, uninstaller" installer
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
