@@ -117,8 +117,7 @@ bool playSong(Song* song, int loop) {
     if (output.blockRecords == nullptr || !audioDeviceOpen()) return false;
     output.deviceOpen = true;
     output.ring = static_cast<int16_t*>(std::calloc(ringFrames, 4));
-    output.mixBuffer =
-        static_cast<float*>(alignedAlloc16(sizeof(float) * 2 * size_t(ringFrames)));
+    output.mixBuffer = static_cast<float*>(alignedAlloc16(sizeof(float) * 2 * size_t(ringFrames)));
     if (output.ring == nullptr || output.mixBuffer == nullptr) return false;
 
     // The whole ring is rendered before anything is heard.

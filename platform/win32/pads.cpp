@@ -94,7 +94,8 @@ void padReadingKeys(const PadReading& pad, int player, uint8_t keys[256]) {
 
 void padHeldKeys(uint8_t keys[256]) {
     for (int slot = 0; slot < Slots; slot++)
-        if (pads.playerOfSlot[slot] >= 0) padReadingKeys(pads.readings[slot], pads.playerOfSlot[slot], keys);
+        if (pads.playerOfSlot[slot] >= 0)
+            padReadingKeys(pads.readings[slot], pads.playerOfSlot[slot], keys);
 }
 
 static int freePlayer() {
@@ -129,7 +130,7 @@ static void readSlot(int slot, void (*press)(int vk)) {
     }
     int& player = pads.playerOfSlot[slot];
     if (now.connected && player < 0) player = freePlayer(); // plugged in
-    if (!now.connected) player = -1;                          // pulled out: its keys go up
+    if (!now.connected) player = -1;                        // pulled out: its keys go up
     if (player >= 0) pressesBetween(pads.readings[slot], now, player, press);
     pads.readings[slot] = now;
 }

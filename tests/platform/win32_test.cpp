@@ -13,11 +13,16 @@
 // The system's codes reach the game as they are, but for the left and right
 // variants of CTRL, SHIFT and Alt and the mouse buttons, which are no keys.
 TEST(Win32Keys, SystemCodesAsTheGameReadsThem) {
-    const int table[][2] = {{VK_LCONTROL, VK_CONTROL}, {VK_RCONTROL, VK_CONTROL},
-                            {VK_LSHIFT, VK_SHIFT},     {VK_RMENU, VK_MENU},
-                            {VK_LBUTTON, 0},           {VK_XBUTTON2, 0},
-                            {'A', 'A'},                {VK_F9, VK_F9},
-                            {VK_NUMPAD4, VK_NUMPAD4},  {VK_ESCAPE, VK_ESCAPE}};
+    const int table[][2] = {{VK_LCONTROL, VK_CONTROL},
+                            {VK_RCONTROL, VK_CONTROL},
+                            {VK_LSHIFT, VK_SHIFT},
+                            {VK_RMENU, VK_MENU},
+                            {VK_LBUTTON, 0},
+                            {VK_XBUTTON2, 0},
+                            {'A', 'A'},
+                            {VK_F9, VK_F9},
+                            {VK_NUMPAD4, VK_NUMPAD4},
+                            {VK_ESCAPE, VK_ESCAPE}};
     for (const auto& row : table) EXPECT_EQ(win32GameKey(row[0]), row[1]) << row[0];
     // Alt+Enter switches once per press; Enter alone is a key of the game.
     const LPARAM alt = 1 << 29, repeat = 1 << 30;
