@@ -11,7 +11,7 @@ start=$SECONDS
 bash tools/mingw-deps.sh build-mingw-deps
 cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
       -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-win -j2 --target soccer soccer-sim soccer-snapshot windows-dist \
+cmake --build build-win -j2 --target soccer soccer-sim soccer-snapshot soccer-xmrender windows-dist \
       win32_platform_tests match_tests render_tests audio_tests resource_tests trace_tests >/dev/null
 echo "cross build: $((SECONDS - start)) s"
 ls -l build-win/soccer.exe build-win/packages/* | awk '{ print "    " $5 " bytes  " $9 }'
