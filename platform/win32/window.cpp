@@ -167,7 +167,9 @@ bool platformCreateWindow(const char* className, const char* title) {
     wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1)); // the mascot
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
     wc.lpszClassName = className;
-    if (!RegisterClassExA(&wc)) return failWindow("RegisterClassEx");
+    // A window made again in the same run finds its class still there.
+    if (!RegisterClassExA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        return failWindow("RegisterClassEx");
     RECT monitor = monitorRect(nullptr);
     win.windowedRect = centredWindowRect(monitor);
     win.fullScreen = !platformDisplay().windowed;

@@ -65,8 +65,13 @@ TEST(Win32Pads, ReadingsHoldThePlayersKeys) {
 }
 
 static std::vector<PlatformMessage> received;
+static std::vector<uintptr_t> activations;
 static intptr_t recordMessage(uint32_t message, uintptr_t wParam, intptr_t) {
-    if (message != WM_ACTIVATE) received.push_back({message, wParam});
+    if (message == WM_ACTIVATE) {
+        activations.push_back(wParam);
+    } else {
+        received.push_back({message, wParam});
+    }
     return 0;
 }
 
@@ -110,4 +115,36 @@ TEST(Win32Window, TakesMessagesAndShowsTheFrame) {
     }
     platformShutdown();
     EXPECT_EQ(win32Window(), nullptr);
+}
+
+// Alt+Enter: a borderless window over the whole monitor and back. Losing the
+// focus pauses a windowed game (no message) and ends a full-screen one.
+TEST(Win32Window, FullScreenSwitchAndFocus) {
+    platformSetDisplay({true, ScaleMode::Integer});
+    platformSetWindowProcedure(recordMessage);
+    ASSERT_TRUE(platformCreateWindow("TORVELUN SOCCER", "SOCCER")) << platformError();
+    HWND hwnd = win32Window();
+    while (platformDispatchOneMessage()) {}
+    received.clear();
+    SendMessageA(hwnd, WM_ACTIVATE, WA_INACTIVE, 0);
+    EXPECT_TRUE(platformPaused());
+    SendMessageA(hwnd, WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_FALSE(platformPaused());
+
+    SendMessageA(hwnd, WM_SYSKEYDOWN, VK_RETURN, 1 << 29);
+    EXPECT_EQ(GetWindowLongPtrA(hwnd, GWL_STYLE) & WS_CAPTION, 0);
+    RECT window, monitor = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    GetWindowRect(hwnd, &window);
+    EXPECT_TRUE(EqualRect(&window, &monitor));
+    SendMessageA(hwnd, WM_ACTIVATE, WA_INACTIVE, 0);
+    EXPECT_FALSE(platformPaused());
+    SendMessageA(hwnd, WM_SYSKEYDOWN, VK_RETURN, 1 << 29);
+    EXPECT_NE(GetWindowLongPtrA(hwnd, GWL_STYLE) & WS_CAPTION, 0);
+    activations.clear();
+    while (platformDispatchOneMessage()) {}
+    EXPECT_TRUE(received.empty());
+    // Full screen, the loss reached the game (which then ends).
+    EXPECT_NE(std::find(activations.begin(), activations.end(), uintptr_t(WA_INACTIVE)),
+              activations.end());
+    platformShutdown();
 }
