@@ -14,7 +14,7 @@ cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
 cmake --build build-win -j2 --target soccer soccer-sim soccer-snapshot soccer-xmrender windows-dist \
       win32_platform_tests match_tests render_tests audio_tests resource_tests trace_tests >/dev/null
 echo "cross build: $((SECONDS - start)) s"
-ls -l build-win/soccer.exe build-win/packages/* | awk '{ print "    " $5 " bytes  " $9 }'
+ls -l build-win/soccer.exe build-win/packages/torvelun-soccer-* | awk '{ print "    " $5 " bytes  " $9 }'
 cmake --build build -j2 --target soccer-sim trace_tests >/dev/null
 start=$SECONDS
 bash tests/windows/wine_test.sh build-win build

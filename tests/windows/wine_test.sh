@@ -143,8 +143,9 @@ real_game() {
 installer() {
     local setup programs
     setup=$(ls "$win"/packages/torvelun-soccer-*-setup.exe)
-    programs=$(echo "$WINEPREFIX"/drive_c/users/*/AppData/Local/Programs)/"Torvelun Soccer"
     wine "$setup" /S || return 1
+    # (the folder is there once something is installed in it)
+    programs=$(echo "$WINEPREFIX"/drive_c/users/*/AppData/Local/Programs)/"Torvelun Soccer"
     [ -f "$programs/soccer.exe" ] && [ -f "$programs/controls.txt" ] || { echo "    nothing installed"; return 1; }
     ls "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Microsoft/Windows/"Start Menu"/Programs/"Torvelun Soccer"/*.lnk >/dev/null || return 1
     real_game "$programs/soccer.exe" || return 1
