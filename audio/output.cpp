@@ -58,6 +58,18 @@ void outputThread() {
     output.threadExited.notify_all();
 }
 
+// Waits while `flag` holds `value`. GCC 12's library on MinGW has no futex to
+// wait on and parks the waiter in a shared pool of condition variables, where
+// stopSong was seen to hang for good (under Wine, Output tests); there the
+// wait yields in a loop instead, which the short waits here can afford.
+static void waitWhile(const std::atomic<uint8_t>& flag, uint8_t value) {
+#ifdef _WIN32
+    while (flag.load() == value) std::this_thread::yield();
+#else
+    flag.wait(value);
+#endif
+}
+
 // Waits until the output thread has let go of the song: no block half
 // rendered, the thread ended.
 static void endOutputThread() {
@@ -66,9 +78,9 @@ static void endOutputThread() {
         output.stopRequested = 1;
     }
     output.wake.notify_all();
-    output.mixingBlock.wait(1);
+    waitWhile(output.mixingBlock, 1);
     if (output.thread.joinable()) {
-        output.threadExited.wait(0);
+        waitWhile(output.threadExited, 0);
         output.thread.join();
     }
 }
