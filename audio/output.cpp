@@ -1,10 +1,5 @@
 #include "audio/output.h"
 
-#include <pthread.h>
-#include <sched.h>
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +14,16 @@ OutputState output = {
     nullptr, nullptr, nullptr, 0, 0, nullptr, 0.0f, false, std::thread(), {0}, {0}, {1}, {}, {},
 };
 bool outputThreadWithManualDevice = false;
+
+// Memory on a 16-byte boundary, freed with std::free. The Windows C library
+// has no aligned_alloc, but its malloc gives 16-byte alignment on x86-64.
+static void* alignedAlloc16(size_t bytes) {
+#ifdef _WIN32
+    return std::malloc(bytes);
+#else
+    return std::aligned_alloc(16, bytes);
+#endif
+}
 
 int playingBlockAt(uint64_t bytes) {
     return int(((bytes / 4) % ringFrames) / blockFrames);
@@ -37,24 +42,12 @@ void pollOutput() {
     }
 }
 
-// The output thread asks for the highest priority the system grants: real
-// time where it may, else the lowest nice value it is allowed.
-static void raiseThreadPriority() {
-    sched_param param = {};
-    param.sched_priority = sched_get_priority_max(SCHED_FIFO);
-    if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0) return;
-    pid_t tid = gettid();
-    for (int nice = -20; nice < 0; nice += 5) {
-        if (setpriority(PRIO_PROCESS, id_t(tid), nice) == 0) return;
-    }
-}
-
 static bool stopIsRequested() {
     return output.stopRequested != 0;
 }
 
 void outputThread() {
-    raiseThreadPriority();
+    audioDeviceRaiseThreadPriority();
     output.threadExited = 0;
     while (!stopIsRequested()) {
         pollOutput();
@@ -65,6 +58,18 @@ void outputThread() {
     output.threadExited.notify_all();
 }
 
+// Waits while `flag` holds `value`. GCC 12's library on MinGW has no futex to
+// wait on and parks the waiter in a shared pool of condition variables, where
+// stopSong was seen to hang for good (under Wine, Output tests); there the
+// wait yields in a loop instead, which the short waits here can afford.
+static void waitWhile(const std::atomic<uint8_t>& flag, uint8_t value) {
+#ifdef _WIN32
+    while (flag.load() == value) std::this_thread::yield();
+#else
+    flag.wait(value);
+#endif
+}
+
 // Waits until the output thread has let go of the song: no block half
 // rendered, the thread ended.
 static void endOutputThread() {
@@ -73,9 +78,9 @@ static void endOutputThread() {
         output.stopRequested = 1;
     }
     output.wake.notify_all();
-    output.mixingBlock.wait(1);
+    waitWhile(output.mixingBlock, 1);
     if (output.thread.joinable()) {
-        output.threadExited.wait(0);
+        waitWhile(output.threadExited, 0);
         output.thread.join();
     }
 }
@@ -124,8 +129,7 @@ bool playSong(Song* song, int loop) {
     if (output.blockRecords == nullptr || !audioDeviceOpen()) return false;
     output.deviceOpen = true;
     output.ring = static_cast<int16_t*>(std::calloc(ringFrames, 4));
-    output.mixBuffer =
-        static_cast<float*>(std::aligned_alloc(16, sizeof(float) * 2 * size_t(ringFrames)));
+    output.mixBuffer = static_cast<float*>(alignedAlloc16(sizeof(float) * 2 * size_t(ringFrames)));
     if (output.ring == nullptr || output.mixBuffer == nullptr) return false;
 
     // The whole ring is rendered before anything is heard.

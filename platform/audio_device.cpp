@@ -1,17 +1,16 @@
 #include "platform/audio_device.h"
 
-#include <SDL2/SDL.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 
-// The device state is shared with SDL's audio callback thread (or, for the
+#include "platform/backend.h"
+
+// The device state is shared with the sound card's thread (or, for the
 // caller-driven device, with the output thread reading the byte count).
 struct AudioDeviceState {
     bool manual;
     bool open;
-    SDL_AudioDeviceID id;
     const uint8_t* buffer; // none while nothing plays
     uint32_t bytes;
     bool loop;
@@ -23,10 +22,6 @@ struct AudioDeviceState {
 
 // All zero: closed, nothing playing.
 static AudioDeviceState audioDevice = {};
-
-// At most 512 frames a callback, so that a new sound is heard within about
-// 12 ms of being handed over.
-constexpr int callbackFrames = 512;
 
 // Copies the next `length` bytes the device hears into `out` and counts them;
 // a one-shot stops counting at its end.
@@ -49,10 +44,6 @@ static void playBytes(uint8_t* out, uint32_t length) {
     audioDevice.played.store(played, std::memory_order_release);
 }
 
-static void audioCallback(void*, Uint8* stream, int length) {
-    playBytes(stream, uint32_t(length));
-}
-
 bool audioDeviceOpen() {
     if (audioDevice.open) return true;
     if (audioDevice.manual) {
@@ -62,44 +53,26 @@ bool audioDeviceOpen() {
     // Without a sound card every try fails the same way (and the system's
     // audio libraries complain each time): the first failure is final.
     if (audioDevice.unavailable) return false;
-    if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        audioDevice.unavailable = true;
-        return false;
-    }
-    SDL_AudioSpec want = {};
-    want.freq = 44100;
-    want.format = AUDIO_S16SYS;
-    want.channels = 2;
-    want.samples = callbackFrames;
-    want.callback = audioCallback;
-    SDL_AudioSpec have = {};
-    audioDevice.id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (audioDevice.id == 0) {
-        audioDevice.unavailable = SDL_GetNumAudioDevices(0) <= 0;
-        return false;
-    }
-    audioDevice.open = true;
-    // It runs from now on, silent while it has no buffer.
-    SDL_PauseAudioDevice(audioDevice.id, 0);
+    if (!soundCardOpen(playBytes, audioDevice.unavailable)) return false;
+    audioDevice.open = true; // it runs from now on, silent while it has no buffer
     return true;
 }
 
 void audioDeviceClose() {
     if (!audioDevice.open) return;
     audioDeviceReset();
-    if (!audioDevice.manual) SDL_CloseAudioDevice(audioDevice.id);
-    audioDevice.id = 0;
+    if (!audioDevice.manual) soundCardClose();
     audioDevice.open = false;
 }
 
-// The callback runs under the device's lock: a new buffer, or none, takes
+// The card's thread fills under the device's lock: a new buffer, or none, takes
 // effect between two callbacks.
 static void lockDevice() {
-    if (!audioDevice.manual) SDL_LockAudioDevice(audioDevice.id);
+    if (!audioDevice.manual) soundCardLock();
 }
 
 static void unlockDevice() {
-    if (!audioDevice.manual) SDL_UnlockAudioDevice(audioDevice.id);
+    if (!audioDevice.manual) soundCardUnlock();
 }
 
 void audioDevicePlay(const int16_t* buffer, uint32_t bytes, bool loop) {

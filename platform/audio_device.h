@@ -40,4 +40,7 @@ bool audioDeviceIsManual();
 // see outputThreadWithManualDevice in audio/output.h.)
 void audioDeviceManualAdvance(uint32_t frames, int16_t* out);
 void audioDeviceSetManualPoll(void (*poll)());
+// Puts the calling thread (the wave output's) at the highest priority the
+// system grants it.
+void audioDeviceRaiseThreadPriority();
 constexpr uint32_t manualStepFrames = 441;

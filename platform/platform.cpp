@@ -1,11 +1,8 @@
 #include "platform/platform.h"
 
-#include <SDL.h>
-
 #include <cstring>
-#include <ctime>
 
-#include "platform/sdl_backend.h"
+#include "platform/backend.h"
 
 // The mode, and what a headless run keeps instead of a window: the virtual
 // clock, key state, message queue and last frame.
@@ -15,11 +12,7 @@ struct PlatformState {
 };
 static PlatformState platform;
 
-struct QueuedMessage {
-    uint32_t message;
-    uintptr_t wParam;
-    intptr_t lParam; // a key-down's scancode in bits 16 to 24
-};
+using QueuedMessage = PlatformMessage;
 constexpr int QueueSize = 256;
 static QueuedMessage queue[QueueSize];
 static int queueHead, queueCount;
@@ -48,77 +41,13 @@ const DisplaySettings& platformDisplay() {
     return platform.display;
 }
 
-// Milliseconds since the system started, wrapping after 49.7 days as the game
-// expects. It also seeds the generator: a counter from the program's own
-// start would give only the few hundred seeds that start-up takes.
 static uint32_t liveMilliseconds() {
-    if (platform.headless) return clockMs;
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u +
-                                 static_cast<uint64_t>(now.tv_nsec) / 1000000u);
+    return platform.headless ? clockMs : backendMilliseconds();
 }
 
 uint32_t platformMilliseconds() {
     uint32_t ms = liveMilliseconds();
     return tap ? tap->reading(ms) : ms;
-}
-
-static int pauseScancode;
-static int pauseButton = PadNone;
-
-void platformSetPauseKeys(int scancode, int padButton) {
-    pauseScancode = scancode;
-    pauseButton = padButton;
-}
-
-bool isPausePress(const SDL_Event& e) {
-    if (e.type == SDL_KEYDOWN)
-        return pauseScancode && !e.key.repeat && e.key.keysym.scancode == pauseScancode;
-    return e.type == SDL_CONTROLLERBUTTONDOWN && pauseButton != PadNone &&
-           e.cbutton.button == pauseButton && padPlays(e.cbutton.which);
-}
-
-// The message an SDL event stands for; false for events that make none (the
-// mouse, system keys, the pause key, a pad's stick within its dead zone...).
-static bool messageForEvent(const SDL_Event& e, QueuedMessage& m) {
-    int vk = 0;
-    if (isPausePress(e)) {
-        toggleKeyPause();
-        return false;
-    }
-    switch (e.type) {
-    case SDL_KEYDOWN: { // key repeat arrives as further key-downs, as it should
-        const SDL_Keysym& k = e.key.keysym;
-        if (isSystemKey(k.sym, k.mod)) {
-            if (k.sym == SDLK_RETURN && !e.key.repeat) toggleFullScreen();
-            return false;
-        }
-        vk = boundKeyCode(k.scancode, k.sym, k.mod & KMOD_NUM);
-        m = {WM_KEYDOWN, static_cast<uintptr_t>(vk), intptr_t(k.scancode & 0x1FF) << 16};
-        return true;
-    }
-    case SDL_QUIT:
-        m = {WM_CLOSE, 0, 0};
-        return true;
-    case SDL_WINDOWEVENT:
-        m.lParam = 0;
-        return windowEventMessage(e.window, m.message, m.wParam);
-    default:
-        if (!padEvent(e, vk)) return false;
-        m = {WM_KEYDOWN, static_cast<uintptr_t>(vk), 0};
-        return true;
-    }
-}
-
-// Headless runs with gamepads: their presses join the queue of key-downs.
-static void queuePadPresses() {
-    SDL_PumpEvents();
-    SDL_Event e;
-    while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_JOYAXISMOTION, SDL_CONTROLLERSENSORUPDATE) > 0) {
-        int vk = 0;
-        if (padEvent(e, vk)) headlessPostMessage(WM_KEYDOWN, static_cast<uintptr_t>(vk));
-    }
 }
 
 static WindowProcedure windowProcedure;
@@ -134,7 +63,7 @@ void deliverWindowMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
 // Takes one pending event; `isMessage` says whether it became a message.
 static bool takeEvent(QueuedMessage& m, bool& isMessage) {
     if (platform.headless) {
-        if (padsStarted()) queuePadPresses();
+        backendQueuePadPresses();
         if (queueCount == 0) return false;
         m = queue[queueHead];
         queueHead = (queueHead + 1) % QueueSize;
@@ -142,15 +71,8 @@ static bool takeEvent(QueuedMessage& m, bool& isMessage) {
         isMessage = true;
         return true;
     }
-    if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
-    SDL_Event e;
-    // Events that make no message do not use up the pass.
-    while (SDL_PollEvent(&e)) {
-        if (!messageForEvent(e, m)) continue;
-        isMessage = true;
-        return true;
-    }
-    return false;
+    isMessage = backendTakeMessage(m);
+    return isMessage;
 }
 
 bool platformDispatchOneMessage() {
@@ -173,11 +95,7 @@ void platformDrainMessages() {
 }
 
 static void liveKeyboardState(uint8_t keys[256]) {
-    if (platform.headless || !SDL_WasInit(SDL_INIT_VIDEO)) {
-        std::memcpy(keys, keyState, 256);
-    } else {
-        sdlHeldKeys(keys);
-    }
+    if (platform.headless || !backendHeldKeys(keys)) std::memcpy(keys, keyState, 256);
     padHeldKeys(keys);
 }
 

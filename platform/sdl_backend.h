@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "platform/platform.h"
+#include "platform/backend.h"
 
 // Keys (sdl_keys.cpp).
 
@@ -22,34 +22,16 @@ int keyCodeWithNumLock(int32_t sdlKeycode, bool numLock);
 // True for a system key, which reaches the window procedure as no key-down:
 // Alt, F10, and any key pressed while Alt (without CTRL) is held.
 bool isSystemKey(int32_t sdlKeycode, uint16_t modifiers);
-// The code a key at `scancode` gives under the key bindings: its binding's, or
-// the layout's (keyCodeWithNumLock) unless a binding took that code, then VK_OTHER.
+// The code a key at `scancode` gives under the key bindings (boundLayoutKey).
 int boundKeyCode(int scancode, int32_t sdlKeycode, bool numLock);
 // The held keyboard keys, 0x80 at their virtual-key codes (bindings applied).
 void sdlHeldKeys(uint8_t keys[256]);
 
 // The window and its picture (sdl_window.cpp).
 
-const DisplaySettings& platformDisplay(); // as platformSetDisplay chose (platform.cpp)
-// Hands one message to the registered window procedure at once (platform.cpp).
-void deliverWindowMessage(uint32_t message, uintptr_t wParam, intptr_t lParam = 0);
-
-// Where the picture lands in an output of w x h pixels: the rectangle on the
-// output, and the whole multiple the frame is first enlarged by with hard pixel
-// edges (Sharp), or 0 where the frame goes straight to the rectangle.
-struct Placement {
-    int x, y, w, h;
-    int prescale;
-};
-Placement placeFrame(int outWidth, int outHeight, ScaleMode mode);
-// The largest whole multiple of the frame that fits 80 % of the desktop.
-void windowedSize(int desktopWidth, int desktopHeight, int& width, int& height);
 // Uploads and scales the frame into the renderer's back buffer (no waiting,
 // no presenting).
 void composeFrame(const uint32_t* frame);
-// composeFrame, the wait for the retrace where the renderer does not wait
-// itself, and presenting.
-void presentFrame(const uint32_t* frame);
 SDL_Renderer* sdlRenderer();
 SDL_Window* sdlWindow();
 // Handles a window event that makes no message (resizes, exposure, the focus
@@ -61,7 +43,6 @@ void toggleKeyPause();
 bool isPausePress(const SDL_Event& e);
 // Switches between the window and the full screen (Alt+Enter).
 void toggleFullScreen();
-void closeWindow();
 
 // Gamepads (sdl_pads.cpp).
 
@@ -74,6 +55,3 @@ bool padsStarted();
 bool padEvent(const SDL_Event& e, int& vk);
 // True when the pad `id` plays for a player.
 bool padPlays(SDL_JoystickID id);
-// ORs the keys that the connected pads hold into `keys`.
-void padHeldKeys(uint8_t keys[256]);
-void padsClose();

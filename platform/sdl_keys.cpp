@@ -62,28 +62,8 @@ bool isSystemKey(int32_t key, uint16_t modifiers) {
     return (modifiers & KMOD_ALT) && !(modifiers & KMOD_CTRL);
 }
 
-// The player keys by their place: the code each scancode stands for (0: its
-// own), and which codes only bound keys give.
-struct Bindings {
-    uint8_t byScancode[ScanCount];
-    bool bound[256];
-};
-static Bindings bindings;
-
-void platformSetKeyBindings(const KeyBinding* list, int count) {
-    bindings = Bindings{};
-    for (int i = 0; i < count && i < MaxKeyBindings; i++) {
-        if (list[i].scancode == 0 || list[i].scancode >= ScanCount || list[i].vk == 0) continue;
-        bindings.byScancode[list[i].scancode] = list[i].vk;
-        bindings.bound[list[i].vk] = true;
-    }
-}
-
 int boundKeyCode(int scancode, int32_t key, bool numLock) {
-    if (scancode > 0 && scancode < ScanCount && bindings.byScancode[scancode])
-        return bindings.byScancode[scancode];
-    int vk = keyCodeWithNumLock(key, numLock) & 0xFF;
-    return bindings.bound[vk] ? VK_OTHER : vk;
+    return boundLayoutKey(scancode, keyCodeWithNumLock(key, numLock));
 }
 
 void sdlHeldKeys(uint8_t keys[256]) {
@@ -96,7 +76,7 @@ void sdlHeldKeys(uint8_t keys[256]) {
         SDL_Keycode key = SDL_GetKeyFromScancode(static_cast<SDL_Scancode>(s));
         int vk = boundKeyCode(s, key, numLock);
         // A letter of the layout that a binding took holds nothing.
-        if (vk != VK_OTHER || !bindings.bound[keyCodeWithNumLock(key, numLock) & 0xFF])
+        if (vk != VK_OTHER || !keyCodeIsBound(keyCodeWithNumLock(key, numLock)))
             keys[vk] = 0x80;
     }
 }

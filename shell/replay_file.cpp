@@ -1,11 +1,15 @@
 #include "shell/replay_file.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "platform/platform.h"
 #include "shell/state_codec.h"
@@ -317,6 +321,36 @@ bool readReplayFile(const std::string& path, Replay& replay, std::string& why) {
     return readReplay(bytes.data(), bytes.size(), replay, why);
 }
 
+#ifdef _WIN32
+// Windows has neither mkstemp nor hard links for this: the bytes go to a file
+// beside it, flushed, which then takes the name; without `replace`, only a
+// name that is still free.
+bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes,
+                         std::string& why, bool replace) {
+    std::string temp = path + ".part";
+    std::FILE* f = std::fopen(temp.c_str(), "wb");
+    if (!f) {
+        why = std::string("cannot create a file beside it: ") + std::strerror(errno);
+        return false;
+    }
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    ok = std::fflush(f) == 0 && ok;
+    ok = std::fclose(f) == 0 && ok;
+    std::error_code error;
+    if (ok && !replace && std::filesystem::exists(path, error)) {
+        why = "cannot write: File exists";
+        std::filesystem::remove(temp, error);
+        return false;
+    }
+    if (ok) std::filesystem::rename(temp, path, error);
+    if (!ok || error) {
+        why = "cannot write: " + (error ? error.message() : std::string(std::strerror(errno)));
+        std::filesystem::remove(temp, error);
+        return false;
+    }
+    return true;
+}
+#else
 bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes,
                          std::string& why, bool replace) {
     std::string temp = path + ".XXXXXX";
@@ -354,3 +388,4 @@ bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& by
     if (!ok) why = std::string("cannot write: ") + std::strerror(error);
     return ok;
 }
+#endif

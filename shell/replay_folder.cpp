@@ -20,6 +20,12 @@
 namespace fs = std::filesystem;
 
 std::string replayFolder() {
+#ifdef _WIN32
+    // Windows keeps a user's program data under the local application data.
+    const char* local = std::getenv("LOCALAPPDATA");
+    if (!local || !local[0]) return "";
+    return std::string(local) + "\\Torvelun Soccer\\replays";
+#endif
     // Only an absolute path counts, as the XDG base directory rules say.
     const char* data = std::getenv("XDG_DATA_HOME");
     std::string base;

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what the game needs to build ("game"), what the build, the tests,
 # the sanitizers, the fuzzers and the benchmarks need ("test"), or what the
-# page for web browsers and its test in Chromium need ("web"), on Debian.
+# page for web browsers and its test in Chromium need ("web"), or what the
+# Windows build needs, cross-built with MinGW-w64 and tested under Wine
+# ("windows"), on Debian.
 # The renderer's benchmark compares with Mesa's llvmpipe through EGL and OpenGL.
 set -euo pipefail
 what=${1:-game}
@@ -18,6 +20,12 @@ options=()
 if [ "$what" = web ]; then
     packages=(cmake make emscripten chromium python3)
     options=(--no-install-recommends)
+fi
+# libpng is built from Debian's source package (tools/mingw-deps.sh, with
+# dpkg-dev), GoogleTest from Debian's sources in /usr/src/googletest.
+if [ "$what" = windows ]; then
+    packages=(cmake make g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest libcli11-dev
+              nlohmann-json3-dev dpkg-dev nsis wine wine64 xvfb xdotool x11-apps python3)
 fi
 missing=()
 for p in "${packages[@]}"; do

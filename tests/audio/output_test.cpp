@@ -188,10 +188,18 @@ TEST_F(Output, ResourceSongsPlay) {
     EXPECT_EQ(output.currentSong, nullptr);
 }
 
+// SDL's dummy driver in place of a card where SDL is the backend; Windows
+// plays on whatever wave-out device there is (the tests skip without one).
+static void useDummySoundCard() {
+#ifndef _WIN32
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+#endif
+}
+
 // The sound-card device over SDL, with SDL's dummy driver standing in for a
 // card: the real output thread follows the callback's byte count.
 TEST_F(Output, SoundCardDeviceFeedsTheOutputThread) {
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    useDummySoundCard();
     audioDeviceUseManual(false);
     Song* s = tone();
     if (!playSong(s, 1)) {
@@ -235,7 +243,7 @@ TEST_F(Output, PlayAndStopAgainstTheOutputThread) {
 // rendered), kicks and tackles over it, then silence. Run under
 // ThreadSanitizer in CI, where any unordered hand-over of the ring shows.
 TEST_F(Output, MusicAndEffectsOnTheSoundCardDevice) {
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    useDummySoundCard();
     audioDeviceUseManual(false);
     loadSongs();
     auto waitForBytes = [](uint64_t bytes) {

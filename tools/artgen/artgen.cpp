@@ -228,13 +228,60 @@ void writePreview(const std::string& path, const PixelMap& map) {
     writePng(path, w, h, scaledPixels(map, w, h, false), false);
 }
 
-// The desktop icons: the title mascot at each size a desktop asks for.
+std::vector<uint8_t> readFile(const std::string& path) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) fail(path, "cannot read");
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[4096];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + n);
+    std::fclose(f);
+    return bytes;
+}
+
+void putLe(std::vector<uint8_t>& out, uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; i++) out.push_back(uint8_t(v >> (8 * i)));
+}
+
+// The Windows icon: the same pictures as PNG entries of one .ico file (a
+// directory of sizes and offsets, then the PNG files as they are).
+void writeWindowsIcon(const std::string& path, const std::vector<std::string>& pngs,
+                      const std::vector<int>& sizes) {
+    std::vector<uint8_t> out;
+    putLe(out, 0, 2);
+    putLe(out, 1, 2); // an icon
+    putLe(out, uint32_t(pngs.size()), 2);
+    uint32_t offset = uint32_t(6 + 16 * pngs.size());
+    std::vector<uint8_t> data;
+    for (size_t i = 0; i < pngs.size(); i++) {
+        std::vector<uint8_t> png = readFile(pngs[i]);
+        uint32_t side = sizes[i] >= 256 ? 0 : uint32_t(sizes[i]); // 0 stands for 256
+        putLe(out, side, 1);
+        putLe(out, side, 1);
+        putLe(out, 0, 2); // no palette, reserved
+        putLe(out, 1, 2); // planes
+        putLe(out, 32, 2);
+        putLe(out, uint32_t(png.size()), 4);
+        putLe(out, offset + uint32_t(data.size()), 4);
+        data.insert(data.end(), png.begin(), png.end());
+    }
+    out.insert(out.end(), data.begin(), data.end());
+    writeFile(path, out);
+}
+
+// The desktop icons: the title mascot at each size a desktop asks for, and
+// all of them in the Windows icon soccer.ico.
 void writeIcons(const std::string& sourceDir, const std::string& outputDir) {
     PixelMap mascot = readPixelMap(sourceDir + "/mascot.txt");
-    for (int size : {32, 64, 128, 256}) {
+    std::vector<std::string> pngs;
+    const std::vector<int> sizes = {32, 64, 128, 256};
+    for (int size : sizes) {
         std::string name = outputDir + "/" + std::to_string(size) + "x" + std::to_string(size);
         writePng(name + ".png", size, size, scaledPixels(mascot, size, size, true), true);
+        pngs.push_back(name + ".png");
     }
+    writeWindowsIcon(outputDir + "/soccer.ico", pngs, sizes);
 }
 
 } // namespace

@@ -76,6 +76,30 @@ TEST(Artwork, GeneratorReproducesCommittedBitmaps) {
     fs::remove_all(out);
 }
 
+// The Windows icon is the mascot as --icons makes it: four PNG entries, the
+// committed file byte for byte.
+TEST(Artwork, WindowsIconIsTheGeneratedMascot) {
+    namespace fs = std::filesystem;
+    fs::path out = fs::path(testing::TempDir()) / ("soccer-icons-" + std::to_string(getpid()));
+    fs::remove_all(out);
+    fs::create_directories(out);
+    std::string command = std::string("\"") + ARTGEN_PATH +
+                          "\" --icons \"" SOCCER_SOURCE_DIR "/tools/artgen\" \"" + out.string() +
+                          "\"";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    std::vector<uint8_t> made = readFile((out / "soccer.ico").string());
+    ASSERT_GE(made.size(), 6u + 4 * 16);
+    EXPECT_EQ(made[2] | made[3] << 8, 1); // an icon
+    EXPECT_EQ(made[4] | made[5] << 8, 4); // 32, 64, 128 and 256 pixels
+    EXPECT_EQ(made[6 + 3 * 16], 0);       // 256 is written as 0
+    uint32_t first = le32(made, 6 + 12);  // where the first picture starts
+    ASSERT_LT(first + 4, made.size());
+    EXPECT_EQ(made[first + 1], 'P'); // a PNG file
+    EXPECT_EQ(made, readFile(SOCCER_SOURCE_DIR "/dist/windows/soccer.ico"))
+        << "dist/windows/soccer.ico: soccer-artgen --icons tools/artgen DIR writes it anew";
+    fs::remove_all(out);
+}
+
 TEST(Artwork, FilesArePlainPaletteBitmaps) {
     for (const BitmapFile& f : bitmapFiles) {
         SCOPED_TRACE(f.name);

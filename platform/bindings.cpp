@@ -1,0 +1,47 @@
+// The player keys by their place and the pause keys: the same for every
+// backend, which hands in each key's scancode and the code its layout gives.
+#include "platform/backend.h"
+
+// The code each scancode stands for (0: its own), and which codes only bound
+// keys give.
+struct Bindings {
+    uint8_t byScancode[ScanCount];
+    bool bound[256];
+};
+static Bindings bindings;
+
+void platformSetKeyBindings(const KeyBinding* list, int count) {
+    bindings = Bindings{};
+    for (int i = 0; i < count && i < MaxKeyBindings; i++) {
+        if (list[i].scancode == 0 || list[i].scancode >= ScanCount || list[i].vk == 0) continue;
+        bindings.byScancode[list[i].scancode] = list[i].vk;
+        bindings.bound[list[i].vk] = true;
+    }
+}
+
+int boundLayoutKey(int scancode, int layoutVk) {
+    if (scancode > 0 && scancode < ScanCount && bindings.byScancode[scancode])
+        return bindings.byScancode[scancode];
+    int vk = layoutVk & 0xFF;
+    return bindings.bound[vk] ? VK_OTHER : vk;
+}
+
+bool keyCodeIsBound(int vk) {
+    return bindings.bound[vk & 0xFF];
+}
+
+static int pauseScancode;
+static int pauseButton = PadNone;
+
+void platformSetPauseKeys(int scancode, int padButton) {
+    pauseScancode = scancode;
+    pauseButton = padButton;
+}
+
+bool isPauseScancode(int scancode) {
+    return pauseScancode != 0 && scancode == pauseScancode;
+}
+
+bool isPauseButton(int padButton) {
+    return pauseButton != PadNone && padButton == pauseButton;
+}
