@@ -15,6 +15,12 @@
 using Json = nlohmann::json;
 
 std::string settingsPath() {
+#ifdef _WIN32
+    // Windows keeps a user's settings under the roaming application data.
+    const char* roaming = std::getenv("APPDATA");
+    if (!roaming || !roaming[0]) return "";
+    return std::string(roaming) + "\\Torvelun Soccer\\settings";
+#endif
     // Only an absolute path counts, as the XDG base directory rules say.
     const char* config = std::getenv("XDG_CONFIG_HOME");
     if (config && config[0] == '/') return std::string(config) + "/torvelun-soccer/settings";
