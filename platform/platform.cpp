@@ -31,6 +31,9 @@ static const PlatformTap* tap;
 void platformSetTap(const PlatformTap* t) {
     tap = t;
 }
+const PlatformTap* platformTap() {
+    return tap;
+}
 
 void platformSetHeadless(bool headless) {
     platform.headless = headless;

@@ -38,8 +38,8 @@ bool gameStartup(bool fixedSeed, uint32_t seed) {
     return true;
 }
 
-static void runPass(void (*frame)()) {
-    replayPassBegins();
+static void runPass(void (*frame)(), bool replayHooks = true) {
+    if (replayHooks) replayPassBegins();
     // Two readings: the next frame is measured from the second one.
     uint32_t now = platformMilliseconds();
     frameScale = frameScaleFor(gameLoop.previousTimestamp, now);
@@ -51,7 +51,7 @@ static void runPass(void (*frame)()) {
     platformDispatchOneMessage();
     frame();
     runPassAfterDraw();
-    replayPassEnds();
+    if (replayHooks) replayPassEnds();
 }
 
 void gamePass() {
@@ -67,6 +67,10 @@ static void runFrameWithoutDrawing() {
 
 void gamePassWithoutDrawing() {
     runPass(runFrameWithoutDrawing);
+}
+
+void gamePassAgain() {
+    runPass(runFrameWithoutDrawing, false);
 }
 
 void gameTurn() {
