@@ -60,12 +60,14 @@ static std::string hex64(uint64_t v) {
 }
 
 std::string netHelloMismatch(const NetHelloBody& mine, const NetHelloBody& theirs) {
-    if (mine.version != theirs.version)
+    if (mine.version != theirs.version) {
         return "the other player speaks protocol version " + std::to_string(theirs.version) +
                ", this game version " + std::to_string(mine.version);
-    if (mine.build != theirs.build)
+    }
+    if (mine.build != theirs.build) {
         return "the other player runs game build " + hex64(theirs.build) + ", this game build " +
                hex64(mine.build);
+    }
     return "";
 }
 

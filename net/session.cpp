@@ -89,7 +89,10 @@ static void takeInputs(NetSession& s, const NetMessage& m, uint32_t nowMs) {
     }
     // Where the other side stands now: its pass then, half a round trip ago.
     int32_t halfTrip = int32_t((s.stats.roundTripMs * 60 + 1000) / 2000);
-    s.stats.advantage = int32_t(s.pass) - int32_t(m.senderPass) - halfTrip;
+    s.aheadSamples[s.aheadCount++ % 8] = int32_t(s.pass) - int32_t(m.senderPass) - halfTrip;
+    int32_t sum = 0, n = int32_t(std::min<uint32_t>(s.aheadCount, 8));
+    for (int32_t k = 0; k < n; k++) sum += s.aheadSamples[k];
+    s.stats.advantage = (sum + (sum >= 0 ? n / 2 : -n / 2)) / n;
     s.stats.remoteAdvantage = m.advantage;
     s.lastHeardMs = nowMs;
 }
@@ -288,10 +291,12 @@ static void sendHashes(NetSession& s) {
 }
 
 // The side ahead waits a pass, at most one in NetTimeSyncEvery, so that
-// neither rolls back much more than the other.
+// neither rolls back much more than the other. Ahead means by more than a
+// pass and a half: when an input is judged to have come differs by a pass
+// between the sides, and that alone made the sides wait in turn.
 static bool waitForTimeSync(NetSession& s) {
     if (s.pass < s.lastTimeSyncPass + NetTimeSyncEvery) return false;
-    if ((s.stats.advantage - s.stats.remoteAdvantage) / 2 < 1) return false;
+    if (s.stats.advantage - s.stats.remoteAdvantage < 3) return false;
     s.lastTimeSyncPass = s.pass;
     s.stats.timeSyncWaits++;
     return true;

@@ -96,6 +96,10 @@ struct NetSession {
     uint32_t lastHeardMs = 0, lastPingMs = 0, waitingSinceMs = 0;
     bool waiting = false;
     uint32_t lastTimeSyncPass = 0;
+    // The last few judgements of how far ahead this side is: one alone
+    // wavers by a pass with the moment an input happens to arrive.
+    int32_t aheadSamples[8] = {};
+    uint32_t aheadCount = 0;
     uint8_t leaveReason = 0;
     bool remoteLeft = false;
     // The other side finished the match (LEAVE, reason over): this side runs

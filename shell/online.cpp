@@ -80,9 +80,10 @@ static bool readHello(const std::vector<uint8_t>& bytes) {
         return false;
     }
     why = netHelloMismatch(mine, theirs);
-    if (why.empty() && theirs.role == mine.role)
+    if (why.empty() && theirs.role == mine.role) {
         why = mine.role == NetRoleHost ? "the other player is hosting too"
                                        : "the other player is joining too";
+    }
     if (!why.empty()) {
         stopOnline(why);
         return false;
@@ -219,9 +220,10 @@ static void reportDesync(NetGame& g) {
 static std::string endOfMatch(NetGame& g) {
     const NetSession& s = g.session;
     if (g.over) return "";
-    if (s.status == NetStatus::Ended && s.remoteLeft)
+    if (s.status == NetStatus::Ended && s.remoteLeft) {
         return s.leaveReason == NetLeaveTimeout ? "the other player lost the connection"
                                                 : "the other player left";
+    }
     if (s.status == NetStatus::Desynced) reportDesync(g);
     return s.message;
 }

@@ -73,10 +73,11 @@ void onlineScreenMatch(const NetSession& s, uint32_t nowMs) {
     }
     const NetStats& st = s.stats;
     char text[160];
-    std::snprintf(text, sizeof text,
-                  "ROUND TRIP %u MS\nINPUT DELAY %d (F10 F11)\nROLLBACK %u WORST %u\nWAITS %u",
-                  st.roundTripMs, s.inputDelay, st.lastRollback, st.worstRollback,
-                  st.windowWaits + st.timeSyncWaits);
+    std::snprintf(
+        text, sizeof text,
+        "ROUND TRIP %u MS\nINPUT DELAY %d (F10 F11)\nROLLBACK %u WORST %u\nWAITS %u SYNC %u",
+        st.roundTripMs, s.inputDelay, st.lastRollback, st.worstRollback, st.windowWaits,
+        st.timeSyncWaits);
     screen.figures = text;
 }
 
@@ -95,9 +96,8 @@ void onlineScreenDraw() {
     }
     if (screen.readout && screen.inMatch) drawRect(440, 404, 632, 472, Panel, 0);
     beginText();
-    if (box)
-        for (size_t i = 0; i < screen.lines.size(); i++)
-            drawText(36, int32_t(16 + 12 * i), screen.lines[i].c_str(), 8, Text);
+    for (size_t i = 0; box && i < screen.lines.size(); i++)
+        drawText(36, int32_t(16 + 12 * i), screen.lines[i].c_str(), 8, Text);
     if (screen.readout && screen.inMatch) drawText(448, 412, screen.figures.c_str(), 8, Figures);
     endText();
 }
