@@ -112,25 +112,31 @@ static bool holds(const PassSongs& songs, const SongRequest& r) {
            songs.requests + songs.count;
 }
 
+static SongOutput songOutput = {playSong, stopSong};
+
+void netSetSongOutput(const SongOutput& output) {
+    songOutput = output;
+}
+
 static void carryOut(NetGame& g, const SongRequest& r, uint32_t pass) {
     if (r.loop < 0) {
-        stopSong(r.song);
+        songOutput.stop(r.song);
         if (g.sounding == r.song) g.sounding = nullptr;
         return;
     }
-    playSong(r.song, r.loop);
+    songOutput.play(r.song, r.loop);
     g.sounding = r.song;
     g.soundingPass = pass;
 }
 
 // A pass run again asks for what it asked before: nothing starts twice. What
 // it no longer asks for and still sounds stops; what it newly asks for starts.
-static void settleSongs(NetGame& g, const PassSongs& fresh, bool rerun) {
+void netSettleSongs(NetGame& g, const PassSongs& fresh, bool rerun) {
     PassSongs& old = g.songs[fresh.pass % NetInputPasses];
     bool again = rerun && old.pass == fresh.pass;
     if (again && g.sounding && g.soundingPass == fresh.pass && !holds(fresh, {g.sounding, 0}) &&
         !holds(fresh, {g.sounding, 1})) {
-        stopSong(g.sounding);
+        songOutput.stop(g.sounding);
         g.sounding = nullptr;
     }
     for (int i = 0; i < fresh.count; i++)
@@ -169,7 +175,7 @@ static void advance(void* context, uint32_t pass, const NetInput inputs[2], bool
     gamePassAgain();
     g.inPass = false;
     g.endsMatch[pass % NetInputPasses] = screenFlow.titleActive || !screenFlow.gameRunning;
-    settleSongs(g, freshSongs, rerun);
+    netSettleSongs(g, freshSongs, rerun);
 }
 
 std::vector<uint8_t> netMatchStartState() {

@@ -81,6 +81,18 @@ std::vector<uint8_t> netGameReplayFile(const NetGame& g);
 // Hands the platform back to the game (no tap, songs played directly).
 void netGameStop(NetGame& g);
 
+// Carries out a pass's song requests: all of them the first time the pass
+// runs; run again, only those it did not make before, after stopping the song
+// it started before if that still sounds and the pass no longer asks for it.
+void netSettleSongs(NetGame& g, const PassSongs& fresh, bool rerun);
+// Where netSettleSongs sends its starts and stops (the audio output by
+// default; tests listen here).
+struct SongOutput {
+    bool (*play)(Song* song, int loop);
+    bool (*stop)(Song* song);
+};
+void netSetSongOutput(const SongOutput& output);
+
 // The sync test: each pass of a replay's playback or of the headless driver
 // runs through a session that loads the state `rollback` passes back and runs
 // them again without the hooks of a replay, comparing hashes.
