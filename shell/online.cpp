@@ -95,6 +95,9 @@ static bool readHello(const std::vector<uint8_t>& bytes) {
 
 static void startMatch(const std::vector<uint8_t>& state, uint32_t seed) {
     replayRecorderStop();
+    // The title music stops before the match's passes take the songs over.
+    applyState(state.data());
+    applyMusicRule();
     online.game = std::make_unique<NetGame>();
     NetSetup setup;
     setup.link = online.link.get();
@@ -126,7 +129,6 @@ static void guestStarts(const NetMessage& m) {
         return;
     }
     startMatch(m.state, m.seed);
-    applyMusicRule();
 }
 
 // One message while measuring: probes both ways, and the guest's START.
@@ -235,6 +237,8 @@ static void finishMatch(bool quitting) {
     if (g.session.status == NetStatus::Desynced) netSessionLeave(g.session, NetLeaveDesync);
     saveReplay();
     netGameStop(g);
+    // The title's passes measure from the real clock again, not the match's.
+    gameLoop.previousTimestamp = nowMs() - 16;
     online.link->poll();
     if (!screenFlow.titleActive) {
         screenFlow.titleActive = 1;
