@@ -35,6 +35,7 @@ struct Online {
     std::unique_ptr<NetGame> game;
     uint32_t startMs = 0, waited = 0;
     std::deque<int> flowKeys; // the player's key-downs that count as flow keys
+    uint8_t soundOn = 1;      // this player's own title music setting, kept over the match
 };
 static Online online;
 
@@ -95,6 +96,7 @@ static bool readHello(const std::vector<uint8_t>& bytes) {
 
 static void startMatch(const std::vector<uint8_t>& state, uint32_t seed) {
     replayRecorderStop();
+    online.soundOn = options.soundOn;
     // The title music stops before the match's passes take the songs over.
     applyState(state.data());
     applyMusicRule();
@@ -240,10 +242,10 @@ static void finishMatch(bool quitting) {
     // The title's passes measure from the real clock again, not the match's.
     gameLoop.previousTimestamp = nowMs() - 16;
     online.link->poll();
-    if (!screenFlow.titleActive) {
-        screenFlow.titleActive = 1;
-        applyMusicRule();
-    }
+    // The match played with the host's options; the title music is this player's again.
+    options.soundOn = online.soundOn;
+    screenFlow.titleActive = 1;
+    applyMusicRule();
     if (!online.folder.empty()) replayRecorderStart(saveReplayInFolder, &online.folder);
     stopOnline(quitting ? "" : why);
 }
