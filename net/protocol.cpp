@@ -84,7 +84,7 @@ std::vector<uint8_t> netEncode(const NetMessage& m) {
     case NetInputs:
         put32(out, m.pass);
         put32(out, m.senderPass);
-        put8(out, uint8_t(m.advantage));
+        put8(out, uint8_t(m.advantage & 0xFF));
         put8(out, m.count);
         for (int i = 0; i < m.count; i++) {
             put8(out, m.inputs[i].keys);
@@ -136,7 +136,7 @@ static bool readInputs(Reader& r, NetMessage& m, std::string& why) {
     }
     m.pass = uint32_t(r.take(4));
     m.senderPass = uint32_t(r.take(4));
-    m.advantage = int8_t(uint8_t(r.take(1)));
+    m.advantage = int32_t(r.take(1) ^ 0x80) - 0x80; // signed
     m.count = uint8_t(r.take(1));
     if (m.count == 0 || m.count > NetMaxInputsPerMessage || r.left != size_t(m.count) * 2) {
         why = std::to_string(m.count) + " inputs in " + std::to_string(r.left) + " bytes";

@@ -85,7 +85,7 @@ struct NetMessage {
     NetHelloBody hello;      // HELLO
     uint32_t pass = 0;       // INPUTS: the first input's pass; HASH, DESYNC: the state's pass
     uint32_t senderPass = 0; // INPUTS: the next pass the sender will run
-    int8_t advantage = 0;    // INPUTS: how many passes the sender thinks it is ahead
+    int32_t advantage = 0;   // INPUTS: passes the sender thinks it is ahead, -128 .. 127
     uint8_t count = 0;       // INPUTS: 1 .. NetMaxInputsPerMessage
     NetInput inputs[NetMaxInputsPerMessage];
     uint64_t hash = 0;          // HASH

@@ -264,7 +264,7 @@ static void sendInputs(NetSession& s) {
         m.kind = NetInputs;
         m.pass = s.sent;
         m.senderPass = s.pass;
-        m.advantage = int8_t(std::clamp(s.stats.advantage, -127, 127));
+        m.advantage = std::clamp(s.stats.advantage, -127, 127);
         m.count = uint8_t(std::min<uint32_t>(s.known[l] - s.sent, NetMaxInputsPerMessage));
         for (int i = 0; i < m.count; i++) m.inputs[i] = netSessionInput(s, s.sent + i, l);
         s.sent += m.count;

@@ -5,6 +5,7 @@
 // the game nor the wire: states are bytes, the link is a NetTransport.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -78,7 +79,7 @@ struct NetSession {
     uint32_t known[2] = {0, 0};    // inputs are known for passes below
     NetInput used[NetInputPasses]; // the other side's input each pass ran with
     uint32_t rollbackFrom = UINT32_MAX;
-    NetSaved saved[NetSavedPasses];
+    std::array<NetSaved, NetSavedPasses> saved;
     uint32_t sent = 0; // local inputs sent so far
     int inputDelay = 2;
     // Desync detection: hashes of confirmed states, ours and theirs.
@@ -89,7 +90,7 @@ struct NetSession {
         uint64_t hash = 0;
         std::vector<uint8_t> bytes;
     };
-    Hash localHashes[4], remoteHashes[4];
+    std::array<Hash, 4> localHashes, remoteHashes;
     uint32_t desyncPass = 0;
     std::vector<uint8_t> desyncMine, desyncTheirs;
     // Time: the other side's last reported pass and advantage, when it came.
