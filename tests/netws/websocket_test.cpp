@@ -6,7 +6,9 @@
 #include <chrono>
 #include <thread>
 
+#include "net/session.h"
 #include "netws/websocket.h"
+#include "tests/net/toy_game.h"
 
 namespace {
 
@@ -58,6 +60,47 @@ TEST(WebSocket, NobodyListeningIsRefused) {
     auto idle = NetWebSocket::host(0, why);
     ASSERT_TRUE(pollUntil(*guest, *idle, [&] { return guest->state() == NetLinkState::Closed; }));
     EXPECT_NE(guest->error().find("refused"), std::string::npos) << guest->error();
+}
+
+// Two sessions of the toy game over a real connection, 60 passes a second
+// each for two seconds: inputs and hashes go both ways, and when the host
+// leaves the guest reads that it left.
+TEST(WebSocket, SessionsPlayOverTheConnectionAndOneLeaves) {
+    std::string why;
+    auto host = NetWebSocket::host(0, why);
+    ASSERT_TRUE(host) << why;
+    auto guest = NetWebSocket::join("127.0.0.1", host->localPort());
+    ASSERT_TRUE(pollUntil(*host, *guest, [&] {
+        return host->state() == NetLinkState::Open && guest->state() == NetLinkState::Open;
+    }));
+    ToyGame games[2];
+    NetSession sessions[2];
+    NetTransport* links[2] = {host.get(), guest.get()};
+    for (int k = 0; k < 2; k++) {
+        toySessionStart(sessions[k], games[k], links[k]);
+        sessions[k].setup.localSide = uint8_t(k);
+    }
+    auto start = std::chrono::steady_clock::now();
+    for (uint32_t ms = 0; ms < 2000;
+         ms = uint32_t((std::chrono::steady_clock::now() - start) / std::chrono::milliseconds(1))) {
+        for (int k = 0; k < 2; k++) {
+            netSessionPoll(sessions[k], ms);
+            while (sessions[k].pass < ms * 60 / 1000 + 1 &&
+                   netSessionStep(sessions[k], {uint8_t(ms / 100 % 32), 0}, ms) == NetStep::Ran) {}
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    for (const NetSession& s : sessions) {
+        ASSERT_EQ(s.status, NetStatus::Running) << s.message;
+        EXPECT_GE(s.lastRemoteHashPass, 60u); // and the hashes matched
+    }
+    netSessionLeave(sessions[0], NetLeaveQuit);
+    ASSERT_TRUE(pollUntil(*host, *guest, [&] {
+        netSessionPoll(sessions[1], 3000);
+        return sessions[1].status != NetStatus::Running;
+    }));
+    EXPECT_EQ(sessions[1].status, NetStatus::Ended);
+    EXPECT_TRUE(sessions[1].remoteLeft);
 }
 
 TEST(WebSocket, AddressesWithAndWithoutPorts) {
