@@ -138,7 +138,7 @@ struct NetWebSocket::Impl {
                 asio::async_connect(ws.next_layer(), found,
                                     [this, target](beast::error_code e, const tcp::endpoint&) {
                                         if (e) {
-                                            fail(target + ": " + e.message());
+                                            fail("cannot reach " + target + ": " + e.message());
                                             return;
                                         }
                                         handshake(target);

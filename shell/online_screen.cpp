@@ -89,15 +89,18 @@ void onlineScreenDraw() {
     if (screen.notice && platformMilliseconds() - screen.noticeSince > NoticeMs)
         screen.notice = false;
     bool box = !screen.lines.empty() && (!screen.ended || screen.notice);
+    // At the top during a match (the half's box is at the bottom), at the
+    // bottom on the title (its heading is at the top).
+    int32_t top = screen.inMatch ? 8 : int32_t(472 - 12 - 12 * screen.lines.size());
     if (box) {
-        float bottom = float(20 + 12 * screen.lines.size());
-        drawRect(24, 8, 616, bottom, Frame, 0);
-        drawRect(26, 10, 614, bottom - 2, Panel, 0);
+        float bottom = float(top + 12 + 12 * screen.lines.size());
+        drawRect(24, float(top), 616, bottom, Frame, 0);
+        drawRect(26, float(top + 2), 614, bottom - 2, Panel, 0);
     }
     if (screen.readout && screen.inMatch) drawRect(440, 404, 632, 472, Panel, 0);
     beginText();
     for (size_t i = 0; box && i < screen.lines.size(); i++)
-        drawText(36, int32_t(16 + 12 * i), screen.lines[i].c_str(), 8, Text);
+        drawText(36, int32_t(top + 8 + 12 * i), screen.lines[i].c_str(), 8, Text);
     if (screen.readout && screen.inMatch) drawText(448, 412, screen.figures.c_str(), 8, Figures);
     endText();
 }
