@@ -101,6 +101,7 @@ std::vector<uint8_t> netEncode(const NetMessage& m) {
         break;
     case NetLeave:
         put8(out, m.reason);
+        put32(out, m.pass);
         break;
     case NetDesync:
         put32(out, m.pass);
@@ -162,7 +163,7 @@ static size_t fixedBody(uint8_t kind) {
     case NetPong:
         return 4;
     case NetLeave:
-        return 1;
+        return 5;
     default:
         return 0;
     }
@@ -186,6 +187,7 @@ static bool readBody(Reader& r, NetMessage& m, std::string& why) {
         return true;
     case NetLeave:
         m.reason = uint8_t(r.take(1));
+        m.pass = uint32_t(r.take(4));
         if (m.reason <= NetLastLeaveReason) return true;
         why = "an unknown reason to leave";
         return false;

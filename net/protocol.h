@@ -82,8 +82,10 @@ constexpr size_t NetHelloBytes = 12;
 // Every peer message in one record; `kind` says which fields count.
 struct NetMessage {
     uint8_t kind = 0;
-    NetHelloBody hello;      // HELLO
-    uint32_t pass = 0;       // INPUTS: the first input's pass; HASH, DESYNC: the state's pass
+    NetHelloBody hello; // HELLO
+    // INPUTS: the first input's pass; HASH, DESYNC: the state's pass; LEAVE: the passes
+    // the sender's replay holds
+    uint32_t pass = 0;
     uint32_t senderPass = 0; // INPUTS: the next pass the sender will run
     int32_t advantage = 0;   // INPUTS: passes the sender thinks it is ahead, -128 .. 127
     uint8_t count = 0;       // INPUTS: 1 .. NetMaxInputsPerMessage

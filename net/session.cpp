@@ -39,11 +39,12 @@ void netSessionSetDelay(NetSession& s, int delay) {
     s.inputDelay = std::clamp(delay, 0, NetMaxInputDelay);
 }
 
-void netSessionLeave(NetSession& s, uint8_t reason) {
+void netSessionLeave(NetSession& s, uint8_t reason, uint32_t passes) {
     if (s.status == NetStatus::Running || s.status == NetStatus::Desynced) {
         NetMessage m;
         m.kind = NetLeave;
         m.reason = reason;
+        m.pass = passes;
         send(s, m);
         if (s.status == NetStatus::Running) s.status = NetStatus::Ended;
         s.leaveReason = reason;
@@ -109,6 +110,13 @@ static void takeHash(NetSession& s, const NetMessage& m) {
 }
 
 static void takeLeave(NetSession& s, const NetMessage& m) {
+    // Its replay holds confirmed passes only: their inputs all came here.
+    if (m.pass > s.known[remoteSide(s)]) {
+        fail(s,
+             "the other player left after pass " + std::to_string(m.pass) + ", beyond its inputs");
+        return;
+    }
+    s.remoteLeftAt = m.pass;
     if (m.reason == NetLeaveOver) {
         s.remoteFinished = true;
         return;
@@ -319,7 +327,7 @@ NetStep netSessionStep(NetSession& s, NetInput local, uint32_t nowMs) {
             return NetStep::Stopped;
         }
         if (nowMs - s.waitingSinceMs >= NetWaitLimitMs) {
-            netSessionLeave(s, NetLeaveTimeout);
+            netSessionLeave(s, NetLeaveTimeout, netSessionConfirmed(s));
             s.message = "no answer from the other player for 10 s";
             return NetStep::Stopped;
         }
@@ -331,6 +339,14 @@ NetStep netSessionStep(NetSession& s, NetInput local, uint32_t nowMs) {
     s.pass++;
     sendHashes(s);
     return NetStep::Ran;
+}
+
+bool netSessionRunOn(NetSession& s) {
+    rollBack(s);
+    if (s.pass >= std::min(s.known[0], s.known[1])) return false;
+    runPass(s, s.pass, false);
+    s.pass++;
+    return true;
 }
 
 // ---------------------------------------------------------------------------

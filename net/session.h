@@ -103,6 +103,7 @@ struct NetSession {
     uint32_t aheadCount = 0;
     uint8_t leaveReason = 0;
     bool remoteLeft = false;
+    uint32_t remoteLeftAt = 0; // the passes the leaving side's replay holds
     // The other side finished the match (LEAVE, reason over): this side runs
     // on to the same end with the inputs it has.
     bool remoteFinished = false;
@@ -136,8 +137,12 @@ uint32_t netSessionConfirmed(const NetSession& s);
 NetInput netSessionInput(const NetSession& s, uint32_t pass, int side);
 // Changes the local input delay (0 .. NetMaxInputDelay).
 void netSessionSetDelay(NetSession& s, int delay);
-// Ends the session from this side: sends LEAVE and closes the link.
-void netSessionLeave(NetSession& s, uint8_t reason);
+// Ends the session from this side: sends LEAVE (with the passes this side's
+// replay holds) and closes the link.
+void netSessionLeave(NetSession& s, uint8_t reason, uint32_t passes);
+// After the session ended: runs the next pass if both inputs of it are known
+// (a rollback first if one is due). False when it cannot.
+bool netSessionRunOn(NetSession& s);
 
 // The sync test: runs the pass with both inputs, then loads the state of
 // setup.syncTest passes back and runs them again, comparing every state's

@@ -27,6 +27,7 @@ struct Side {
     uint32_t random = 1;
     NetInput held;
     uint32_t desyncFound = 0;
+    bool finished = false; // made its replay match the one of the side that left
 };
 
 uint32_t draw(uint32_t& x) {
@@ -76,6 +77,19 @@ void takeTurn(Side& side, int k, const NetMatchOptions& o, uint32_t clock) {
             match.ball.x = std::nextafter(match.ball.x, 1.0f);
     }
     encodeState(side.state.data());
+}
+
+// The host leaving at its pass o.leaveAt, and a side the other left making
+// its replay as long as the leaver's.
+void leaveOrFollow(Side& side, int k, const NetMatchOptions& o) {
+    NetSession& s = side.game.session;
+    if (k == 0 && o.leaveAt && s.pass >= o.leaveAt && s.status == NetStatus::Running)
+        netSessionLeave(s, NetLeaveQuit, side.game.recorded);
+    if (s.status != NetStatus::Ended || !s.remoteLeft || side.finished) return;
+    applyState(side.state.data());
+    netGameFinishAt(side.game, s.remoteLeftAt);
+    encodeState(side.state.data());
+    side.finished = true;
 }
 
 NetMatchSide summary(Side& side) {
@@ -132,6 +146,7 @@ NetMatchResult playNetMatch(const NetMatchOptions& o) {
             Side& side = *sides[k];
             takeTurn(side, k, o, clock);
             NetSession& s = side.game.session;
+            leaveOrFollow(side, k, o);
             if (s.status == NetStatus::Desynced && !side.desyncFound) side.desyncFound = s.pass;
             going |= s.status == NetStatus::Running && !side.game.over;
             if (clock > side.startMs + 2000) {

@@ -15,8 +15,9 @@ struct NetMatchOptions {
     NetLinkConditions link;
     int inputDelay = -1;    // -1: from the round trip, as the game chooses it
     uint32_t passes = 1200; // the match ends after this many confirmed passes
-    uint32_t plantDesyncAt =
-        0; // when not 0: the guest nudges its ball after each pass from this one
+    // When not 0: the guest nudges its ball after each pass from this one.
+    uint32_t plantDesyncAt = 0;
+    uint32_t leaveAt = 0;      // when not 0: the host leaves (ESC) once it ran this many passes
     uint32_t clockLimitMs = 0; // a safety stop (0: ten times the passes' time)
 };
 

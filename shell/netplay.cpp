@@ -233,20 +233,41 @@ static void recordPass(NetGame& g, uint32_t pass) {
     }
     std::memcpy(g.replayKeys, keys, 256);
     appendReplayPass(g.replay.passes, rp);
+    g.passEnds.push_back(g.replay.passes.size());
     g.replay.passCount++;
     g.replay.endHash = hashAfter(g, pass);
 }
 
-NetStep netGameStep(NetGame& g, NetInput local, uint32_t nowMs) {
-    playing = &g;
-    NetStep step = netSessionStep(g.session, local, nowMs);
-    uint32_t confirmed = netSessionConfirmed(g.session);
+// The passes that became confirmed go into the replay, up to the one that
+// left the match.
+static void recordConfirmed(NetGame& g, uint32_t limit) {
+    uint32_t confirmed = std::min(netSessionConfirmed(g.session), limit);
     while (!g.over && g.recorded < confirmed) {
         recordPass(g, g.recorded);
         g.over = g.endsMatch[g.recorded % NetInputPasses] || g.recorded + 1 >= g.recordLimit;
         g.recorded++;
     }
+}
+
+NetStep netGameStep(NetGame& g, NetInput local, uint32_t nowMs) {
+    playing = &g;
+    NetStep step = netSessionStep(g.session, local, nowMs);
+    recordConfirmed(g, UINT32_MAX);
     return step;
+}
+
+void netGameFinishAt(NetGame& g, uint32_t passes) {
+    playing = &g;
+    recordConfirmed(g, passes);
+    while (!g.over && g.recorded < passes && netSessionRunOn(g.session)) recordConfirmed(g, passes);
+    if (g.recorded <= passes || passes == 0 || passes + NetSavedPasses <= g.session.pass) return;
+    // Fewer passes than recorded: the state after the last kept one was saved
+    // before the next ran.
+    g.replay.passes.resize(g.passEnds[passes - 1]);
+    g.passEnds.resize(passes);
+    g.replay.passCount = g.recorded = passes;
+    g.replay.endHash = hashAfter(g, passes - 1);
+    g.over = false;
 }
 
 std::vector<uint8_t> netGameReplayFile(const NetGame& g) {

@@ -44,6 +44,7 @@ struct NetGame {
     // The replay of the confirmed passes, and the key state its last pass left.
     Replay replay;
     uint32_t recorded = 0;
+    std::vector<size_t> passEnds; // where each recorded pass ends in replay.passes
     uint8_t replayKeys[256] = {};
     bool over = false;                 // a confirmed pass left the match
     uint32_t recordLimit = UINT32_MAX; // or the replay holds this many passes
@@ -76,6 +77,10 @@ void netGameStart(NetGame& g, NetSetup setup, const std::vector<uint8_t>& state,
 // One pass of the schedule is due; after it the replay takes the passes that
 // became confirmed, and `over` is set once one of them left the match.
 NetStep netGameStep(NetGame& g, NetInput local, uint32_t nowMs);
+// After the other side left with a replay of `passes` passes: makes this
+// side's replay hold as many, running the passes it lacks (their inputs all
+// came) or dropping those beyond, so that both machines keep the same replay.
+void netGameFinishAt(NetGame& g, uint32_t passes);
 // The replay of the confirmed passes, as a file.
 std::vector<uint8_t> netGameReplayFile(const NetGame& g);
 // Hands the platform back to the game (no tap, songs played directly).

@@ -225,6 +225,7 @@ static std::string endOfMatch(NetGame& g) {
     const NetSession& s = g.session;
     if (g.over) return "";
     if (s.status == NetStatus::Ended && s.remoteLeft) {
+        netGameFinishAt(g, s.remoteLeftAt); // the same replay as the other side's
         return s.leaveReason == NetLeaveTimeout ? "the other player lost the connection"
                                                 : "the other player left";
     }
@@ -235,8 +236,10 @@ static std::string endOfMatch(NetGame& g) {
 static void finishMatch(bool quitting) {
     NetGame& g = *online.game;
     std::string why = endOfMatch(g);
-    if (g.over || quitting) netSessionLeave(g.session, quitting ? NetLeaveQuit : NetLeaveOver);
-    if (g.session.status == NetStatus::Desynced) netSessionLeave(g.session, NetLeaveDesync);
+    if (g.over || quitting)
+        netSessionLeave(g.session, quitting ? NetLeaveQuit : NetLeaveOver, g.recorded);
+    if (g.session.status == NetStatus::Desynced)
+        netSessionLeave(g.session, NetLeaveDesync, g.recorded);
     saveReplay();
     netGameStop(g);
     // The title's passes measure from the real clock again, not the match's.

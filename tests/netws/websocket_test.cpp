@@ -94,7 +94,7 @@ TEST(WebSocket, SessionsPlayOverTheConnectionAndOneLeaves) {
         ASSERT_EQ(s.status, NetStatus::Running) << s.message;
         EXPECT_GE(s.lastRemoteHashPass, 60u); // and the hashes matched
     }
-    netSessionLeave(sessions[0], NetLeaveQuit);
+    netSessionLeave(sessions[0], NetLeaveQuit, netSessionConfirmed(sessions[0]));
     ASSERT_TRUE(pollUntil(*host, *guest, [&] {
         netSessionPoll(sessions[1], 3000);
         return sessions[1].status != NetStatus::Running;

@@ -41,6 +41,25 @@ TEST(Netplay, MatchesOverSlowLinksEndAlikeOnBothSides) {
     EXPECT_GT(rolledBack, 1000u); // the links really made the sessions roll back
 }
 
+TEST(Netplay, PlayerLeavingMidMatchLeavesTheSameReplayOnBothSides) {
+    for (uint32_t roundTrip : {0u, 100u, 250u}) {
+        NetMatchOptions o;
+        o.seed = roundTrip + 5;
+        o.link.roundTripMs = roundTrip;
+        o.link.jitterMs = 10;
+        o.leaveAt = 700;
+        o.passes = 2000;
+        NetMatchResult r = playNetMatch(o);
+        const NetMatchSide &host = r.sides[0], &guest = r.sides[1];
+        EXPECT_EQ(host.status, NetStatus::Ended);
+        EXPECT_EQ(guest.status, NetStatus::Ended);
+        EXPECT_GT(host.recorded, 600u);
+        EXPECT_EQ(host.recorded, guest.recorded) << roundTrip << " ms";
+        EXPECT_EQ(host.replay, guest.replay) << roundTrip << " ms";
+        EXPECT_EQ(guest.replayHash, guest.endHash) << roundTrip << " ms";
+    }
+}
+
 TEST(Netplay, NudgedStateIsFoundOnBothSidesWithin60Passes) {
     for (uint32_t plant : {100u, 247u}) {
         NetMatchOptions o;
