@@ -25,6 +25,9 @@ static const PlatformTap* tap;
 void platformSetTap(const PlatformTap* t) {
     tap = t;
 }
+const PlatformTap* platformTap() {
+    return tap;
+}
 
 void platformSetHeadless(bool headless) {
     platform.headless = headless;

@@ -188,6 +188,7 @@ struct PlatformTap {
     void (*keys)(uint8_t keys[256]); // may change the snapshot
 };
 void platformSetTap(const PlatformTap* tap); // nullptr for none
+const PlatformTap* platformTap();            // the one set, or nullptr
 
 // Headless controls, for soccer-snapshot and the tests.
 void headlessAdvanceClock(uint32_t ms);

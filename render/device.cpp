@@ -132,7 +132,14 @@ void clearFrame(uint32_t colour) {
     std::fill_n(graphics.frame, FrameWidth * FrameHeight, colour);
 }
 
+static void (*presentHook)();
+
+void setPresentHook(void (*hook)()) {
+    presentHook = hook;
+}
+
 void presentFrame() {
+    if (presentHook && graphics.frame) presentHook();
     if (graphics.frame) platformPresent(graphics.frame);
 }
 

@@ -102,6 +102,9 @@ void releaseTexture(Texture*& texture);
 // Frame operations.
 void clearFrame(uint32_t colour);
 void presentFrame(); // hands the frame to the platform layer
+// What the shell draws over every frame just before it is presented (online
+// play's messages); nullptr for nothing.
+void setPresentHook(void (*hook)());
 void beginScene();
 void endScene();
 

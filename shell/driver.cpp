@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "shell/display.h"
 #include "shell/game.h"
+#include "shell/netplay.h"
 #include "shell/options.h"
 #include "shell/replay.h"
 #include "shell/screens.h"
@@ -173,6 +174,16 @@ static void startMatch(const DriverOptions& o) {
     newMatchReset();
 }
 
+// One pass without drawing, through the sync test when it is on; false when
+// the sync test found a difference.
+static bool driverPass() {
+    if (!syncTestOn()) {
+        gamePassWithoutDrawing();
+        return true;
+    }
+    return syncTestPass();
+}
+
 MatchStats playMatch(const DriverOptions& o) {
     platformSetHeadless(true);
     platformSetWindowProcedure(windowProcedure);
@@ -188,6 +199,7 @@ MatchStats playMatch(const DriverOptions& o) {
     int64_t maxFrames = o.maxFrames > 0 ? o.maxFrames : 4000000;
     uint64_t micros = uint64_t(o.clockStart) * 1000;
     if (o.record) replayRecordFromHere();
+    if (o.syncTest) syncTestStart(o.syncTest);
 
     while (s.frames < maxFrames) {
         if (o.stallEvery && (s.frames + 1) % o.stallEvery == 0) {
@@ -218,7 +230,10 @@ MatchStats playMatch(const DriverOptions& o) {
         // The game takes one message a pass, as the keys went down.
         if (keys.queue.count > 0) headlessPostMessage(WM_KEYDOWN, uintptr_t(takeKey(keys.queue)));
 
-        gamePassWithoutDrawing();
+        if (!driverPass()) {
+            s.parted = 1;
+            break;
+        }
         tallyPass(s);
         if (o.afterFrame) o.afterFrame(o.context);
         if (matchScreen.messageShowing && matchScreen.messageKind == MessageGameOver) {
@@ -227,21 +242,27 @@ MatchStats playMatch(const DriverOptions& o) {
         }
     }
     if (o.record) replayRecordingEnd();
+    syncTestStop();
     releaseAllKeys(keys);
     s.scoreA = match.score[1];
     s.scoreB = match.score[0];
     return s;
 }
 
-MatchStats playReplay(const Replay& replay, bool* faithful) {
+MatchStats playReplay(const Replay& replay, bool* faithful, uint32_t syncTest) {
     platformSetHeadless(true);
     platformSetWindowProcedure(windowProcedure);
     replayPlaybackStart(replay, false);
+    if (syncTest) syncTestStart(syncTest);
     MatchStats s{};
     while (screenFlow.gameRunning && !replayPlaybackDone()) {
-        gamePassWithoutDrawing();
+        if (!driverPass()) {
+            s.parted = 1;
+            break;
+        }
         tallyPass(s);
     }
+    syncTestStop();
     if (faithful) *faithful = replayPlaybackFaithful() && replayPlaybackDone();
     replayPlaybackStop();
     s.strength = match.computerStrength;

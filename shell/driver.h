@@ -27,6 +27,8 @@ struct DriverOptions {
     void* context;
     // The match goes to the replay recorder (replayRecorderStart) as it is played.
     uint8_t record;
+    // When not 0: the sync test, rolling back this many passes at every pass.
+    uint32_t syncTest;
 };
 
 struct MatchStats {
@@ -37,6 +39,7 @@ struct MatchStats {
     int64_t framesA, framesB; // frames in which team A or team B had the ball
     int64_t frames;
     uint8_t finished; // the game-over box showed before maxFrames
+    uint8_t parted;   // the sync test found a pass that ran otherwise the second time
 };
 
 inline DriverOptions defaultDriverOptions() {
@@ -59,7 +62,9 @@ MatchStats playMatch(const DriverOptions& options);
 // its first pass to its last, counted like a played one. `faithful` tells
 // whether the game took exactly the readings and messages the replay holds.
 struct Replay;
-MatchStats playReplay(const Replay& replay, bool* faithful = nullptr);
+// With `syncTest`, every pass runs through the sync test (syncTestFailure
+// tells where a rerun parted).
+MatchStats playReplay(const Replay& replay, bool* faithful = nullptr, uint32_t syncTest = 0);
 
 // Counts one pass into the figures: the kicks, tackles and restarts the match
 // reported, and which team had the ball.

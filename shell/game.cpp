@@ -43,8 +43,8 @@ bool gameStartup(bool fixedSeed, uint32_t seed) {
     return true;
 }
 
-static void runPass(void (*frame)()) {
-    replayPassBegins();
+static void runPass(void (*frame)(), bool replayHooks = true) {
+    if (replayHooks) replayPassBegins();
     // Two readings: the next frame is measured from the second one.
     uint32_t now = platformMilliseconds();
     frameScale = frameScaleFor(gameLoop.previousTimestamp, now);
@@ -60,7 +60,7 @@ static void runPass(void (*frame)()) {
     frame();
     runPassAfterDraw();
     if (!screenFlow.bootActive && !screenFlow.titleActive) statisticsTally();
-    replayPassEnds();
+    if (replayHooks) replayPassEnds();
 }
 
 void gamePass() {
@@ -87,6 +87,10 @@ void showPaused() {
                       scancodeName(controls.pauseKey, name));
     }
     drawBoxOverFrame("PAUSED", line);
+}
+
+void gamePassAgain() {
+    runPass(runFrameWithoutDrawing, false);
 }
 
 void gameTurn() {

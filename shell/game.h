@@ -39,6 +39,9 @@ void showPaused();
 // shell's flow (the match screen's rules), without the pixels and the camera
 // (headless matches, replays).
 void gamePassWithoutDrawing();
+// A pass run again after a rollback: as gamePassWithoutDrawing, but neither a
+// recording nor a playback sees it (it is no new pass of theirs).
+void gamePassAgain();
 // Frees the songs, releases the graphics and drains the pending messages.
 void gameShutdown();
 

@@ -3,6 +3,8 @@
 #include <ostream>
 #include <string>
 
+#include "net/protocol.h"
+#include "netws/websocket.h"
 #include "shell/command_line.h"
 
 // Shown after the options by --help, as on the title screen.
@@ -44,6 +46,17 @@ still meanwhile, as it does while a restart or a kick-off waits.
 Settings: strength, sound, duration, kits, window and scaling and the keys
 are kept in $XDG_CONFIG_HOME/torvelun-soccer/settings (or ~/.config/...).
 
+Online play (one match against a player on another machine):
+  --host          waits for the other player on port 7777 (or PORT) and shows
+                  this machine's addresses; set the options meanwhile: the
+                  match is played with the host's duration and kit colours.
+                  The host is player 1, the guest player 2; each plays with
+                  the arrow keys and CTRL (or the first pad).
+  --join          connects to the host and plays at once
+  F10 F11         during an online match: a shorter or longer input delay
+  F12             during an online match: round trip, delay, rollbacks, waits
+  ESC             ends the online match for both players
+
 Gamepads: the first pad plays as player 1, the second as player 2. The d-pad
 or the left stick moves, A shoots or tackles, Start starts a match on the
 title (pad 1: against the computer, pad 2: two players) and otherwise goes on,
@@ -60,6 +73,27 @@ static void addDisplayOptions(CLI::App& app, LaunchOptions& o, std::string& scal
         ->option_text("FILE");
 }
 
+static void addOnlineOptions(CLI::App& app, LaunchOptions& o, int& port) {
+    CLI::Option* host =
+        app.add_option("--host", port, "wait for a player from another machine (port 7777)")
+            ->expected(0, 1)
+            ->check(CLI::Range(1, 65535))
+            ->option_text("[PORT]");
+    CLI::Option* join =
+        app.add_option("--join", o.join, "play against the host at HOST (port 7777)")
+            ->check(CLI::Validator(
+                [](std::string& text) {
+                    std::string h;
+                    uint16_t p = 0;
+                    return netwsParseAddress(text, h, p) ? std::string()
+                                                         : "not HOST or HOST:PORT: " + text;
+                },
+                "HOST[:PORT]"))
+            ->option_text("HOST[:PORT]");
+    host->excludes(join);
+    app.get_option("--replay")->excludes(host)->excludes(join);
+}
+
 static ScaleMode scaleModeNamed(const std::string& name) {
     if (name == "integer") return ScaleMode::Integer;
     if (name == "fit") return ScaleMode::Fit;
@@ -74,8 +108,12 @@ int parseLaunchOptions(int argc, const char* const* argv, LaunchOptions& options
     app.footer(controlsText);
     std::string scale = "sharp";
     addDisplayOptions(app, o, scale);
+    int port = NetDefaultPort;
+    addOnlineOptions(app, o, port);
     int status = parseCommandLine(app, argc, argv, out, err);
     if (status >= 0) return status;
+    o.host = app.count("--host") > 0;
+    o.port = uint16_t(port);
     o.display.scale = scaleModeNamed(scale);
     o.windowGiven = app.count("--window") + app.count("--full-screen") > 0;
     o.scaleGiven = app.count("--scale") > 0;

@@ -12,6 +12,9 @@ struct LaunchOptions {
     bool scaleGiven;    // --scale chose display.scale
     bool resetSettings; // --reset-settings: start from the defaults
     std::string replay; // --replay FILE: watch a recorded match instead
+    bool host;          // --host [PORT]: wait for a player from another machine
+    uint16_t port;      // ... on this port
+    std::string join;   // --join HOST[:PORT]: play against the host there
 };
 
 // What the command line asks for. Returns -1 to start the game with `options`;

@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "shell/game.h"
 #include "shell/launch.h"
+#include "shell/online.h"
 #include "shell/replay.h"
 #include "shell/screens.h"
 #include "shell/settings.h"
@@ -26,6 +27,11 @@ int main(int argc, char** argv) {
     }
     // Every match played is kept in the replay folder.
     std::string folder = replayFolder();
+    if (options.host || !options.join.empty()) {
+        int status = runOnline({options.host, options.port, options.join}, folder);
+        gameShutdown();
+        return status;
+    }
     if (!folder.empty()) replayRecorderStart(saveReplayInFolder, &folder);
     while (screenFlow.gameRunning) {
         gameTurn();

@@ -38,20 +38,42 @@ int32_t nextFreeColour(int32_t c) {
     return c;
 }
 
+static SongHook songHook;
+
+void setSongHook(SongHook hook) {
+    songHook = hook;
+}
+
+static void startSong(Song* song, int loop) {
+    if (songHook) {
+        songHook(song, loop);
+    } else {
+        playSong(song, loop);
+    }
+}
+
+static void endSong(Song* song) {
+    if (songHook) {
+        songHook(song, -1);
+    } else {
+        stopSong(song);
+    }
+}
+
 void applyMusicRule() {
     // A song that could not be loaded is never played.
     if (!musicSong) return;
     if ((options.soundOn && screenFlow.titleActive) || match.goalScored) {
-        playSong(musicSong, 1);
+        startSong(musicSong, 1);
     } else {
-        stopSong(musicSong);
+        endSong(musicSong);
     }
 }
 
 void carryOutMatchEvents() {
     for (const MatchEvent& e : matchEvents) {
         Song* sound = e.kind == MatchEventKind::Kick ? kickSong : challengeSong;
-        for (int n = 0; n < e.sounds; n++) playSong(sound, 0);
+        for (int n = 0; n < e.sounds; n++) startSong(sound, 0);
         if (e.kind == MatchEventKind::Goal) applyMusicRule();
     }
 }

@@ -6,6 +6,8 @@
 
 #include "match/state.h" // FieldRange
 
+struct Song;
+
 // Ten kit colours 0x00RRGGBB; also the boot screen's flicker.
 extern const uint32_t teamColourTable[10];
 
@@ -36,6 +38,11 @@ void newMatchReset();
 // Starts musicSong (looping, from its beginning) when the title shows with the
 // sound on or a goal is being celebrated; otherwise stops it.
 void applyMusicRule();
+// Where the songs start and stop: the audio output, or, while a network
+// match runs, the hook (each request belongs to the pass that made it).
+// `loop` is -1 for a stop.
+using SongHook = void (*)(Song* song, int loop);
+void setSongHook(SongHook hook);
 // Starts the sounds and applies the music rule that this pass's match events
 // ask for, in their order.
 void carryOutMatchEvents();

@@ -18,6 +18,7 @@
 #include "render/device.h"
 #include "shell/driver.h"
 #include "shell/game.h"
+#include "shell/netplay.h"
 #include "shell/replay_file.h"
 #include "shell/screens.h"
 #include "shell/state_codec.h"
@@ -123,15 +124,17 @@ EMSCRIPTEN_KEEPALIVE const char* webTestSimulate(const char* arguments) {
 }
 
 // Plays a replay (`size` bytes at `data`) headless, as soccer-sim --replay
-// does, and gives its figures as soccer-sim's JSON names them: the passes,
-// the score, the hashes of the match record and of the whole hashed state, and
-// whether it ended where its recording ended.
-EMSCRIPTEN_KEEPALIVE const char* webTestReplay(const uint8_t* data, int size) {
+// does (with --sync-test `syncTest` when it is not 0), and gives its figures
+// as soccer-sim's JSON names them: the passes, the score, the hashes of the
+// match record and of the whole hashed state, and whether it ended where its
+// recording ended; "parted" names the sync test's difference, if any.
+EMSCRIPTEN_KEEPALIVE const char* webTestReplay(const uint8_t* data, int size, uint32_t syncTest) {
     Replay replay;
     std::string why;
     if (!readReplay(data, size_t(size), replay, why)) return (run.text = "refused: " + why).c_str();
     bool faithful = false;
-    const MatchStats m = playReplay(replay, &faithful);
+    const MatchStats m = playReplay(replay, &faithful, syncTest);
+    if (m.parted) return (run.text = "{\"parted\": \"" + syncTestFailure() + "\"}").c_str();
     std::vector<uint8_t> state(stateBytes());
     encodeState(state.data());
     const uint64_t stateHash = hashBytes(state.data(), hashedStateBytes());

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Includes point down the layers only: platform and resources at the bottom,
-# match on nothing, audio on platform and resources, render on platform,
+# match and net on nothing, audio on platform and resources, render on platform,
 # resources and match, the shell on all of them; tools never on tests or
 # benchmarks. Fails on the first folder that includes one it may not.
 set -euo pipefail
@@ -9,10 +9,11 @@ declare -A allowed=(
     [platform]=""
     [resources]=""
     [match]=""
+    [net]=""
     [audio]="platform resources"
     [render]="platform resources match"
-    [shell]="platform resources match audio render"
-    [tools]="platform resources match audio render shell"
+    [shell]="platform resources match audio render net netws"
+    [tools]="platform resources match audio render net netws shell"
 )
 status=0
 for folder in "${!allowed[@]}"; do

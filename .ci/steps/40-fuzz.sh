@@ -19,6 +19,7 @@ fuzz-sim-args         10  tools/sim/fuzz_corpus/*             | -max_len=128
 fuzz_snapshot_args    10  tests/tools/snapshot/fuzz_corpus/*  | -max_len=512
 fuzz_launch_args      10  tests/shell/fuzz_corpus_launch/*    | -max_len=512
 fuzz_settings         10  tests/shell/fuzz_corpus_settings/*  | -max_len=2048
+fuzz_net              10  tests/net/fuzz_corpus/*             | -max_len=2048
 "
 # A row may go on over indented lines; join them first.
 rows=$(sed -z 's/\n  \+/ /g' <<<"$table" | grep -v '^$')

@@ -50,6 +50,9 @@ static const PlatformTap* tap; // a replay recording or playing, or none
 void platformSetTap(const PlatformTap* t) {
     tap = t;
 }
+const PlatformTap* platformTap() {
+    return tap;
+}
 
 void platformSetDisplay(const DisplaySettings& settings) {
     web.display = settings;

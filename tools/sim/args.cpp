@@ -48,7 +48,9 @@ Options:
   --stall N:MS         every N-th frame lasts MS ms instead
   --json               one JSON object a match, no summary
   --record FILE        records the match (with --matches 1) as a replay
-  --replay FILE        plays a recorded match again (only --json with it)
+  --replay FILE        plays a recorded match again (only --json and --sync-test with it)
+  --sync-test N        rolls back N passes (1 to 31) at every pass and runs them
+                       again, stopping at the first state that differs
   --help               this text
 )";
 
@@ -62,6 +64,9 @@ static bool readSimValue(const char* opt, const char* value, SimSettings* s) {
         (!std::strcmp(opt, "--record") ? s->record : s->replay) = value;
     } else if (!std::strcmp(opt, "--stall")) {
         ok = parsePair(value, 1, 1000000, 0, 60000, &s->driver.stallEvery, &s->driver.stallMs);
+    } else if (!std::strcmp(opt, "--sync-test")) {
+        ok = parseNumber(value, 1, 31, &v);
+        s->driver.syncTest = uint32_t(v);
     } else if (!std::strcmp(opt, "--matches")) {
         ok = parseNumber(value, 1, 1000000000, &v);
         s->matches = int32_t(v);
@@ -113,7 +118,8 @@ bool parseSimArguments(int argc, const char* const* argv, SimSettings* settings,
                      !std::strcmp(opt, "--strength") || !std::strcmp(opt, "--duration") ||
                      !std::strcmp(opt, "--ms") || !std::strcmp(opt, "--ms-range") ||
                      !std::strcmp(opt, "--versus") || !std::strcmp(opt, "--stall") ||
-                     !std::strcmp(opt, "--record") || !std::strcmp(opt, "--replay");
+                     !std::strcmp(opt, "--record") || !std::strcmp(opt, "--replay") ||
+                     !std::strcmp(opt, "--sync-test");
         if (!known) {
             std::snprintf(error, size_t(errorSize), "unknown option: %s", opt);
             return false;
@@ -123,7 +129,7 @@ bool parseSimArguments(int argc, const char* const* argv, SimSettings* settings,
             return false;
         }
         const char* value = argv[++i];
-        matchOptions += std::strcmp(opt, "--replay") != 0;
+        matchOptions += std::strcmp(opt, "--replay") != 0 && std::strcmp(opt, "--sync-test") != 0;
         if (!readSimValue(opt, value, &s)) {
             std::snprintf(error, size_t(errorSize), "bad value for %s: %s", opt, value);
             return false;
@@ -131,7 +137,8 @@ bool parseSimArguments(int argc, const char* const* argv, SimSettings* settings,
     }
     // A replay brings everything its match needs; one recording holds one match.
     if (s.replay && matchOptions > 0) {
-        std::snprintf(error, size_t(errorSize), "--replay takes no other option but --json");
+        std::snprintf(error, size_t(errorSize),
+                      "--replay takes no other option but --json and --sync-test");
         return false;
     }
     if (s.record && s.matches != 1) {

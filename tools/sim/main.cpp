@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/netplay.h"
 #include "shell/replay.h"
 #include "tools/sim/args.h"
 #include "tools/sim/replay.h"
@@ -26,7 +27,8 @@ int main(int argc, char** argv) {
         std::fputs(simUsage, stdout);
         return 0;
     }
-    if (settings.replay) return printReplayFigures(settings.replay, settings.json);
+    if (settings.replay)
+        return printReplayFigures(settings.replay, settings.json, settings.driver.syncTest);
     if (settings.record) {
         replayRecorderStart(saveToFile, const_cast<char*>(settings.record));
         settings.driver.record = 1;
@@ -37,6 +39,11 @@ int main(int argc, char** argv) {
         DriverOptions o = settings.driver;
         o.seed = settings.driver.seed + uint32_t(k);
         MatchStats m = playMatch(o);
+        if (m.parted) {
+            std::fprintf(stderr, "soccer-sim: seed %u: sync test: %s\n", o.seed,
+                         syncTestFailure().c_str());
+            return 1;
+        }
         char line[512];
         formatMatchLine(m, settings.json, line, sizeof line);
         std::printf("%s\n", line);

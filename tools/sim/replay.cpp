@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "shell/driver.h"
+#include "shell/netplay.h"
 #include "shell/replay_file.h"
 #include "shell/state_codec.h"
 #include "shell/statistics.h"
@@ -34,7 +35,7 @@ static nlohmann::ordered_json statisticsJson() {
     return teams;
 }
 
-int printReplayFigures(const char* path, bool json) {
+int printReplayFigures(const char* path, bool json, uint32_t syncTest) {
     Replay replay;
     std::string why;
     if (!readReplayFile(path, replay, why)) {
@@ -42,7 +43,11 @@ int printReplayFigures(const char* path, bool json) {
         return 1;
     }
     bool faithful = false;
-    MatchStats m = playReplay(replay, &faithful);
+    MatchStats m = playReplay(replay, &faithful, syncTest);
+    if (m.parted) {
+        std::fprintf(stderr, "soccer-sim: %s: sync test: %s\n", path, syncTestFailure().c_str());
+        return 1;
+    }
     std::vector<uint8_t> state(stateBytes());
     encodeState(state.data());
     uint64_t matchHash = hashBytes(state.data(), matchStateBytes());

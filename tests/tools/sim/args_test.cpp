@@ -38,6 +38,8 @@ TEST(MatchDriver, CommandLine) {
     EXPECT_EQ(s.driver.msMax, 1000u);
     EXPECT_EQ(s.driver.versusComputer, 0);
     EXPECT_EQ(s.json, 1);
+    ASSERT_TRUE(parse({"--replay", "x.replay", "--sync-test", "8"}, &s, error)) << error;
+    EXPECT_EQ(s.driver.syncTest, 8u);
 
     struct Bad {
         std::initializer_list<const char*> args;
@@ -52,6 +54,7 @@ TEST(MatchDriver, CommandLine) {
           Bad{{"--matches", "two"}, "bad value for --matches: two"},
           Bad{{"--seed", "-1"}, "bad value for --seed: -1"},
           Bad{{"--versus", "human"}, "bad value for --versus: human"},
+          Bad{{"--sync-test", "32"}, "bad value for --sync-test: 32"},
           Bad{{"--seed"}, "missing value for --seed"}, Bad{{"--fast"}, "unknown option: --fast"}}) {
         EXPECT_FALSE(parse(bad.args, &s, error));
         EXPECT_STREQ(error, bad.message);

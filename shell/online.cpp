@@ -1,0 +1,350 @@
+#include "shell/online.h"
+
+#include <chrono>
+#include <cstdio>
+#include <deque>
+#include <memory>
+#include <thread>
+
+#include "netws/websocket.h"
+#include "platform/platform.h"
+#include "render/device.h"
+#include "shell/game.h"
+#include "shell/netplay.h"
+#include "shell/online_screen.h"
+#include "shell/options.h"
+#include "shell/replay.h"
+#include "shell/screens.h"
+#include "shell/state_codec.h"
+
+constexpr uint32_t ConnectLimitMs = 10000; // a guest gives up on a silent host after it
+constexpr int ProbesBeforeStart = 5;       // round trips the host measures before START
+constexpr int MostPassesPerFrame = 8;
+
+enum class Phase { Connecting, Greeting, Measuring, Playing, Off };
+
+struct Online {
+    OnlineOptions options;
+    std::string folder;
+    std::unique_ptr<NetWebSocket> link;
+    Phase phase = Phase::Connecting;
+    uint32_t phaseSince = 0;
+    int probes = 0;         // round trips measured so far
+    uint32_t probeAt = 0;   // when the last PING went out (0: none out)
+    uint32_t roundTrip = 0; // the shortest measured
+    std::unique_ptr<NetGame> game;
+    uint32_t startMs = 0, waited = 0;
+    std::deque<int> flowKeys; // the player's key-downs that count as flow keys
+    uint8_t soundOn = 1;      // this player's own title music setting, kept over the match
+};
+static Online online;
+
+static uint32_t nowMs() {
+    return platformMilliseconds(); // outside a pass the tap passes the clock through
+}
+
+static void enter(Phase phase) {
+    online.phase = phase;
+    online.phaseSince = nowMs();
+}
+
+// Ends the online part: a line on the title saying why, the link gone.
+static void stopOnline(const std::string& why) {
+    if (!why.empty()) std::fprintf(stderr, "soccer: %s\n", why.c_str());
+    onlineScreenNotice(why, nowMs());
+    if (online.link) online.link->close(why);
+    enter(Phase::Off);
+}
+
+static void sendMessage(const NetMessage& m) {
+    online.link->send(netEncode(m));
+}
+
+static void sendProbe() {
+    NetMessage ping;
+    ping.kind = NetPing;
+    ping.stamp = nowMs();
+    online.probeAt = ping.stamp == 0 ? 1 : ping.stamp;
+    sendMessage(ping);
+}
+
+// ---------------------------------------------------------------------------
+// Before the match: HELLO both ways, a few round trips, START.
+
+static bool readHello(const std::vector<uint8_t>& bytes) {
+    NetHelloBody mine{NetProtocolVersion, netBuildIdentity(),
+                      online.options.host ? NetRoleHost : NetRoleGuest};
+    NetHelloBody theirs;
+    std::string why;
+    if (!netDecodeHello(bytes.data(), bytes.size(), theirs, why)) {
+        stopOnline(why);
+        return false;
+    }
+    why = netHelloMismatch(mine, theirs);
+    if (why.empty() && theirs.role == mine.role) {
+        why = mine.role == NetRoleHost ? "the other player is hosting too"
+                                       : "the other player is joining too";
+    }
+    if (!why.empty()) {
+        stopOnline(why);
+        return false;
+    }
+    enter(Phase::Measuring);
+    sendProbe();
+    return true;
+}
+
+static void startMatch(const std::vector<uint8_t>& state, uint32_t seed) {
+    replayRecorderStop();
+    online.soundOn = options.soundOn;
+    // The title music stops before the match's passes take the songs over.
+    applyState(state.data());
+    applyMusicRule();
+    online.game = std::make_unique<NetGame>();
+    NetSetup setup;
+    setup.link = online.link.get();
+    setup.localSide = online.options.host ? 0 : 1;
+    setup.inputDelay = netDelayForRoundTrip(online.roundTrip);
+    netGameStart(*online.game, setup, state, seed, nowMs());
+    online.game->session.stats.roundTripMs = online.roundTrip;
+    // The host starts half a round trip later, when START reaches the guest.
+    online.startMs = nowMs() + (online.options.host ? online.roundTrip / 2 : 0);
+    online.waited = 0;
+    online.flowKeys.clear();
+    enter(Phase::Playing);
+}
+
+static void hostStarts() {
+    NetMessage start;
+    start.kind = NetStart;
+    start.seed = gameLoop.startupSeed;
+    start.state = netMatchStartState();
+    sendMessage(start);
+    startMatch(start.state, start.seed);
+}
+
+static void guestStarts(const NetMessage& m) {
+    std::string why;
+    if (m.state.size() != stateBytes() || !checkState(m.state.data(), why)) {
+        stopOnline("the host sent a match that cannot be played: " +
+                   (why.empty() ? std::to_string(m.state.size()) + " bytes" : why));
+        return;
+    }
+    startMatch(m.state, m.seed);
+}
+
+// One message while measuring: probes both ways, and the guest's START.
+static void takeBeforeMatch(const std::vector<uint8_t>& bytes) {
+    NetMessage m;
+    std::string why;
+    if (!netDecode(bytes.data(), bytes.size(), m, why)) {
+        stopOnline("the other player sent " + why);
+        return;
+    }
+    if (m.kind == NetPing) {
+        NetMessage pong;
+        pong.kind = NetPong;
+        pong.stamp = m.stamp;
+        sendMessage(pong);
+    } else if (m.kind == NetPong && online.probeAt == m.stamp) {
+        uint32_t trip = nowMs() - m.stamp;
+        online.roundTrip = online.probes == 0 ? trip : std::min(online.roundTrip, trip);
+        online.probes++;
+        online.probeAt = 0;
+        if (online.options.host && online.probes >= ProbesBeforeStart) {
+            hostStarts();
+        } else {
+            sendProbe();
+        }
+    } else if (m.kind == NetStart && !online.options.host) {
+        guestStarts(m);
+    } else if (m.kind == NetLeave) {
+        stopOnline("the other player left");
+    } else if (m.kind != NetPong) {
+        stopOnline("the other player sent a message of kind " + std::to_string(m.kind) +
+                   " before the match");
+    }
+}
+
+static void greet() {
+    NetTransport& link = *online.link;
+    link.poll();
+    if (online.phase == Phase::Connecting && link.state() == NetLinkState::Open) {
+        NetHelloBody hello{NetProtocolVersion, netBuildIdentity(),
+                           online.options.host ? NetRoleHost : NetRoleGuest};
+        link.send(netEncodeHello(hello));
+        enter(Phase::Greeting);
+    }
+    std::vector<uint8_t> bytes;
+    while (online.phase != Phase::Off && online.phase != Phase::Playing && link.receive(bytes)) {
+        if (online.phase == Phase::Greeting) {
+            readHello(bytes);
+        } else if (online.phase == Phase::Measuring) {
+            takeBeforeMatch(bytes);
+        }
+    }
+    if (online.phase == Phase::Playing || online.phase == Phase::Off) return;
+    if (link.state() == NetLinkState::Closed) {
+        stopOnline(online.options.host ? "the other player went away: " + link.error()
+                                       : link.error());
+    } else if (!online.options.host && nowMs() - online.phaseSince > ConnectLimitMs) {
+        stopOnline("no answer from " + online.options.peer + " within 10 s");
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The match
+
+static void saveReplay() {
+    if (online.folder.empty() || !online.game || online.game->replay.passCount == 0) return;
+    saveReplayInFolder(netGameReplayFile(*online.game), &online.folder);
+}
+
+// Waits a little for the other side's state, then writes what differed.
+static void reportDesync(NetGame& g) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (g.session.desyncTheirs.empty() && std::chrono::steady_clock::now() < until) {
+        netSessionPoll(g.session, nowMs());
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    std::string field = "the other side's state did not come";
+    const std::vector<uint8_t>&mine = g.session.desyncMine, &theirs = g.session.desyncTheirs;
+    if (!theirs.empty() && theirs.size() == mine.size())
+        field = firstDifference(mine.data(), theirs.data(), hashedStateBytes());
+    g.session.message += "; first differing field: " + field;
+    if (online.folder.empty()) return;
+    std::string text = g.session.message + "\n";
+    std::string why;
+    writeFileAtomically(online.folder + "/desync-" + std::to_string(gameLoop.startupSeed) + "-" +
+                            std::to_string(g.session.desyncPass) + ".txt",
+                        std::vector<uint8_t>(text.begin(), text.end()), why);
+}
+
+// Why the match ended, in the player's words ("" for a match played out).
+static std::string endOfMatch(NetGame& g) {
+    const NetSession& s = g.session;
+    if (g.over) return "";
+    if (s.status == NetStatus::Ended && s.remoteLeft) {
+        netGameFinishAt(g, s.remoteLeftAt); // the same replay as the other side's
+        return s.leaveReason == NetLeaveTimeout ? "the other player lost the connection"
+                                                : "the other player left";
+    }
+    if (s.status == NetStatus::Desynced) reportDesync(g);
+    return s.message;
+}
+
+static void finishMatch(bool quitting) {
+    NetGame& g = *online.game;
+    std::string why = endOfMatch(g);
+    if (g.over || quitting)
+        netSessionLeave(g.session, quitting ? NetLeaveQuit : NetLeaveOver, g.recorded);
+    if (g.session.status == NetStatus::Desynced)
+        netSessionLeave(g.session, NetLeaveDesync, g.recorded);
+    saveReplay();
+    netGameStop(g);
+    // The title's passes measure from the real clock again, not the match's.
+    gameLoop.previousTimestamp = nowMs() - 16;
+    online.link->poll();
+    // The match played with the host's options; the title music is this player's again.
+    options.soundOn = online.soundOn;
+    screenFlow.titleActive = 1;
+    applyMusicRule();
+    if (!online.folder.empty()) replayRecorderStart(saveReplayInFolder, &online.folder);
+    stopOnline(quitting ? "" : why);
+}
+
+// The player's own key-downs since the last frame: ESC leaves, F10 and F11
+// change the input delay, F12 shows the readout, the rest may be flow keys.
+static bool takeLocalKeys(NetGame& g) {
+    for (int n = 0; n < 64 && platformDispatchOneMessage(); n++) {}
+    for (auto [message, wParam] : g.stashed) {
+        if (message == WM_CLOSE) screenFlow.gameRunning = 0;
+        if (message == WM_CLOSE || (message == WM_KEYDOWN && wParam == VK_ESCAPE)) return false;
+        if (message != WM_KEYDOWN) continue;
+        if (wParam == VK_F10 || wParam == VK_F1 + 10)
+            netSessionSetDelay(g.session, g.session.inputDelay + (wParam == VK_F10 ? -1 : 1));
+        if (wParam == VK_F1 + 11) onlineScreenToggleReadout();
+        if (netFlowFor(wParam) > 0) online.flowKeys.push_back(int(wParam));
+    }
+    g.stashed.clear();
+    return true;
+}
+
+// The passes the schedule has due, then the newest one drawn.
+static void playFrame() {
+    NetGame& g = *online.game;
+    bool staying = takeLocalKeys(g);
+    uint32_t now = nowMs();
+    netSessionPoll(g.session, now);
+    uint32_t due = int32_t(now - online.startMs) >= 0 ? (now - online.startMs) * 60 / 1000 + 1 : 0;
+    int ran = 0;
+    while (staying && g.session.pass + online.waited < due && ran < MostPassesPerFrame) {
+        uint8_t keys[256];
+        platformKeyboardState(keys);
+        int flow = online.flowKeys.empty() ? 0 : online.flowKeys.front();
+        uint32_t known = g.session.known[g.session.setup.localSide];
+        NetStep step = netGameStep(g, netLocalInput(keys, flow), now);
+        if (g.session.known[g.session.setup.localSide] != known && flow)
+            online.flowKeys.pop_front();
+        if (step == NetStep::TimeSynced) online.waited++;
+        if (step != NetStep::Ran && step != NetStep::TimeSynced) break;
+        ran++;
+    }
+    if (!staying || g.over || g.session.status != NetStatus::Running) {
+        finishMatch(!staying);
+        return;
+    }
+    onlineScreenMatch(g.session, now);
+    onlineDrawWithoutPass();
+    if (ran == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+static void onlineTurn() {
+    switch (online.phase) {
+    case Phase::Connecting:
+    case Phase::Greeting:
+    case Phase::Measuring:
+        greet();
+        if (online.phase != Phase::Playing) gameTurn();
+        break;
+    case Phase::Playing:
+        playFrame();
+        break;
+    case Phase::Off:
+        gameTurn();
+        break;
+    }
+}
+
+int runOnline(const OnlineOptions& options, const std::string& folder) {
+    online.options = options;
+    online.folder = folder;
+    if (options.host) {
+        std::string why;
+        online.link = NetWebSocket::host(options.port, why);
+        if (!online.link) {
+            std::fprintf(stderr, "soccer: %s\n", why.c_str());
+            return 1;
+        }
+        onlineScreenWaiting(options.port, netwsLocalAddresses());
+    } else {
+        std::string host;
+        uint16_t port = 0;
+        netwsParseAddress(options.peer, host, port);
+        online.link = NetWebSocket::join(host, port);
+        onlineScreenJoining(options.peer);
+    }
+    // Straight to the title: the boot screen's imitation is no part of a match.
+    screenFlow.bootActive = 0;
+    screenFlow.titleActive = 1;
+    applyMusicRule();
+    enter(Phase::Connecting);
+    setPresentHook(onlineScreenDraw);
+    if (!folder.empty()) replayRecorderStart(saveReplayInFolder, &online.folder);
+    while (screenFlow.gameRunning) onlineTurn();
+    if (online.phase == Phase::Playing) finishMatch(true);
+    replayRecorderStop();
+    setPresentHook(nullptr);
+    online.link.reset();
+    return 0;
+}
