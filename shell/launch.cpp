@@ -25,7 +25,9 @@ Controls:
   F5 F6 F7 F8     kit colours of team A's players and goalkeeper, team B's
   F9              match duration (on the title screen)
   F11             the controls screen (on the title screen): for each player
-                  and action press the new key; ESC keeps the old one
+                  and action press the new key (one in use is refused); ESC
+                  keeps the old one; last, LEFT and RIGHT pick the pad's
+                  pause button
   any key         starts a half once READY shows
   P               pauses the match, and goes on
   R               during a goal's celebration, shows the goal again
