@@ -41,7 +41,8 @@ to the next goal or restart; at the end a key (or ESC) leaves.
 The match: team A attacks down the screen in the first half, team B up; the
 teams change ends at half time. A goalkeeper who holds the ball waits for his
 side's shoot key (CTRL for player 1) to throw it out, and the clock stands
-still meanwhile, as it does while a restart or a kick-off waits.
+still meanwhile, as it does while a restart or a kick-off waits (the
+computer's goalkeeper throws it out by himself).
 
 Settings: strength, sound, duration, kits, window and scaling and the keys
 are kept in $XDG_CONFIG_HOME/torvelun-soccer/settings (or ~/.config/...).
