@@ -11,6 +11,22 @@ constexpr uint32_t White = 0xFFFFFF;
 constexpr uint32_t LightBlue = 0xA397FF;
 constexpr uint32_t Blue = 0x4F44D8;
 constexpr uint32_t Red = 0xBB0000;
+constexpr int PadStep = 2 * ActionCount; // after the ten keys, the pad's pause button
+
+static const char* padButtonName(int button) {
+    static const char* const names[PadButtonCount] = {"A",
+                                                      "B",
+                                                      "X",
+                                                      "Y",
+                                                      "BACK",
+                                                      "GUIDE",
+                                                      "START",
+                                                      "LEFT STICK",
+                                                      "RIGHT STICK",
+                                                      "LEFT SHOULDER",
+                                                      "RIGHT SHOULDER"};
+    return button >= 0 && button < PadButtonCount ? names[button] : "NONE";
+}
 
 void openControlsScreen() {
     controlsScreen = ControlsScreen{.active = true};
@@ -24,10 +40,33 @@ static bool isFlowKey(int scancode) {
 
 static void nextStep() {
     controlsScreen.refused = false;
-    if (++controlsScreen.step >= 2 * ActionCount) controlsScreen.active = false;
+    if (++controlsScreen.step > PadStep) controlsScreen.active = false;
+}
+
+// The pads' buttons that may pause: those that play or go on keep their meaning.
+static constexpr int pauseButtons[] = {
+    PadNone,         PadB, PadX, PadY, PadGuide, PadLeftStick, PadRightStick, PadLeftShoulder,
+    PadRightShoulder};
+constexpr int PauseButtonCount = sizeof pauseButtons / sizeof pauseButtons[0];
+
+// The last step: LEFT and RIGHT choose the pad's pause button, RETURN or ESC
+// keeps it.
+static void padStepKey(int vk, int scancode) {
+    int i = 0;
+    while (i < PauseButtonCount && pauseButtons[i] != controls.padPause) i++;
+    if (scancode == ScanLeft || scancode == ScanRight) {
+        const int step = scancode == ScanRight ? 1 : PauseButtonCount - 1;
+        controls.padPause = pauseButtons[(i + step) % PauseButtonCount];
+    } else if (vk == VK_ESCAPE || vk == VK_RETURN) {
+        nextStep();
+    }
 }
 
 void controlsScreenKey(int vk, int scancode) {
+    if (controlsScreen.step == PadStep) {
+        padStepKey(vk, scancode);
+        return;
+    }
     if (vk == VK_ESCAPE) {
         nextStep(); // the old key stays
         return;
@@ -67,16 +106,24 @@ static void drawControlsText() {
     drawText(130, 50, "------------------------", 16, White);
     drawPlayerKeys(0, 140);
     drawPlayerKeys(1, 340);
-    const int player = controlsScreen.step / ActionCount + 1;
-    const char* action = actionNames[controlsScreen.step % ActionCount];
-    drawText(140, 220, "PRESS THE NEW KEY FOR PLAYER", 8, Blue);
-    drawNumber(372, 220, player, 8, White);
-    drawText(388, 220, action, 8, White);
-    drawText(140, 236, "ESC KEEPS THE OLD ONE", 8, Blue);
+    if (controlsScreen.step < PadStep) {
+        const int player = controlsScreen.step / ActionCount + 1;
+        const char* action = actionNames[controlsScreen.step % ActionCount];
+        drawText(140, 220, "PRESS THE NEW KEY FOR PLAYER", 8, Blue);
+        drawNumber(372, 220, player, 8, White);
+        drawText(388, 220, action, 8, White);
+        drawText(140, 236, "ESC KEEPS THE OLD ONE", 8, Blue);
+    } else {
+        drawText(140, 220, "LEFT, RIGHT: THE PAD BUTTON THAT PAUSES", 8, Blue);
+        drawText(140, 236, "RETURN OR ESC: BACK TO THE TITLE", 8, Blue);
+    }
     if (controlsScreen.refused) drawText(140, 260, "THAT KEY IS TAKEN", 8, Red);
     char name[16];
-    drawText(140, 300, "PAUSE:", 8, Blue);
-    drawText(196, 300, scancodeName(controls.pauseKey, name), 8, White);
+    drawText(140, 284, "PAUSE:", 8, Blue);
+    drawText(196, 284, scancodeName(controls.pauseKey, name), 8, White);
+    drawText(140, 300, "PAD PAUSE:", 8, Blue);
+    drawText(228, 300, padButtonName(controls.padPause), 8,
+             controlsScreen.step == PadStep ? White : Blue);
     drawText(140, 316, "KEYS GO BY THEIR PLACE ON THE KEYBOARD", 8, Blue);
 }
 

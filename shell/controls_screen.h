@@ -2,7 +2,8 @@
 // each action in turn it asks for a key. A key already used (by another
 // action or the pause), a flow key (ESC, SPACE, the function keys) or a key
 // without a place is refused; ESC keeps the old key and asks for the next.
-// After player 2's SHOOT the title shows again. The screen lies beside the
+// Last, LEFT and RIGHT choose the pad button that pauses (or none), and
+// RETURN or ESC goes back to the title. The screen lies beside the
 // match: nothing it does reaches the match's state or a replay.
 #pragma once
 
@@ -10,7 +11,7 @@
 
 struct ControlsScreen {
     bool active = false;
-    int step = 0;         // player * ActionCount + action
+    int step = 0;         // player * ActionCount + action; then the pad's pause button
     bool refused = false; // the last key was refused
 };
 extern ControlsScreen controlsScreen;

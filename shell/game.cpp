@@ -20,6 +20,7 @@
 #include "shell/timing.h"
 
 GameLoop gameLoop;
+bool pauseOffered = true;
 
 bool gameStartup(bool fixedSeed, uint32_t seed) {
     platformHidePointer();
@@ -54,7 +55,7 @@ static void runPass(void (*frame)(), bool replayHooks = true) {
     platformSetPadStartKeys(screenFlow.titleActive ? VK_F1 : VK_SPACE,
                             screenFlow.titleActive ? VK_F2 : VK_SPACE);
     // A match may pause; the boot and title screens have nothing to hold.
-    const bool inMatch = !screenFlow.bootActive && !screenFlow.titleActive;
+    const bool inMatch = pauseOffered && !screenFlow.bootActive && !screenFlow.titleActive;
     platformSetPauseKeys(inMatch ? controls.pauseKey : 0, inMatch ? controls.padPause : PadNone);
     platformDispatchOneMessage();
     frame();

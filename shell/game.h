@@ -20,6 +20,10 @@ struct GameLoop {
 };
 extern GameLoop gameLoop;
 
+// Whether the pause key may pause a match: a network match clears it, as one
+// side alone must not stop. (A lost focus still pauses the platform layer.)
+extern bool pauseOffered;
+
 // Brings up the window, the device, the textures, the songs and the camera.
 // The random generator is seeded from the millisecond timer, or with `seed`
 // when `fixedSeed` is set. False when there is no display to open a window on.

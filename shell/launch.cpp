@@ -27,7 +27,9 @@ Controls:
   F5 F6 F7 F8     kit colours of team A's players and goalkeeper, team B's
   F9              match duration (on the title screen)
   F11             the controls screen (on the title screen): for each player
-                  and action press the new key; ESC keeps the old one
+                  and action press the new key (one in use is refused); ESC
+                  keeps the old one; last, LEFT and RIGHT pick the pad's
+                  pause button
   any key         starts a half once READY shows
   P               pauses the match, and goes on
   R               during a goal's celebration, shows the goal again
@@ -41,7 +43,8 @@ to the next goal or restart; at the end a key (or ESC) leaves.
 The match: team A attacks down the screen in the first half, team B up; the
 teams change ends at half time. A goalkeeper who holds the ball waits for his
 side's shoot key (CTRL for player 1) to throw it out, and the clock stands
-still meanwhile, as it does while a restart or a kick-off waits.
+still meanwhile, as it does while a restart or a kick-off waits (the
+computer's goalkeeper throws it out by himself).
 
 Settings: strength, sound, duration, kits, window and scaling and the keys
 are kept in $XDG_CONFIG_HOME/torvelun-soccer/settings (or ~/.config/...).

@@ -282,7 +282,7 @@ static bool playMessage(bool live, uint32_t& message, uintptr_t& wParam) {
 
 static void playKeys(uint8_t keys[256]) {
     // The live keys are the watcher's: F held runs fast.
-    playback.fastHeld = playback.paced && (keys['F'] & 0x80);
+    playback.fastHeld = playback.paced && (keys[uint8_t('F')] & 0x80);
     std::memcpy(keys, playback.keys, 256);
 }
 

@@ -3,10 +3,12 @@
 // its recorded state.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "match/state.h"
+#include "render/device.h"
 #include "shell/game.h"
 #include "shell/instant_replay.h"
 #include "shell/replay.h"
@@ -52,4 +54,23 @@ TEST_F(HeadlessGame, InstantReplayLeavesTheMatchAsItWas) {
     match.goalScored = 1;
     EXPECT_FALSE(instantReplayRequest());
     instantReplayOffered = true;
+}
+
+// The pause's box is drawn over the last frame and leaves the game as it was.
+TEST_F(HeadlessGame, PausedBoxLeavesTheGameAsItWas) {
+    pressKey(VK_ESCAPE);
+    runPasses(60);
+    pressKey(VK_F2);
+    runPasses(100);
+    pressKey(VK_SPACE); // closes the first half's box
+    runPasses(20);
+    std::vector<uint8_t> before(stateBytes()), after(stateBytes());
+    encodeState(before.data());
+    const RenderStates states = graphics.states;
+    EXPECT_EQ(countPixels(116, 296, 524, 480, 0xA397FF), 0);
+    showPaused();
+    EXPECT_GT(countPixels(116, 296, 524, 480, 0xA397FF), 15000); // the box's light frame
+    encodeState(after.data());
+    EXPECT_EQ(firstDifference(after.data(), before.data(), stateBytes()), "");
+    EXPECT_EQ(std::memcmp(&states, &graphics.states, sizeof states), 0);
 }

@@ -141,9 +141,17 @@ TEST(ControlsScreen, AsksForEachKeyRefusesTakenOnesAndEscKeeps) {
     keyDown(VK_CONTROL, ScanRightCtrl); // down: taken by player 1's shoot, refused
     EXPECT_EQ(controlsScreen.step, ActionDown);
     for (int step = ActionDown; step < 2 * ActionCount; step++) keyDown(VK_ESCAPE, 0x29);
+    // The pad's pause button: Y, right to GUIDE, left twice to X.
+    keyDown(VK_RIGHT, ScanRight);
+    EXPECT_EQ(controls.padPause, PadGuide);
+    keyDown(VK_LEFT, ScanLeft);
+    keyDown(VK_LEFT, ScanLeft);
+    ASSERT_TRUE(controlsScreen.active);
+    keyDown(VK_RETURN, 0x28);
     EXPECT_FALSE(controlsScreen.active);
     Controls expected;
     expected.keys[0][ActionLeft][0] = 0x1D;
+    expected.padPause = PadX;
     EXPECT_EQ(controls, expected);
     EXPECT_TRUE(screenFlow.gameRunning); // ESC there never quits
     EXPECT_TRUE(screenFlow.titleActive);
