@@ -204,7 +204,7 @@ TEST_F(Output, SoundCardDeviceFeedsTheOutputThread) {
     Song* s = tone();
     if (!playSong(s, 1)) {
         audioDeviceUseManual(true);
-        GTEST_SKIP() << "no SDL audio";
+        GTEST_SKIP() << "no sound card";
     }
     for (int i = 0; i < 200 && audioDeviceBytesPlayed() < 4 * 3 * blockFrames; i++)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -254,7 +254,7 @@ TEST_F(Output, MusicAndEffectsOnTheSoundCardDevice) {
     if (!playSong(musicSong, 1)) {
         freeSongs();
         audioDeviceUseManual(true);
-        GTEST_SKIP() << "no SDL audio";
+        GTEST_SKIP() << "no sound card";
     }
     const uint64_t lap = uint64_t(ringFrames) * 4;
     EXPECT_GE(waitForBytes(lap + 20 * blockFrames * 4), lap + 20 * blockFrames * 4);
