@@ -136,4 +136,36 @@ mergeInto(LibraryManager.library, {
   webGameEnded: function () {
     if (Module.onGameEnded) Module.onGameEnded();
   },
+
+  // The page's storage: the options as a list of numbers under one name.
+  webLoadSettings: function (values, count) {
+    try {
+      var list = JSON.parse(localStorage.getItem('soccer.options'));
+      if (!Array.isArray(list) || list.length != count) return 0;
+      for (var i = 0; i < count; i++) {
+        if (typeof list[i] !== 'number' || !isFinite(list[i])) return 0;
+        HEAP32[(values >> 2) + i] = list[i] | 0;
+      }
+      return 1;
+    } catch (e) {
+      return 0;
+    }
+  },
+
+  webSaveSettings: function (values, count) {
+    try {
+      localStorage.setItem('soccer.options',
+                           JSON.stringify(Array.from(HEAP32.subarray(values >> 2, (values >> 2) + count))));
+    } catch (e) {}
+  },
+
+  // The replays go to the page (index.html), which keeps them in IndexedDB.
+  webKeepReplay: function (file, size) {
+    if (Module.onReplayRecorded) Module.onReplayRecorded(HEAPU8.slice(file, file + size));
+  },
+
+  webReplayEnded: function () {
+    Module.soccerReplaying = false;
+    if (Module.onReplayEnded) Module.onReplayEnded();
+  },
 });

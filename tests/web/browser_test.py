@@ -5,7 +5,8 @@ desktop's frames pixel for pixel: the golden boot, title and first match
 frames, and a frame of a match in play against soccer-snapshot's. The sound
 heard and whole matches of soccer-sim must be the desktop's to the bit. The
 real page is then played as a person would: it boots by itself, ESC shows the
-title, F1 a match. Prints the browser's timings of a match pass and of the
+title, F1 a match; and on a phone's screen by touch, in portrait and landscape
+(page_checks.py), with its options remembered and its replays kept and played. Prints the browser's timings of a match pass and of the
 mixer. Exits 1 on the first failed check."""
 import argparse
 import base64
@@ -27,6 +28,7 @@ import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from devtools import Browser  # noqa: E402
+import page_checks  # noqa: E402
 
 # Key names of soccer-snapshot's --key, as the browser names the key.
 KEYS = {
@@ -440,7 +442,11 @@ def main():
                   lambda: check_traces(page, args.native, os.path.join(root, 'tests', 'traces')),
                   lambda: print_benchmarks(page),
                   lambda: check_canvas_2d(browser, page, url, golden),
-                  lambda: check_real_page(browser, page, url)]
+                  lambda: check_real_page(browser, page, url),
+                  lambda: page_checks.check_touch(browser, page, url, load, Failure),
+                  lambda: page_checks.check_replays(
+                      browser, os.path.join(root, 'tests', 'traces', 'computer-100.replay'),
+                      Failure)]
         for check in checks:
             check()
             passed += 1
