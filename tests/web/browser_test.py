@@ -326,13 +326,23 @@ def check_traces(page, native, traces):
               'as recorded')
 
 
-def print_benchmarks(page):
-    page.play(MATCH_SCRIPT, MATCH_SHOT)
-    if screen_shown(page.canvas()) != 'match':
-        raise Failure('benchmark: no match on the canvas')
-    print('browser benchmark, match passes of 16 ms (ms):',
-          page.call('webBenchPasses', "'string'", 300, 16))
+def print_benchmarks(browser, page, url, native):
+    """A match pass in the browser with WebAssembly SIMD and without, beside
+    the desktop's (shell_bench's PassInMatch, where the build has it)."""
+    for build, query in [('SIMD', '?test'), ('without SIMD', '?test&simd=0')]:
+        load(browser, url + query)
+        page.play(MATCH_SCRIPT, MATCH_SHOT)
+        if screen_shown(page.canvas()) != 'match':
+            raise Failure('benchmark: no match on the canvas')
+        print(f'browser benchmark, {browser.evaluate("Module.soccerBuild")}.wasm ({build}), '
+              'match passes of 16 ms (ms):', page.call('webBenchPasses', "'string'", 300, 16))
     print('browser benchmark, mixer (ms):', page.call('webBenchAudio', "'string'", 10))
+    bench = os.path.join(native, 'bench', 'shell', 'shell_bench')
+    if os.path.exists(bench):
+        result = json.loads(subprocess.run(
+            [bench, '--benchmark_filter=PassInMatch', '--benchmark_format=json',
+             '--benchmark_min_time=1'], check=True, capture_output=True, text=True).stdout)
+        print(f'desktop benchmark, PassInMatch: {result["benchmarks"][0]["real_time"]:.3f} ms')
 
 
 def screen_shown(pixels):
@@ -440,7 +450,7 @@ def main():
                   lambda: check_gamepad(page, golden),
                   lambda: check_simulation(page, args.native),
                   lambda: check_traces(page, args.native, os.path.join(root, 'tests', 'traces')),
-                  lambda: print_benchmarks(page),
+                  lambda: print_benchmarks(browser, page, url, args.native),
                   lambda: check_canvas_2d(browser, page, url, golden),
                   lambda: check_real_page(browser, page, url),
                   lambda: page_checks.check_touch(browser, page, url, load, Failure),
