@@ -6,7 +6,8 @@ frames, and a frame of a match in play against soccer-snapshot's. The sound
 heard and whole matches of soccer-sim must be the desktop's to the bit. The
 real page is then played as a person would: it boots by itself, ESC shows the
 title, F1 a match; and on a phone's screen by touch, in portrait and landscape
-(page_checks.py), with its options remembered and its replays kept and played. Prints the browser's timings of a match pass and of the
+(page_checks.py), with its options remembered, its replays kept and played,
+and installed to play offline. Prints the browser's timings of a match pass and of the
 mixer. Exits 1 on the first failed check."""
 import argparse
 import base64
@@ -456,6 +457,9 @@ def main():
                   lambda: page_checks.check_touch(browser, page, url, load, Failure),
                   lambda: page_checks.check_replays(
                       browser, os.path.join(root, 'tests', 'traces', 'computer-100.replay'),
+                      Failure),
+                  lambda: page_checks.check_offline(
+                      browser, url, load, server, os.path.join(args.native, 'dist', 'icons'),
                       Failure)]
         for check in checks:
             check()
