@@ -36,7 +36,7 @@ KEYS = {
     'ESC': ('Escape', 'Escape', 27), 'F1': ('F1', 'F1', 112), 'F2': ('F2', 'F2', 113),
     'UP': ('ArrowUp', 'ArrowUp', 38), 'LEFT': ('ArrowLeft', 'ArrowLeft', 37),
     'RIGHT': ('ArrowRight', 'ArrowRight', 39), 'DOWN': ('ArrowDown', 'ArrowDown', 40),
-    'CTRL': ('Control', 'ControlLeft', 17),
+    'CTRL': ('Control', 'ControlLeft', 17), 'F4': ('F4', 'F4', 115),
 }
 
 # The scripted run of the match in play: pass, down or up, key (as --key).
@@ -454,6 +454,7 @@ def main():
                   lambda: print_benchmarks(browser, page, url, args.native),
                   lambda: check_canvas_2d(browser, page, url, golden),
                   lambda: check_real_page(browser, page, url),
+                  lambda: page_checks.check_sound_latency(browser, page, url, load, Failure),
                   lambda: page_checks.check_touch(browser, page, url, load, Failure),
                   lambda: page_checks.check_replays(
                       browser, os.path.join(root, 'tests', 'traces', 'computer-100.replay'),

@@ -208,3 +208,41 @@ def check_offline(browser, url, load, server, icons, failure):
     print(f'offline: with the server gone the page loads from its service worker and runs; '
           f'"{manifest["name"]}", {manifest["display"]}, icons '
           f'{", ".join(i["sizes"] for i in manifest["icons"])}')
+
+
+# Notes the time of the next F4's key-down for the audio node's probe, which
+# then notes when the first sample that is not silent will sound.
+ARM_PROBE = """(() => {
+  const audio = Module.soccerAudio;
+  audio.probe = {};
+  window.addEventListener('keydown', (e) => { if (e.key === 'F4') audio.probe.key = e.timeStamp; },
+                          { capture: true, once: true });
+})()"""
+
+
+def check_sound_latency(browser, page, url, load, failure):
+    """From F4's key-down, which starts the title music again, to the music's
+    first sample leaving the audio node, through the audio worklet and through
+    the script processor: five times each, the median."""
+    for query in ['', '?audio=script']:
+        load(browser, url + query)
+        page.press('down', 'ESC')
+        page.press('up', 'ESC')
+        wait_for(browser, 'no sound', "Module.soccerAudio && Module.soccerAudio.node && "
+                 "Module.soccerAudio.context.state === 'running'", failure, seconds=10)
+        heard = []
+        for _ in range(5):
+            for turn in ['off', 'on']:
+                if turn == 'on':
+                    browser.evaluate(ARM_PROBE)
+                page.press('down', 'F4')
+                page.press('up', 'F4')
+                time.sleep(0.4)
+            wait_for(browser, 'no music after F4', 'Module.soccerAudio.probe.heard !== undefined',
+                     failure, seconds=5)
+            heard.append(browser.evaluate('Module.soccerAudio.probe.heard'))
+        kind = browser.evaluate('Module.soccerAudio.kind')
+        heard.sort()
+        print(f'sound latency through the {kind}, F4 to the music\'s first sample (ms): median '
+              f'{heard[2]:.1f}, from {heard[0]:.1f} to {heard[4]:.1f}; the context\'s own base '
+              f'latency {1000 * browser.evaluate("Module.soccerAudio.context.baseLatency"):.1f}')
