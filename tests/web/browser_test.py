@@ -455,6 +455,7 @@ def main():
                   lambda: check_canvas_2d(browser, page, url, golden),
                   lambda: check_real_page(browser, page, url),
                   lambda: page_checks.check_sound_latency(browser, page, url, load, Failure),
+                  lambda: page_checks.check_scaling(browser, url, load, Failure),
                   lambda: page_checks.check_touch(browser, page, url, load, Failure),
                   lambda: page_checks.check_replays(
                       browser, os.path.join(root, 'tests', 'traces', 'computer-100.replay'),

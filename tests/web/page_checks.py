@@ -20,14 +20,16 @@ NO_SCROLL = """document.scrollingElement.scrollHeight <= innerHeight &&
 
 
 class Touch:
-    """Fingers on the emulated touch screen; each down finger is listed in
-    every event, as the protocol wants the whole set of points."""
+    """Fingers on the emulated touch screen. Pressing and moving list every
+    finger down; lifting lists the finger that comes up (Chromium ends the
+    points a touchEnd names)."""
 
     def __init__(self, browser):
         self.browser, self.down = browser, {}
 
-    def send(self, kind):
-        points = [{'x': x, 'y': y, 'id': i} for i, (x, y) in self.down.items()]
+    def send(self, kind, fingers=None):
+        points = [{'x': x, 'y': y, 'id': i} for i, (x, y) in self.down.items()
+                  if fingers is None or i in fingers]
         self.browser.call('Input.dispatchTouchEvent', type=kind, touchPoints=points)
 
     def press(self, finger, x, y):
@@ -39,8 +41,8 @@ class Touch:
         self.send('touchMove')
 
     def lift(self, finger):
+        self.send('touchEnd', [finger])
         del self.down[finger]
-        self.send('touchEnd')
 
     def tap(self, x, y, finger=9):
         self.press(finger, x, y)
@@ -95,8 +97,9 @@ def play_by_touch(browser, touch, failure):
     time.sleep(0.6)
     moved = browser.evaluate(STATE)
     touch.lift(1)
-    if abs(moved['x'] - before['x']) + abs(moved['y'] - before['y']) < 0.02:
-        raise failure(f'touch: the stick did not move player 1: {before} then {moved}')
+    # A diagonal: both coordinates change.
+    if abs(moved['x'] - before['x']) < 0.01 or abs(moved['y'] - before['y']) < 0.01:
+        raise failure(f'touch: the stick did not move player 1 diagonally: {before} then {moved}')
     return charging, before, moved
 
 
@@ -137,14 +140,18 @@ def check_touch(browser, page, url, load, failure):
                 raise failure(f'touch: three touches of Strength gave {strength} %')
         elif browser.evaluate(STATE)['strength'] != strength:
             raise failure(f'touch: strength {strength} not remembered: {browser.evaluate(STATE)}')
-        charging, before, moved = play_by_touch(browser, touch, failure)
+        try:
+            charging, before, moved = play_by_touch(browser, touch, failure)
+        finally:
+            for finger in list(touch.down):
+                touch.lift(finger)
         page.screenshot(f'touch_{name}.png')
         menu_key(browser, touch, 'Back', failure)
         wait_for(browser, 'no title after Back', "Module._webScreenShown() === 1", failure)
         print(f'touch, {name} {width} x {height}: tap to a match, the button charged '
               f'{charging["shotCharge"]:.4f} and shot, the stick moved player 1 '
               f'from ({before["x"]:.3f}, {before["y"]:.3f}) to ({moved["x"]:.3f}, '
-              f'{moved["y"]:.3f}), the button shot; strength {strength} remembered; '
+              f'{moved["y"]:.3f}); strength {strength} set by the menu and remembered; '
               f'touch_{name}.png')
     browser.call('Emulation.setTouchEmulationEnabled', enabled=False)
 
@@ -246,3 +253,35 @@ def check_sound_latency(browser, page, url, load, failure):
         print(f'sound latency through the {kind}, F4 to the music\'s first sample (ms): median '
               f'{heard[2]:.1f}, from {heard[0]:.1f} to {heard[4]:.1f}; the context\'s own base '
               f'latency {1000 * browser.evaluate("Module.soccerAudio.context.baseLatency"):.1f}')
+
+
+CANVAS = """(() => {
+  const c = document.getElementById('screen');
+  return [c.width, c.height, c.clientWidth, c.clientHeight, c.className];
+})()"""
+
+
+def check_scaling(browser, url, load, failure):
+    """At 1000 x 800: sharp shows the largest box with the frame enlarged to
+    the nearest whole multiple, integer the largest whole multiple, fit the
+    largest box with the frame's own pixels; the choice outlives a reload."""
+    browser.call('Emulation.setDeviceMetricsOverride', width=1000, height=800,
+                 deviceScaleFactor=1, mobile=False)
+    load(browser, url)
+    got = {}
+    for scale in ['integer', 'fit', 'sharp', 'fit']:
+        browser.evaluate(f"""(() => {{ const s = document.getElementById('scale');
+          s.value = '{scale}'; s.dispatchEvent(new Event('change')); }})()""")
+        time.sleep(0.3)  # a frame or two shown
+        got[scale] = browser.evaluate(CANVAS)
+    box = got['sharp'][2:4]
+    k = round(box[0] / 640)
+    want = {'sharp': [640 * k, 480 * k] + box + [''], 'integer': [640, 480, 640, 480, 'blocks'],
+            'fit': [640, 480] + box + ['blocks']}
+    if got != want or box[0] < 900:
+        raise failure(f'scaling: {got}, not {want}')
+    load(browser, url)
+    wait_for(browser, 'fit not remembered', "document.getElementById('scale').value === 'fit'",
+             failure, seconds=5)
+    print('scaling at 1000 x 800: ' + ', '.join(f'{k} {v[0]} x {v[1]} shown at {v[2]} x {v[3]}'
+                                                for k, v in got.items()) + '; fit remembered')
