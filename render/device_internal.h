@@ -88,6 +88,16 @@ int clipPolygon(const Vertex* in, int n, Vertex* out, Dist dist, Lerp lerp) {
     return m;
 }
 
+// Which span loops this build has: SSE2 on every x86-64 processor and in
+// WebAssembly with its SIMD (where the compiler turns SSE2 into it), AVX2 on
+// x86-64 when the processor has it.
+#if defined(__x86_64__) || (defined(__wasm_simd128__) && defined(__SSE2__))
+#define SOCCER_SSE2_LOOPS 1
+#endif
+#if defined(__x86_64__)
+#define SOCCER_AVX2_LOOPS 1
+#endif
+
 // The span loops the device draws with: by default the fastest the machine
 // runs; the tests compare the others with every pixel evaluated on its own.
 enum SpanPath { SpanPerPixel, SpanPortable, SpanSse2, SpanAvx2 };

@@ -155,9 +155,11 @@ static int64_t spanFixed(double s) {
 
 // The span loops in use: the fastest the machine runs unless told otherwise.
 static SpanPath bestSpanPath() {
-#if defined(__x86_64__)
+#if defined(SOCCER_AVX2_LOOPS)
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2") ? SpanAvx2 : SpanSse2;
+#elif defined(SOCCER_SSE2_LOOPS)
+    return SpanSse2;
 #else
     return SpanPortable;
 #endif
@@ -179,18 +181,19 @@ static void affineSpanOf(const PixelSetup& p, SampleKind kind, const FixedSpan& 
     case SpanPortable:
         affineSpanPortable(p, kind, span);
         break;
-#if defined(__x86_64__)
+#if defined(SOCCER_SSE2_LOOPS)
     case SpanSse2:
         affineSpanSse2(p, kind, span);
         break;
+#endif
+#if defined(SOCCER_AVX2_LOOPS)
     case SpanAvx2:
         affineSpanAvx2(p, kind, span);
         break;
-#else
-    default:
+#endif
+    default: // loops this build does not have
         affineSpanPortable(p, kind, span);
         break;
-#endif
     }
 }
 
@@ -206,11 +209,13 @@ void affineSpanPerPixel(const PixelSetup& p, SampleKind kind, const FixedSpan& s
 
 // One colour for the whole span: a fill, or a blend of a constant.
 static void constantSpan(const PixelSetup& p, uint32_t* row, int xl, int xr) {
-#if defined(__x86_64__)
+#if defined(SOCCER_AVX2_LOOPS)
     if (currentSpanPath == SpanAvx2) {
         constantSpanAvx2(p, row + xl, xr - xl + 1);
         return;
     }
+#endif
+#if defined(SOCCER_SSE2_LOOPS)
     if (currentSpanPath == SpanSse2) {
         constantSpanSse2(p, row + xl, xr - xl + 1);
         return;

@@ -1,7 +1,9 @@
-// The span loops with SSE2, which every x86-64 processor has: the four
+// The span loops with SSE2, which every x86-64 processor has (and WebAssembly
+// SIMD, into which the compiler translates each of these operations): the four
 // channels of a pixel side by side in one register. A row is sampled first,
 // then shaded: stage 0, the alpha test and blending.
-#if defined(__x86_64__)
+#include "render/device_internal.h"
+#if defined(SOCCER_SSE2_LOOPS)
 
 #include <emmintrin.h>
 

@@ -17,9 +17,10 @@ if [ "$what" = test ]; then
 fi
 # The browser test needs Chromium itself, not what a desktop user would want
 # with it (printing, notifications, fonts): no recommended packages there.
+# GoogleTest's sources build the span loops' test for node (tests/web/).
 options=()
 if [ "$what" = web ]; then
-    packages=(cmake make emscripten chromium python3)
+    packages=(cmake make emscripten chromium python3 googletest)
     options=(--no-install-recommends)
 fi
 # libpng is built from Debian's source package (tools/mingw-deps.sh, with

@@ -4,25 +4,41 @@
 // (another window or tab in front) no pass runs, as in the desktop's window,
 // and the first pass after it measures one ordinary frame, not the time
 // away. ESC on the title ends the game as on the desktop, and the page says so.
+// The options are remembered and every match recorded (web/page_store.cpp).
 #include <emscripten/emscripten.h>
 #include <emscripten/html5.h>
 
 #include "platform/web/page.h"
 #include "shell/game.h"
 #include "shell/screens.h"
+#include "web/page_store.h"
 
 static EM_BOOL runTurn(double, void*) {
+    if (pageReplayShowing()) {
+        pageReplayTurn();
+        return EM_TRUE;
+    }
     gameTurn();
+    pageSettingsKeep();
     if (screenFlow.gameRunning) return EM_TRUE;
     gameShutdown();
     webGameEnded();
     return EM_FALSE;
 }
 
+// The screen shown, for the page's touch controls and its wake lock: 0 the
+// boot screen, 1 the title, 2 a match.
+extern "C" EMSCRIPTEN_KEEPALIVE int webScreenShown() {
+    if (screenFlow.bootActive) return 0;
+    return screenFlow.titleActive ? 1 : 2;
+}
+
 int main() {
     // The test page starts the game itself (web/test_hooks.cpp).
     if (webIsTestPage()) return 0;
     gameStartup(false, 0);
+    pageSettingsRestore();
+    pageRecordMatches();
     emscripten_request_animation_frame_loop(runTurn, nullptr);
     return 0;
 }

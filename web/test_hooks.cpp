@@ -12,10 +12,12 @@
 
 #include "audio/output.h"
 #include "audio/stream.h"
+#include "match/state.h"
 #include "platform/audio_device.h"
 #include "platform/platform.h"
 #include "platform/web/web_platform.h"
 #include "render/device.h"
+#include "shell/display.h"
 #include "shell/driver.h"
 #include "shell/game.h"
 #include "shell/netplay.h"
@@ -192,6 +194,22 @@ EMSCRIPTEN_KEEPALIVE const char* webBenchAudio(int seconds) {
                   total / seconds, total / blocks);
     run.text = "{" + timings("playSong", starts) + line + "}";
     return run.text.c_str();
+}
+
+// What the touch test looks at: the screen, the phase of play, player 1's
+// active player, the ball and the shot being charged.
+EMSCRIPTEN_KEEPALIVE const char* webTestMatchState() {
+    const Player& p = match.players[match.activePlayerA];
+    char line[320];
+    std::snprintf(line, sizeof line,
+                  "{\"title\": %d, \"message\": %d, \"playState\": %d, \"active\": %d, "
+                  "\"x\": %.6f, \"y\": %.6f, \"ballOwner\": %d, \"ballSpeed\": %.6f, "
+                  "\"shotCharge\": %.6f, \"singlePlayer\": %d, \"strength\": %d}",
+                  screenFlow.titleActive, matchScreen.messageShowing, match.playState,
+                  match.activePlayerA, double(p.x), double(p.y), match.ballOwner,
+                  double(match.ball.speed), double(match.shotCharge), match.singlePlayer,
+                  match.computerStrength);
+    return (run.text = line).c_str();
 }
 
 } // extern "C"

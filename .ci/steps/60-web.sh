@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# The page for web browsers: built with emscripten and played in headless
-# Chromium against the desktop build's goldens, frames, sound and matches
-# (tests/web/browser_test.py). Uses soccer-snapshot and soccer-sim of build/.
+# The page for web browsers: built with emscripten (with WebAssembly SIMD and
+# without), its span loops tested under node, and played in headless Chromium
+# against the desktop build's goldens, frames, sound and matches, on a phone's
+# screen by touch, and offline (tests/web/browser_test.py). Uses soccer-snapshot
+# and soccer-sim of build/, and its shell_bench for the desktop's pass time.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 bash tools/install-deps.sh web
 emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build-web -j2
+ctest --test-dir build-web --output-on-failure --no-tests=error
 cmake --build build -j2 --target soccer-snapshot soccer-sim >/dev/null
 python3 tests/web/browser_test.py --web build-web --native build

@@ -79,3 +79,18 @@ void webPadHeldKeys(const WebPadReading& pad, int player, uint8_t held[256]) {
     if (pad.down || pad.stickY > deadZone) held[down] = 0x80;
     if (pad.south) held[first ? VK_CONTROL : 'B'] = 0x80;
 }
+
+WebPadReading webTouchStickReading(double x, double y, bool shoot) {
+    WebPadReading r{};
+    r.connected = true;
+    r.south = shoot;
+    constexpr double stillWithin = 0.25;
+    if (!(x * x + y * y >= stillWithin * stillWithin)) return r; // NaN stays still too
+    // Eight sectors: a component counts once it is over sin(22.5 degrees) of the length.
+    const double length = std::sqrt(x * x + y * y), edge = 0.38268343236508978 * length;
+    r.left = x < -edge;
+    r.right = x > edge;
+    r.up = y < -edge;
+    r.down = y > edge;
+    return r;
+}

@@ -25,4 +25,13 @@ extern "C" {
 int webIsTestPage();
 // The game has ended (ESC on the title): the page says so.
 void webGameEnded();
+
+// The options remembered in the browser's storage, `count` numbers into
+// `values`; false when none are (a first visit, or no storage).
+int webLoadSettings(int* values, int count);
+void webSaveSettings(const int* values, int count);
+// A match recorded: the page keeps its replay file (the newest 50).
+void webKeepReplay(const uint8_t* file, int size);
+// The replay that played in place of the game has ended.
+void webReplayEnded();
 }

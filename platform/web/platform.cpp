@@ -26,7 +26,7 @@ struct QueuedMessage {
 constexpr int QueueSize = 256;
 
 struct WebPlatform {
-    DisplaySettings display; // kept for the interface: the page always scales sharp
+    DisplaySettings display; // the page's scaling (webSetScale)
     bool headless;
     bool virtualClock;
     bool hasWindow;
@@ -39,6 +39,7 @@ struct WebPlatform {
     int queueHead, queueCount;
     uint8_t keyboardHeld[256];
     uint8_t padHeld[2][256];
+    uint8_t touchHeld[256]; // the touch screen's controls: player 1's keys
     int padStartKeys[2];
     uint32_t rgba[FrameWidth * FrameHeight];
     uint32_t lastFrame[FrameWidth * FrameHeight];
@@ -131,6 +132,8 @@ static void updatePause() {
     webAudioHold(paused);
     if (paused) {
         std::memset(web.keyboardHeld, 0, sizeof web.keyboardHeld);
+        std::memset(web.touchHeld, 0, sizeof web.touchHeld);
+        webReleaseTouchKeys();
     } else {
         postMessage(WM_ACTIVATE, WA_ACTIVE);
     }
@@ -202,7 +205,8 @@ void platformDrainMessages() {
 
 void platformKeyboardState(uint8_t keys[256]) {
     for (int vk = 0; vk < 256; vk++)
-        keys[vk] = web.keyboardHeld[vk] | web.padHeld[0][vk] | web.padHeld[1][vk];
+        keys[vk] =
+            web.keyboardHeld[vk] | web.padHeld[0][vk] | web.padHeld[1][vk] | web.touchHeld[vk];
     if (tap) tap->keys(keys);
 }
 
@@ -217,6 +221,11 @@ int webPadStartKey(int player) {
 
 void webPadKey(int pad, int vk, bool down) {
     web.padHeld[pad & 1][vk & 0xFF] = down ? 0x80 : 0;
+    if (down) postMessage(WM_KEYDOWN, uintptr_t(vk & 0xFF));
+}
+
+void webTouchKey(int vk, bool down) {
+    web.touchHeld[vk & 0xFF] = down ? 0x80 : 0;
     if (down) postMessage(WM_KEYDOWN, uintptr_t(vk & 0xFF));
 }
 
@@ -236,10 +245,21 @@ void platformPresent(const uint32_t* frame) {
         const uint32_t c = frame[i];
         web.rgba[i] = 0xFF000000u | (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
     }
+    // Sharp scaling enlarges the frame to a whole multiple here, the others
+    // leave the browser to show its pixels as blocks (index.html).
     double cssWidth = FrameWidth, cssHeight = FrameHeight;
     emscripten_get_element_css_size("#screen", &cssWidth, &cssHeight);
+    const bool sharp = web.display.scale == ScaleMode::Sharp;
     webShowFrame(web.rgba,
-                 webSharpMultiple(cssWidth, cssHeight, emscripten_get_device_pixel_ratio()));
+                 sharp ? webSharpMultiple(cssWidth, cssHeight, emscripten_get_device_pixel_ratio())
+                       : 1);
+}
+
+// The page's choice of scaling: 0 sharp, 1 integer, 2 fit.
+extern "C" EMSCRIPTEN_KEEPALIVE void webSetScale(int mode) {
+    web.display.scale = mode == 1   ? ScaleMode::Integer
+                        : mode == 2 ? ScaleMode::Fit
+                                    : ScaleMode::Sharp;
 }
 
 void platformShutdown() {
@@ -250,6 +270,8 @@ void platformShutdown() {
     web.framePresented = false;
     std::memset(web.keyboardHeld, 0, sizeof web.keyboardHeld);
     std::memset(web.padHeld, 0, sizeof web.padHeld);
+    std::memset(web.touchHeld, 0, sizeof web.touchHeld);
+    webReleaseTouchKeys();
 }
 
 void headlessAdvanceClock(uint32_t ms) {

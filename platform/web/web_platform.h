@@ -34,6 +34,14 @@ void webPadKey(int pad, int vk, bool down);
 int webPadStartKey(int player);
 void webReleasePadKeys(int pad);
 
+// The touch screen's stick, its displacement (x, y) in units of its radius, y
+// downward, as a pad's reading: still within a quarter of the radius, else
+// the nearest of the eight directions (each a sector of 45 degrees).
+WebPadReading webTouchStickReading(double x, double y, bool shoot);
+// The touch controls hold player 1's keys as a pad does (platform/web/touch.cpp).
+void webTouchKey(int vk, bool down);
+void webReleaseTouchKeys();
+
 // The whole multiple of the frame that the canvas holds: the whole number
 // nearest to its displayed size in device pixels over 640 x 480, at least 1.
 // The browser then scales it to the displayed size with linear filtering.

@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "platform/sdl_backend.h"
@@ -109,5 +110,35 @@ TEST(WebMapping, CanvasHoldsTheNearestWholeMultiple) {
     for (const Case& c : cases) {
         EXPECT_EQ(webSharpMultiple(c.width, c.height, c.ratio), c.multiple)
             << c.width << " x " << c.height << " at " << c.ratio;
+    }
+}
+
+TEST(WebMapping, TouchStickSteersInEightDirections) {
+    struct Case {
+        double x, y;
+        std::vector<int> held;
+    } cases[] = {
+        {0, 0, {}},
+        {0.24, 0, {}}, // within a quarter of the radius the stick is still
+        {0.17, -0.17, {}},
+        {0.26, 0, {VK_RIGHT}},
+        {1, -0.4, {VK_RIGHT}},         // 21.8 degrees off the axis: still straight
+        {1, -0.42, {VK_RIGHT, VK_UP}}, // 22.8 degrees: the diagonal
+        {-0.7, 0.7, {VK_LEFT, VK_DOWN}},
+        {0, -1, {VK_UP}},
+        {0.1, 0.9, {VK_DOWN}},
+        {std::nan(""), 1, {}},
+    };
+    for (const Case& c : cases) {
+        for (bool shoot : {false, true}) {
+            uint8_t held[256];
+            webPadHeldKeys(webTouchStickReading(c.x, c.y, shoot), 0, held);
+            std::vector<int> got, want = c.held;
+            for (int vk = 0; vk < 256; vk++)
+                if (held[vk] == 0x80) got.push_back(vk);
+            if (shoot) want.push_back(VK_CONTROL);
+            std::sort(want.begin(), want.end());
+            EXPECT_EQ(got, want) << c.x << ", " << c.y << (shoot ? " shooting" : "");
+        }
     }
 }

@@ -5,7 +5,9 @@ desktop's frames pixel for pixel: the golden boot, title and first match
 frames, and a frame of a match in play against soccer-snapshot's. The sound
 heard and whole matches of soccer-sim must be the desktop's to the bit. The
 real page is then played as a person would: it boots by itself, ESC shows the
-title, F1 a match. Prints the browser's timings of a match pass and of the
+title, F1 a match; and on a phone's screen by touch, in portrait and landscape
+(page_checks.py), with its options remembered, its replays kept and played,
+and installed to play offline. Prints the browser's timings of a match pass and of the
 mixer. Exits 1 on the first failed check."""
 import argparse
 import base64
@@ -27,13 +29,14 @@ import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from devtools import Browser  # noqa: E402
+import page_checks  # noqa: E402
 
 # Key names of soccer-snapshot's --key, as the browser names the key.
 KEYS = {
     'ESC': ('Escape', 'Escape', 27), 'F1': ('F1', 'F1', 112), 'F2': ('F2', 'F2', 113),
     'UP': ('ArrowUp', 'ArrowUp', 38), 'LEFT': ('ArrowLeft', 'ArrowLeft', 37),
     'RIGHT': ('ArrowRight', 'ArrowRight', 39), 'DOWN': ('ArrowDown', 'ArrowDown', 40),
-    'CTRL': ('Control', 'ControlLeft', 17),
+    'CTRL': ('Control', 'ControlLeft', 17), 'F4': ('F4', 'F4', 115),
 }
 
 # The scripted run of the match in play: pass, down or up, key (as --key).
@@ -325,13 +328,23 @@ def check_traces(page, native, traces):
               'as recorded, under --sync-test 8')
 
 
-def print_benchmarks(page):
-    page.play(MATCH_SCRIPT, MATCH_SHOT)
-    if screen_shown(page.canvas()) != 'match':
-        raise Failure('benchmark: no match on the canvas')
-    print('browser benchmark, match passes of 16 ms (ms):',
-          page.call('webBenchPasses', "'string'", 300, 16))
+def print_benchmarks(browser, page, url, native):
+    """A match pass in the browser with WebAssembly SIMD and without, beside
+    the desktop's (shell_bench's PassInMatch, where the build has it)."""
+    for build, query in [('SIMD', '?test'), ('without SIMD', '?test&simd=0')]:
+        load(browser, url + query)
+        page.play(MATCH_SCRIPT, MATCH_SHOT)
+        if screen_shown(page.canvas()) != 'match':
+            raise Failure('benchmark: no match on the canvas')
+        print(f'browser benchmark, {browser.evaluate("Module.soccerBuild")}.wasm ({build}), '
+              'match passes of 16 ms (ms):', page.call('webBenchPasses', "'string'", 300, 16))
     print('browser benchmark, mixer (ms):', page.call('webBenchAudio', "'string'", 10))
+    bench = os.path.join(native, 'bench', 'shell', 'shell_bench')
+    if os.path.exists(bench):
+        result = json.loads(subprocess.run(
+            [bench, '--benchmark_filter=PassInMatch', '--benchmark_format=json',
+             '--benchmark_min_time=1'], check=True, capture_output=True, text=True).stdout)
+        print(f'desktop benchmark, PassInMatch: {result["benchmarks"][0]["real_time"]:.3f} ms')
 
 
 def screen_shown(pixels):
@@ -439,9 +452,18 @@ def main():
                   lambda: check_gamepad(page, golden),
                   lambda: check_simulation(page, args.native),
                   lambda: check_traces(page, args.native, os.path.join(root, 'tests', 'traces')),
-                  lambda: print_benchmarks(page),
+                  lambda: print_benchmarks(browser, page, url, args.native),
                   lambda: check_canvas_2d(browser, page, url, golden),
-                  lambda: check_real_page(browser, page, url)]
+                  lambda: check_real_page(browser, page, url),
+                  lambda: page_checks.check_sound_latency(browser, page, url, load, Failure),
+                  lambda: page_checks.check_scaling(browser, url, load, Failure),
+                  lambda: page_checks.check_touch(browser, page, url, load, Failure),
+                  lambda: page_checks.check_replays(
+                      browser, os.path.join(root, 'tests', 'traces', 'computer-100.replay'),
+                      Failure),
+                  lambda: page_checks.check_offline(
+                      browser, url, load, server, os.path.join(args.native, 'dist', 'icons'),
+                      Failure)]
         for check in checks:
             check()
             passed += 1

@@ -8,8 +8,9 @@
 //
 //   soccer-artgen --icons SOURCE_DIR OUTPUT_DIR
 //
-// writes the desktop icons OUTPUT_DIR/NxN.png (N = 32, 64, 128, 256): the
-// mascot scaled with nearest-neighbour sampling, its magenta transparent.
+// writes the icons OUTPUT_DIR/NxN.png (N = 32, 64, 128, 256 for desktops, 192
+// and 512 for the web page's manifest): the mascot scaled with
+// nearest-neighbour sampling, its magenta transparent.
 //
 // A pixel map is read line by line:
 //   # text           a comment (outside pixel blocks)
@@ -270,16 +271,18 @@ void writeWindowsIcon(const std::string& path, const std::vector<std::string>& p
     writeFile(path, out);
 }
 
-// The desktop icons: the title mascot at each size a desktop asks for, and
-// all of them in the Windows icon soccer.ico.
+// The icons: the title mascot at each size a desktop or a web app asks for,
+// and the desktop's sizes (256 at the most) in the Windows icon soccer.ico.
 void writeIcons(const std::string& sourceDir, const std::string& outputDir) {
     PixelMap mascot = readPixelMap(sourceDir + "/mascot.txt");
     std::vector<std::string> pngs;
-    const std::vector<int> sizes = {32, 64, 128, 256};
-    for (int size : sizes) {
+    std::vector<int> sizes;
+    for (int size : {32, 64, 128, 192, 256, 512}) {
         std::string name = outputDir + "/" + std::to_string(size) + "x" + std::to_string(size);
         writePng(name + ".png", size, size, scaledPixels(mascot, size, size, true), true);
+        if (size == 192 || size == 512) continue; // the web app's only
         pngs.push_back(name + ".png");
+        sizes.push_back(size);
     }
     writeWindowsIcon(outputDir + "/soccer.ico", pngs, sizes);
 }
@@ -296,7 +299,8 @@ static int writeArtwork(int argc, char** argv) {
     app.add_option("OUTPUT_DIR", outputDir, "where the bitmaps (or icons) go")->required();
     CLI::Option* preview =
         app.add_option("PREVIEW_DIR", previewDir, "also enlarged PNG previews, here");
-    app.add_flag("--icons", icons, "the desktop icons (32 to 256 pixels) instead of the bitmaps")
+    app.add_flag("--icons", icons,
+                 "the desktop and web page icons (32 to 512 pixels) instead of the bitmaps")
         ->excludes(preview);
     int status = parseCommandLine(app, argc, argv, std::cout, std::cerr);
     if (status >= 0) return status;
