@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "render/device.h"
 #include "shell/game.h"
+#include "shell/instant_replay.h"
 #include "shell/netplay.h"
 #include "shell/online_screen.h"
 #include "shell/options.h"
@@ -111,6 +112,9 @@ static void startMatch(const std::vector<uint8_t>& state, uint32_t seed) {
     online.startMs = nowMs() + (online.options.host ? online.roundTrip / 2 : 0);
     online.waited = 0;
     online.flowKeys.clear();
+    // Neither side may hold the match up for both: no pause key, no instant replay.
+    pauseOffered = false;
+    instantReplayOffered = false;
     enter(Phase::Playing);
 }
 
@@ -245,6 +249,8 @@ static void finishMatch(bool quitting) {
     // The title's passes measure from the real clock again, not the match's.
     gameLoop.previousTimestamp = nowMs() - 16;
     online.link->poll();
+    pauseOffered = true;
+    instantReplayOffered = true;
     // The match played with the host's options; the title music is this player's again.
     options.soundOn = online.soundOn;
     screenFlow.titleActive = 1;

@@ -66,11 +66,11 @@ TEST(Win32Pads, ReadingsHoldThePlayersKeys) {
 
 static std::vector<PlatformMessage> received;
 static std::vector<uintptr_t> activations;
-static intptr_t recordMessage(uint32_t message, uintptr_t wParam, intptr_t) {
+static intptr_t recordMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     if (message == WM_ACTIVATE) {
         activations.push_back(wParam);
     } else {
-        received.push_back({message, wParam});
+        received.push_back({message, wParam, lParam});
     }
     return 0;
 }
@@ -118,8 +118,9 @@ TEST(Win32Window, TakesMessagesAndShowsTheFrame) {
 }
 
 // Alt+Enter: a borderless window over the whole monitor and back. Losing the
-// focus pauses a windowed game (no message) and ends a full-screen one.
-TEST(Win32Window, FullScreenSwitchAndFocus) {
+// focus pauses the game, windowed or full screen (it used to end a full-screen
+// game, losing the match); so does the pause key, which makes no message.
+TEST(Win32Window, FullScreenSwitchFocusAndPause) {
     platformSetDisplay({true, ScaleMode::Integer});
     platformSetWindowProcedure(recordMessage);
     ASSERT_TRUE(platformCreateWindow("TORVELUN SOCCER", "SOCCER")) << platformError();
@@ -136,15 +137,54 @@ TEST(Win32Window, FullScreenSwitchAndFocus) {
     RECT window, monitor = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     GetWindowRect(hwnd, &window);
     EXPECT_TRUE(EqualRect(&window, &monitor));
+    EXPECT_FALSE(platformCurrentDisplay().windowed);
     SendMessageA(hwnd, WM_ACTIVATE, WA_INACTIVE, 0);
+    EXPECT_EQ(platformPauseCause(), PauseCause::Focus);
+    SendMessageA(hwnd, WM_ACTIVATE, WA_ACTIVE, 0);
     EXPECT_FALSE(platformPaused());
+
+    // P's place (set-1 scan code 0x19) pauses and goes on; a repeat does nothing.
+    platformSetPauseKeys(ScanP, PadNone);
+    SendMessageA(hwnd, WM_KEYDOWN, 'P', 0x19 << 16);
+    EXPECT_EQ(platformPauseCause(), PauseCause::Key);
+    SendMessageA(hwnd, WM_KEYDOWN, 'P', 0x19 << 16 | 1 << 30);
+    EXPECT_EQ(platformPauseCause(), PauseCause::Key);
+    SendMessageA(hwnd, WM_KEYDOWN, 'P', 0x19 << 16);
+    EXPECT_FALSE(platformPaused());
+    platformSetPauseKeys(0, PadNone);
+
+    // A key bound by its place gives its binding's code and carries the place.
+    const KeyBinding bound[] = {{0x1D, 'W'}}; // the place of an English Z
+    platformSetKeyBindings(bound, 1);
+    SendMessageA(hwnd, WM_KEYDOWN, 'Z', 0x2C << 16);
+    platformSetKeyBindings(nullptr, 0);
+
     SendMessageA(hwnd, WM_SYSKEYDOWN, VK_RETURN, 1 << 29);
     EXPECT_NE(GetWindowLongPtrA(hwnd, GWL_STYLE) & WS_CAPTION, 0);
     activations.clear();
     while (platformDispatchOneMessage()) {}
-    EXPECT_TRUE(received.empty());
-    // Full screen, the loss reached the game (which then ends).
-    EXPECT_NE(std::find(activations.begin(), activations.end(), uintptr_t(WA_INACTIVE)),
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].wParam, uintptr_t('W'));
+    EXPECT_EQ(KeyScancode(received[0].lParam), 0x1D);
+    // No loss of the focus reached the game.
+    EXPECT_EQ(std::find(activations.begin(), activations.end(), uintptr_t(WA_INACTIVE)),
               activations.end());
     platformShutdown();
+}
+
+// Set-1 scan codes and the extended bit as the places of platform.h.
+TEST(Win32Keys, ScancodesAreHidPlaces) {
+    const struct {
+        int set1;
+        bool extended;
+        int place;
+    } rows[] = {{0x1E, false, ScanA},        {0x19, false, ScanP},    {0x13, false, ScanR},
+                {0x2C, false, ScanZ},        {0x1D, false, ScanLeftCtrl},
+                {0x1D, true, ScanRightCtrl}, {0x48, true, ScanUp},    {0x50, true, ScanDown},
+                {0x4B, true, ScanLeft},      {0x4D, true, ScanRight}, {0x48, false, 0x60},
+                {0x7F, false, 0}};
+    for (const auto& row : rows) {
+        LPARAM flags = LPARAM(row.set1) << 16 | LPARAM(row.extended) << 24;
+        EXPECT_EQ(win32Scancode(flags), row.place) << std::hex << row.set1;
+    }
 }
