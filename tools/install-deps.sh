@@ -27,7 +27,7 @@ fi
 # dpkg-dev), GoogleTest from Debian's sources in /usr/src/googletest.
 if [ "$what" = windows ]; then
     packages=(cmake make g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest libcli11-dev
-              nlohmann-json3-dev dpkg-dev nsis wine wine64 xvfb xdotool x11-apps python3)
+              nlohmann-json3-dev libboost-dev dpkg-dev nsis wine wine64 xvfb xdotool x11-apps python3)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -2,13 +2,13 @@
 # Fills the prefix that cmake/mingw-w64.cmake searches with what Debian does
 # not package for MinGW-w64: libpng, built from Debian's own source package
 # (its patches applied) against libz-mingw-w64-dev; GoogleTest from Debian's
-# /usr/src/googletest; and the header-only CLI11 and nlohmann/json as Debian
+# /usr/src/googletest; and the header-only CLI11, nlohmann/json and Boost as Debian
 # installs them. Static libraries only. Runs once: a filled prefix is kept.
 # Usage: tools/mingw-deps.sh [PREFIX] (default build-mingw-deps)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 prefix=$(realpath -m "${1:-build-mingw-deps}")
-[ -f "$prefix/.done" ] && exit 0
+[ -f "$prefix/.done" ] && [ -e "$prefix/include/boost" ] && exit 0
 toolchain=$PWD/cmake/mingw-w64.cmake
 work=$prefix/src
 rm -rf "$prefix"
@@ -43,6 +43,8 @@ cp -r /usr/src/googletest "$work/googletest"
 cmake_install "$work/googletest" -Dgtest_disable_pthreads=OFF
 
 cp -r /usr/include/CLI /usr/include/nlohmann "$prefix/include/"
+# Boost (Beast and Asio for online play) is header-only too, and large: linked, not copied.
+ln -s /usr/include/boost "$prefix/include/boost"
 cp -r /usr/share/cmake/CLI11 /usr/share/cmake/nlohmann_json "$prefix/share/cmake/"
 rm -rf "$work"
 touch "$prefix/.done"
