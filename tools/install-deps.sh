@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Installs what the game needs to build ("game"), what the build, the tests,
+# Installs what the game and soccer-relay need to build ("game"), what the build, the tests,
 # the sanitizers, the fuzzers and the benchmarks need ("test"), or what the
 # page for web browsers and its test in Chromium need ("web"), on Debian.
 # The renderer's benchmark compares with Mesa's llvmpipe through EGL and OpenGL.
 set -euo pipefail
 what=${1:-game}
-packages=(cmake g++ make pkg-config libsdl2-dev libpng-dev libcli11-dev nlohmann-json3-dev)
+packages=(cmake g++ make pkg-config libsdl2-dev libpng-dev libcli11-dev nlohmann-json3-dev libboost-dev)
 if [ "$what" = test ]; then
     packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
                libxmp-dev libopenmpt-dev clang-format clang-tidy xvfb xdotool

@@ -12,6 +12,7 @@ declare -A allowed=(
     [audio]="platform resources"
     [render]="platform resources match"
     [shell]="platform resources match audio render"
+    [relay]=""
     [tools]="platform resources match audio render shell"
 )
 status=0

@@ -18,6 +18,7 @@ fuzz_raster           15  -                                   | -max_len=4096
 fuzz-sim-args         10  tools/sim/fuzz_corpus/*             | -max_len=128
 fuzz_snapshot_args    10  tests/tools/snapshot/fuzz_corpus/*  | -max_len=512
 fuzz_launch_args      10  tests/shell/fuzz_corpus_launch/*    | -max_len=512
+fuzz_relay            10  tests/relay/fuzz_corpus/*           | -max_len=4096
 "
 # A row may go on over indented lines; join them first.
 rows=$(sed -z 's/\n  \+/ /g' <<<"$table" | grep -v '^$')
