@@ -138,8 +138,19 @@ int runLoad(RelayProcess& relay, const LoadPlan& plan) {
                 "the rooms, %.1f kB a room\n",
                 cpu, plan.seconds, 100.0 * cpu / (plan.seconds + 2), memoryBefore, memoryRooms,
                 double(memoryRooms - memoryBefore) / plan.rooms);
-    int status = relayStop(relay, SIGTERM);
-    std::printf("SIGTERM: the relay exited with %d\n", status);
+    // SIGTERM with every client still there: each is told, then the relay exits 0.
+    int64_t start = nowNs();
+    kill(relay.pid, SIGTERM);
+    size_t open = 1;
+    for (int i = 0; i < 300 && open > 0; i++) {
+        io.restart();
+        io.run_for(std::chrono::milliseconds(10));
+        open = 0;
+        for (Room& room : rooms) open += room.host->open + room.guest->open;
+    }
+    int status = relayStop(relay, 0);
+    std::printf("SIGTERM: the relay exited with %d after %lld ms, %zu players not yet closed\n",
+                status, (long long)((nowNs() - start) / 1000000), open);
     bool ok = ready == plan.rooms && tally.lost == 0 && tally.duplicated == 0 &&
               tally.reordered == 0 && status == 0;
     return ok ? 0 : 1;
