@@ -252,6 +252,9 @@ void accept(RelayServer& server) {
             if (server.acceptor.is_open()) accept(server);
             return;
         }
+        // Each message goes out at once: Nagle's wait for more would hold
+        // an input back by up to 40 ms.
+        socket.set_option(tcp::no_delay(true), ec);
         std::make_shared<HttpSession>(server, std::move(socket))->read();
         accept(server);
     });

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/write.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/websocket.hpp>
 #include <chrono>
@@ -65,10 +66,13 @@ struct StreamCheck {
     }
 };
 
+// A client opens its WebSocket through Beast, then writes and reads the frames
+// on the socket itself: a load of 1,500 clients in one thread needs one system
+// call per client and pass, not one per message.
 struct LoadClient : std::enable_shared_from_this<LoadClient> {
     websocket::stream<beast::tcp_stream> ws;
-    beast::flat_buffer buffer;
-    std::deque<std::shared_ptr<Bytes>> out;
+    Bytes pending, writing; // framed messages waiting, and the ones being written
+    Bytes input, message;   // bytes read and not yet parsed; the message being put together
     std::function<void(LoadClient&, const Bytes&)> onMessage;
     std::function<void(LoadClient&, beast::error_code)> onClosed;
     bool open = false, reading = true;
@@ -77,32 +81,40 @@ struct LoadClient : std::enable_shared_from_this<LoadClient> {
     StreamCheck fromPeer, fromFeed;
 
     explicit LoadClient(net::io_context& io) : ws(io) {}
+    tcp::socket& socket() { return beast::get_lowest_layer(ws).socket(); }
 
     void connect(uint16_t port, std::function<void(LoadClient&)> then) {
         auto self = shared_from_this();
         if (receiveBuffer > 0) {
-            tcp::socket& s = beast::get_lowest_layer(ws).socket();
-            s.open(tcp::v4());
-            s.set_option(net::socket_base::receive_buffer_size(receiveBuffer));
+            socket().open(tcp::v4());
+            socket().set_option(net::socket_base::receive_buffer_size(receiveBuffer));
         }
         beast::get_lowest_layer(ws).async_connect(
             tcp::endpoint(net::ip::make_address("127.0.0.1"), port),
             [self, then](beast::error_code ec) {
                 if (ec) return self->closed(ec);
+                self->socket().set_option(tcp::no_delay(true), ec);
                 beast::get_lowest_layer(self->ws).expires_never();
                 self->ws.async_handshake("127.0.0.1", "/play", [self, then](beast::error_code e) {
                     if (e) return self->closed(e);
                     self->open = true;
-                    self->ws.binary(true);
                     then(*self);
                     if (self->reading) self->read();
                 });
             });
     }
-    void send(Bytes m) {
+    // One binary frame, masked with the key 0 (a client must mask; any key will do).
+    void send(const Bytes& m) {
         if (!open) return;
-        out.push_back(std::make_shared<Bytes>(std::move(m)));
-        if (out.size() == 1) write();
+        pending.push_back(0x82);
+        if (m.size() < 126) {
+            pending.push_back(uint8_t(0x80 | m.size()));
+        } else {
+            pending.insert(pending.end(), {0x80 | 126, uint8_t(m.size() >> 8), uint8_t(m.size())});
+        }
+        pending.insert(pending.end(), 4, 0);
+        pending.insert(pending.end(), m.begin(), m.end());
+        if (writing.empty()) write();
     }
     // A numbered, timed message: kind, sequence u32, send time u64 ns, padding.
     static Bytes stamped(uint8_t kind, uint32_t seq, size_t size) {
@@ -124,34 +136,66 @@ struct LoadClient : std::enable_shared_from_this<LoadClient> {
     }
     void kill() { // as a process dies: no close handshake, the socket just goes
         beast::error_code ignored;
-        beast::get_lowest_layer(ws).socket().close(ignored);
+        socket().close(ignored);
     }
 
   private:
     void read() {
-        ws.async_read(buffer, [self = shared_from_this()](beast::error_code ec, size_t) {
-            if (ec) return self->closed(ec);
-            const uint8_t* p = static_cast<const uint8_t*>(self->buffer.cdata().data());
-            Bytes m(p, p + self->buffer.size());
-            self->buffer.consume(self->buffer.size());
-            if (!m.empty() && m[0] == RelayPing)
-                self->send({RelayPong, m[1], m[2], m[3], m[4]});
-            else if (self->onMessage)
-                self->onMessage(*self, m);
-            if (self->reading) self->read();
-        });
+        size_t had = input.size();
+        input.resize(had + 65536);
+        socket().async_read_some(net::buffer(input.data() + had, 65536),
+                                 [self = shared_from_this(), had](beast::error_code ec, size_t n) {
+                                     self->input.resize(had + n);
+                                     if (ec) return self->closed(ec);
+                                     self->parse();
+                                     if (self->reading && self->open) self->read();
+                                 });
+    }
+    // Every whole frame read so far: binary messages, pings answered, a close.
+    void parse() {
+        size_t at = 0;
+        while (input.size() - at >= 2) {
+            uint8_t op = input[at] & 0x0F;
+            size_t length = input[at + 1] & 0x7F, head = 2;
+            if (length == 126) {
+                if (input.size() - at < 4) break;
+                length = size_t(input[at + 2]) << 8 | input[at + 3], head = 4;
+            }
+            if (input.size() - at < head + length) break;
+            message.insert(message.end(), input.begin() + long(at + head),
+                           input.begin() + long(at + head + length));
+            bool fin = input[at] & 0x80;
+            at += head + length;
+            if (op == 8) return answerClose();
+            if (!fin) continue;
+            if (!message.empty() && message[0] == RelayPing) {
+                send({RelayPong, message[1], message[2], message[3], message[4]});
+            } else if (onMessage) {
+                onMessage(*this, message);
+            }
+            message.clear();
+        }
+        input.erase(input.begin(), input.begin() + long(at));
+    }
+    void answerClose() {
+        closed({});
+        pending.assign({0x88, 0x80, 0, 0, 0, 0});
+        if (writing.empty()) write();
     }
     void write() {
-        ws.async_write(net::buffer(*out.front()),
-                       [self = shared_from_this()](beast::error_code ec, size_t) {
-                           if (ec) return self->closed(ec);
-                           self->out.pop_front();
-                           if (!self->out.empty()) self->write();
-                       });
+        writing.swap(pending);
+        net::async_write(socket(), net::buffer(writing),
+                         [self = shared_from_this()](beast::error_code ec, size_t) {
+                             self->writing.clear();
+                             if (ec) return self->closed(ec);
+                             if (!self->open && self->pending.empty())
+                                 self->kill(); // answered a close
+                             if (!self->pending.empty()) self->write();
+                         });
     }
     void closed(beast::error_code ec) {
         open = false;
-        out.clear();
+        pending.clear();
         if (!onClosed) return;
         auto then = std::move(onClosed);
         onClosed = nullptr;
