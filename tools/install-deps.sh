@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what the game needs to build ("game"), what the build, the tests,
+# Installs what the game and soccer-relay need to build ("game"), what the build, the tests,
 # the sanitizers, the fuzzers and the benchmarks need ("test"), or what the
 # page for web browsers and its test in Chromium need ("web"), or what the
 # Windows build needs, cross-built with MinGW-w64 and tested under Wine

@@ -14,6 +14,7 @@ declare -A allowed=(
     [render]="platform resources match"
     [shell]="platform resources match audio render net netws"
     [tools]="platform resources match audio render net netws shell"
+    [relay]=""
 )
 status=0
 for folder in "${!allowed[@]}"; do

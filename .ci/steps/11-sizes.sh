@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 limit=600
-long=$(find platform resources match audio render shell tools -name '*.cpp' -o -name '*.h' |
+long=$(find platform resources match audio render shell relay tools -name '*.cpp' -o -name '*.h' |
        sort | xargs wc -l | awk -v limit=$limit '$2 != "total" && $1 > limit')
 if [ -n "$long" ]; then
     echo "$long"

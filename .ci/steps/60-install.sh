@@ -6,7 +6,7 @@ set -euo pipefail
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install build --prefix "$prefix" >/dev/null
-for f in bin/soccer share/man/man6/soccer.6 \
+for f in bin/soccer bin/soccer-relay lib/systemd/system/soccer-relay.service share/man/man6/soccer.6 \
          share/icons/hicolor/{32x32,64x64,128x128,256x256}/apps/example.torvelun_soccer.Soccer.png; do
     [ -e "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
 done
@@ -21,4 +21,6 @@ export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get install -y -qq ./build/soccer_*.deb >/dev/null
 [ "$(command -v soccer)" = /usr/bin/soccer ]
 soccer --version
+soccer-relay --help >/dev/null
+[ -f /usr/lib/systemd/system/soccer-relay.service ] || [ -f /lib/systemd/system/soccer-relay.service ]
 $sudo apt-get remove -y -qq soccer >/dev/null
