@@ -76,7 +76,6 @@ void sdlHeldKeys(uint8_t keys[256]) {
         SDL_Keycode key = SDL_GetKeyFromScancode(static_cast<SDL_Scancode>(s));
         int vk = boundKeyCode(s, key, numLock);
         // A letter of the layout that a binding took holds nothing.
-        if (vk != VK_OTHER || !keyCodeIsBound(keyCodeWithNumLock(key, numLock)))
-            keys[vk] = 0x80;
+        if (vk != VK_OTHER || !keyCodeIsBound(keyCodeWithNumLock(key, numLock))) keys[vk] = 0x80;
     }
 }

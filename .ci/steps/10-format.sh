@@ -3,6 +3,6 @@
 # without git, which a machine that was handed a copy of the tree may lack.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-find audio bench match platform relay render resources shell tests tools web \
+find audio bench match net netws platform relay render resources shell tests tools web \
      -name '*.cpp' -o -name '*.h' | sort | xargs clang-format --dry-run -Werror
 echo "formatting clean"

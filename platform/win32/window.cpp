@@ -15,8 +15,8 @@ struct Win32Window {
     bool hasWindow;
     bool pointerHidden;
     bool fullScreen;
-    bool paused;    // without the focus
-    bool keyPaused; // the pause key was pressed
+    bool paused;       // without the focus
+    bool keyPaused;    // the pause key was pressed
     RECT windowedRect; // where the window goes back to from the full screen
     PlatformMessage pending[PendingSize];
     int pendingHead, pendingCount;

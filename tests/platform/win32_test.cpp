@@ -178,11 +178,10 @@ TEST(Win32Keys, ScancodesAreHidPlaces) {
         int set1;
         bool extended;
         int place;
-    } rows[] = {{0x1E, false, ScanA},        {0x19, false, ScanP},    {0x13, false, ScanR},
-                {0x2C, false, ScanZ},        {0x1D, false, ScanLeftCtrl},
-                {0x1D, true, ScanRightCtrl}, {0x48, true, ScanUp},    {0x50, true, ScanDown},
-                {0x4B, true, ScanLeft},      {0x4D, true, ScanRight}, {0x48, false, 0x60},
-                {0x7F, false, 0}};
+    } rows[] = {{0x1E, false, ScanA},    {0x19, false, ScanP},        {0x13, false, ScanR},
+                {0x2C, false, ScanZ},    {0x1D, false, ScanLeftCtrl}, {0x1D, true, ScanRightCtrl},
+                {0x48, true, ScanUp},    {0x50, true, ScanDown},      {0x4B, true, ScanLeft},
+                {0x4D, true, ScanRight}, {0x48, false, 0x60},         {0x7F, false, 0}};
     for (const auto& row : rows) {
         LPARAM flags = LPARAM(row.set1) << 16 | LPARAM(row.extended) << 24;
         EXPECT_EQ(win32Scancode(flags), row.place) << std::hex << row.set1;
