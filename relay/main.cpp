@@ -10,30 +10,29 @@
 namespace {
 
 void addLimitOptions(CLI::App& app, RelayLimits& l, int64_t& idleSeconds) {
-    app.add_option("--max-message", l.messageBytes, "Largest message a client may send, bytes")
-        ->capture_default_str()
-        ->check(CLI::Range(16u, 1u << 20));
-    app.add_option("--rate", l.messagesPerSecond, "Messages a second one client may send")
-        ->capture_default_str()
-        ->check(CLI::Range(1u, 100000u));
-    app.add_option("--rooms-per-minute", l.roomsPerMinute,
-                   "New rooms one address may create a minute")
-        ->capture_default_str()
-        ->check(CLI::Range(1u, 100000u));
-    app.add_option("--max-rooms", l.roomsInAll, "Rooms at once")
-        ->capture_default_str()
-        ->check(CLI::Range(1u, 1000000u));
-    app.add_option("--spectators", l.spectatorsPerRoom, "Spectators one room may have")
-        ->capture_default_str()
-        ->check(CLI::Range(0u, 255u));
-    app.add_option("--queue", l.queueMessages,
-                   "Unsent messages to one client before it is dropped as too slow")
-        ->capture_default_str()
-        ->check(CLI::Range(8u, 1000000u));
-    app.add_option("--record-bytes", l.feedBytes,
-                   "Bytes of a match kept for spectators who join late")
-        ->capture_default_str()
-        ->check(CLI::Range(0u, 1u << 30));
+    const struct {
+        const char* name;
+        uint32_t* value;
+        const char* help;
+        uint32_t lowest, highest;
+    } limits[] = {
+        {"--max-message", &l.messageBytes, "Largest message a client may send, bytes", 16,
+         1u << 20},
+        {"--rate", &l.messagesPerSecond, "Messages a second one client may send", 1, 100000},
+        {"--rooms-per-minute", &l.roomsPerMinute, "New rooms one address may create a minute", 1,
+         100000},
+        {"--max-rooms", &l.roomsInAll, "Rooms at once", 1, 1000000},
+        {"--spectators", &l.spectatorsPerRoom, "Spectators one room may have", 0, 255},
+        {"--queue", &l.queueMessages,
+         "Unsent messages to one client before it is dropped as too slow", 8, 1000000},
+        {"--record-bytes", &l.feedBytes, "Bytes of a match kept for spectators who join late", 0,
+         1u << 30},
+    };
+    for (const auto& o : limits) {
+        app.add_option(o.name, *o.value, o.help)
+            ->capture_default_str()
+            ->check(CLI::Range(o.lowest, o.highest));
+    }
     app.add_option("--idle", idleSeconds, "Seconds without a message after which a room ends")
         ->capture_default_str()
         ->check(CLI::Range(10, 86400));

@@ -444,6 +444,13 @@ void relayTick(Relay& relay, int64_t now) {
         refuseAndClose(relay, id, reason,
                        reason == ReasonNoHello ? "said no hello in time" : "silent for too long");
     }
+    // An address that made no room this minute is forgotten: the table stays
+    // as small as the last minute's creators, however many come over the days.
+    for (auto it = relay.roomsMade.begin(); it != relay.roomsMade.end();) {
+        std::deque<int64_t>& made = it->second;
+        while (!made.empty() && now - made.front() >= 60000) made.pop_front();
+        it = made.empty() ? relay.roomsMade.erase(it) : std::next(it);
+    }
     std::vector<std::string> idle;
     for (const auto& [code, room] : relay.rooms)
         if (now - room.lastActive >= relay.limits.roomIdleMs) idle.push_back(code);

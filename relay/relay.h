@@ -19,7 +19,7 @@
 
 // Every limit is a command-line option of soccer-relay; these are its defaults.
 struct RelayLimits {
-    uint32_t messageBytes = 4096;     // largest message a client may send
+    uint32_t messageBytes = 8192;     // largest message a client may send (a whole state fits)
     uint32_t messagesPerSecond = 240; // per client, with one second of burst
     uint32_t roomsPerMinute = 12;     // rooms one address may create a minute
     uint32_t roomsInAll = 5000;       // rooms at once

@@ -210,7 +210,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
         std::string_view target(request.target().data(), request.target().size());
         std::string_view path = target.substr(0, target.find('?'));
         if (websocket::is_upgrade(request) && path == "/play" && !server_.stopping) {
-            upgrade(std::move(request));
+            upgrade(request);
             return;
         }
         WebResponse response = webFileResponse(server_.options.web, request);
@@ -226,7 +226,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
         });
     }
 
-    void upgrade(http::request<http::empty_body> request) {
+    void upgrade(const http::request<http::empty_body>& request) {
         beast::error_code ec;
         std::string address = stream_.socket().remote_endpoint(ec).address().to_string();
         if (server_.options.trustProxy) {
@@ -237,7 +237,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
         uint32_t id = server_.nextId++;
         auto session = std::make_shared<WsSession>(server_, std::move(stream_), id, address);
         server_.sessions[id] = session;
-        session->start(std::move(request));
+        session->start(request);
     }
 
     RelayServer& server_;

@@ -184,6 +184,8 @@ TEST(Relay, LimitsRefuseAndFloodsCloseWithoutTouchingOtherRooms) {
     EXPECT_EQ(b.to(5).at(0)[1], ReasonVersion);
     EXPECT_TRUE(b.logged("the relay runs game build 1122334455667788, this game build "
                          "0000000000000099"));
+    relayTick(b.relay, b.now + 60000);
+    EXPECT_TRUE(b.relay.roomsMade.empty()); // who made rooms is forgotten after a minute
 }
 
 TEST(Relay, SilentPlayersAreReportedWithinTwoSecondsAndDroppedAfterTen) {
