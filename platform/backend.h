@@ -45,6 +45,8 @@ bool keyCodeIsBound(int vk);
 // True for the pause key's scancode and the pause button (platformSetPauseKeys).
 bool isPauseScancode(int scancode);
 bool isPauseButton(int padButton);
+// True for the button `player`'s pad shoots with (platformSetPadShootButtons).
+bool isShootButton(int player, int padButton);
 
 // Where the picture lands in an output of w x h pixels: the rectangle on the
 // output, and the whole multiple the frame is first enlarged by with hard pixel

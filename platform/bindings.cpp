@@ -19,15 +19,32 @@ void platformSetKeyBindings(const KeyBinding* list, int count) {
     }
 }
 
+// The keypad, from its slash to its full stop: its arrows (Num Lock off) are
+// arrows on every layout, so they keep steering beside the bound arrow keys.
+static bool isKeypad(int scancode) {
+    return scancode >= 0x54 && scancode <= 0x63;
+}
+
 int boundLayoutKey(int scancode, int layoutVk) {
     if (scancode > 0 && scancode < ScanCount && bindings.byScancode[scancode])
         return bindings.byScancode[scancode];
     int vk = layoutVk & 0xFF;
-    return bindings.bound[vk] ? VK_OTHER : vk;
+    return bindings.bound[vk] && !isKeypad(scancode) ? VK_OTHER : vk;
 }
 
 bool keyCodeIsBound(int vk) {
     return bindings.bound[vk & 0xFF];
+}
+
+static int shootButtons[2] = {PadA, PadA};
+
+void platformSetPadShootButtons(int player1, int player2) {
+    shootButtons[0] = player1;
+    shootButtons[1] = player2;
+}
+
+bool isShootButton(int player, int padButton) {
+    return padButton != PadNone && shootButtons[player & 1] == padButton;
 }
 
 static int pauseScancode;

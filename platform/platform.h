@@ -160,6 +160,8 @@ enum PadButton : int {
 // one; neither makes a message. The shell names them only where a pause is
 // allowed (a match, a replay being watched); 0 and PadNone elsewhere.
 void platformSetPauseKeys(int scancode, int padButton);
+// The button each player's pad shoots (or tackles) with: A at the start.
+void platformSetPadShootButtons(int player1, int player2);
 
 // Why the game is paused, if it is.
 enum class PauseCause { None, Focus, Key };

@@ -86,6 +86,7 @@ static void disconnectPad(SDL_JoystickID id) {
 
 static int buttonKey(int player, int button) {
     const PlayerKeys& k = playerKeys[player];
+    if (isShootButton(player, button)) return k.shoot; // SDL's buttons are PadButton's order
     switch (button) {
     case SDL_CONTROLLER_BUTTON_DPAD_LEFT:
         return k.left;
@@ -95,8 +96,6 @@ static int buttonKey(int player, int button) {
         return k.up;
     case SDL_CONTROLLER_BUTTON_DPAD_DOWN:
         return k.down;
-    case SDL_CONTROLLER_BUTTON_A:
-        return k.shoot;
     case SDL_CONTROLLER_BUTTON_START:
         return padState.startKeys[player];
     case SDL_CONTROLLER_BUTTON_BACK:

@@ -21,6 +21,13 @@ void applyControls() {
         }
     }
     platformSetKeyBindings(list, count);
+    platformSetPadShootButtons(controls.padShoot[0], controls.padShoot[1]);
+}
+
+bool isPadShootChoice(int button) {
+    // Back and Start keep their meanings; Guide is often the system's.
+    return button >= PadA && button < PadButtonCount && button != PadBack && button != PadStart &&
+           button != PadGuide;
 }
 
 bool scancodeInUse(const Controls& c, int scancode) {
@@ -47,6 +54,8 @@ bool controlsValid(const Controls& c) {
             }
         }
     }
+    for (int32_t shoot : c.padShoot)
+        if (!isPadShootChoice(shoot) || shoot == c.padPause) return false;
     return c.padPause >= PadNone && c.padPause < PadButtonCount;
 }
 

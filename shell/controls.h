@@ -18,7 +18,8 @@ struct Controls {
         {{ScanA, 0}, {0x07, 0}, {0x1A, 0}, {0x16, 0}, {0x05, 0}}, // A D W S B
     };
     uint16_t pauseKey = ScanP;
-    int32_t padPause = PadY; // PadButton
+    int32_t padPause = PadY;            // PadButton
+    int32_t padShoot[2] = {PadA, PadA}; // each player's pad's shoot button
     bool operator==(const Controls&) const = default;
 };
 extern Controls controls;
@@ -29,9 +30,12 @@ extern const char* const actionNames[ActionCount]; // "LEFT" .. "SHOOT"
 
 // Hands the bindings to the platform layer.
 void applyControls();
+// True for a pad button that may shoot: not Back, Start or Guide.
+bool isPadShootChoice(int button);
 // True when `scancode` is bound to any action or is the pause key.
 bool scancodeInUse(const Controls& c, int scancode);
-// True when no scancode is used twice and every action has a key.
+// True when no scancode is used twice, every action has a key, and each pad
+// shoots with a button of its own that does not pause.
 bool controlsValid(const Controls& c);
 // The key's name in the game's font: letters, digits and a few words.
 const char* scancodeName(int scancode, char buffer[16]);

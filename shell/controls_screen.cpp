@@ -11,7 +11,8 @@ constexpr uint32_t White = 0xFFFFFF;
 constexpr uint32_t LightBlue = 0xA397FF;
 constexpr uint32_t Blue = 0x4F44D8;
 constexpr uint32_t Red = 0xBB0000;
-constexpr int PadStep = 2 * ActionCount; // after the ten keys, the pad's pause button
+constexpr int PadStep = 2 * ActionCount; // after the ten keys, the pad's pause button,
+constexpr int LastStep = PadStep + 2;    // then the button each player's pad shoots with
 
 static const char* padButtonName(int button) {
     static const char* const names[PadButtonCount] = {"A",
@@ -40,30 +41,42 @@ static bool isFlowKey(int scancode) {
 
 static void nextStep() {
     controlsScreen.refused = false;
-    if (++controlsScreen.step > PadStep) controlsScreen.active = false;
+    if (++controlsScreen.step > LastStep) controlsScreen.active = false;
 }
 
-// The pads' buttons that may pause: those that play or go on keep their meaning.
-static constexpr int pauseButtons[] = {
-    PadNone,         PadB, PadX, PadY, PadGuide, PadLeftStick, PadRightStick, PadLeftShoulder,
-    PadRightShoulder};
-constexpr int PauseButtonCount = sizeof pauseButtons / sizeof pauseButtons[0];
+// The pad button a pad step chooses: the pause button, or a pad's shoot button.
+static int32_t& padChoice(int step) {
+    return step == PadStep ? controls.padPause : controls.padShoot[step - PadStep - 1];
+}
 
-// The last step: LEFT and RIGHT choose the pad's pause button, RETURN or ESC
-// keeps it.
+// Back and Start keep their meanings, and no button both shoots and pauses.
+static bool padChoiceAllowed(int step, int button) {
+    if (step != PadStep) return isPadShootChoice(button) && button != controls.padPause;
+    return button == PadNone || (button != PadBack && button != PadStart &&
+                                 button != controls.padShoot[0] && button != controls.padShoot[1]);
+}
+
+// The pad steps: LEFT and RIGHT go through the buttons allowed (and none, for
+// the pause), RETURN or ESC goes on.
 static void padStepKey(int vk, int scancode) {
-    int i = 0;
-    while (i < PauseButtonCount && pauseButtons[i] != controls.padPause) i++;
+    const int step = controlsScreen.step;
+    int32_t& choice = padChoice(step);
     if (scancode == ScanLeft || scancode == ScanRight) {
-        const int step = scancode == ScanRight ? 1 : PauseButtonCount - 1;
-        controls.padPause = pauseButtons[(i + step) % PauseButtonCount];
+        constexpr int Choices = PadButtonCount + 1; // PadNone first
+        const int turn = scancode == ScanRight ? 1 : Choices - 1;
+        int i = choice + 1;
+        do {
+            i = (i + turn) % Choices;
+        } while (!padChoiceAllowed(step, i - 1));
+        choice = i - 1;
+        applyControls();
     } else if (vk == VK_ESCAPE || vk == VK_RETURN) {
         nextStep();
     }
 }
 
 void controlsScreenKey(int vk, int scancode) {
-    if (controlsScreen.step == PadStep) {
+    if (controlsScreen.step >= PadStep) {
         padStepKey(vk, scancode);
         return;
     }
@@ -114,8 +127,14 @@ static void drawControlsText() {
         drawText(388, 220, action, 8, White);
         drawText(140, 236, "ESC KEEPS THE OLD ONE", 8, Blue);
     } else {
-        drawText(140, 220, "LEFT, RIGHT: THE PAD BUTTON THAT PAUSES", 8, Blue);
-        drawText(140, 236, "RETURN OR ESC: BACK TO THE TITLE", 8, Blue);
+        drawText(140, 220,
+                 controlsScreen.step == PadStep ? "LEFT, RIGHT: THE PAD BUTTON THAT PAUSES"
+                                                : "LEFT, RIGHT: THE BUTTON THE PAD SHOOTS WITH",
+                 8, Blue);
+        drawText(140, 236,
+                 controlsScreen.step == LastStep ? "RETURN OR ESC: BACK TO THE TITLE"
+                                                 : "RETURN OR ESC: GO ON",
+                 8, Blue);
     }
     if (controlsScreen.refused) drawText(140, 260, "THAT KEY IS TAKEN", 8, Red);
     char name[16];
@@ -124,7 +143,13 @@ static void drawControlsText() {
     drawText(140, 300, "PAD PAUSE:", 8, Blue);
     drawText(228, 300, padButtonName(controls.padPause), 8,
              controlsScreen.step == PadStep ? White : Blue);
-    drawText(140, 316, "KEYS GO BY THEIR PLACE ON THE KEYBOARD", 8, Blue);
+    for (int p = 0; p < 2; p++) {
+        const int y = 316 + 16 * p;
+        drawText(140, y, p == 0 ? "PAD 1 SHOOTS:" : "PAD 2 SHOOTS:", 8, Blue);
+        drawText(252, y, padButtonName(controls.padShoot[p]), 8,
+                 controlsScreen.step == PadStep + 1 + p ? White : Blue);
+    }
+    drawText(140, 348, "KEYS GO BY THEIR PLACE ON THE KEYBOARD", 8, Blue);
 }
 
 void drawControlsScreen() {

@@ -29,7 +29,7 @@ Controls:
   F11             the controls screen (on the title screen): for each player
                   and action press the new key (one in use is refused); ESC
                   keeps the old one; last, LEFT and RIGHT pick the pad's
-                  pause button
+                  pause button and each player's pad's shoot button
   any key         starts a half once READY shows
   P               pauses the match, and goes on
   R               during a goal's celebration, shows the goal again

@@ -129,6 +129,13 @@ static bool readControls(const Json& j, Controls& out) {
         !(*pad == "none" ? (out.padPause = PadNone, true)
                          : readName(*pad, out.padPause, padButtonNames, PadButtonCount)))
         return false;
+    auto shoot = j.find("padShoot");
+    if (shoot != j.end()) {
+        if (!shoot->is_array() || shoot->size() != 2) return false;
+        for (size_t p = 0; p < 2; p++)
+            if (!readName((*shoot)[p], out.padShoot[p], padButtonNames, PadButtonCount))
+                return false;
+    }
     return controlsValid(out); // a key used twice gives the default controls
 }
 
@@ -193,6 +200,7 @@ static Json controlsJson(const Controls& c) {
     }
     j["pause"] = c.pauseKey;
     j["padPause"] = c.padPause == PadNone ? "none" : padButtonNames[c.padPause];
+    j["padShoot"] = {padButtonNames[c.padShoot[0]], padButtonNames[c.padShoot[1]]};
     return j;
 }
 

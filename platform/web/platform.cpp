@@ -159,10 +159,11 @@ PauseCause platformPauseCause() {
     return web.paused ? PauseCause::Focus : PauseCause::None;
 }
 
-// The page keeps the layout's keys and has no pause key of its own yet: both
-// settings are taken and left unused.
+// The page keeps the layout's keys, A shoots on its pads, and it has no pause
+// key of its own yet: these settings are taken and left unused.
 void platformSetKeyBindings(const KeyBinding*, int) {}
 void platformSetPauseKeys(int, int) {}
+void platformSetPadShootButtons(int, int) {}
 DisplaySettings platformCurrentDisplay() {
     return web.display;
 }

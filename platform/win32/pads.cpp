@@ -53,8 +53,38 @@ void platformSetPadStartKeys(int player1, int player2) {
     pads.startKeys[1] = player2;
 }
 
+// The button of the game's pad layout (the order a settings file names them
+// by) that an XInput button bit is, or PadNone.
+static int padButtonOf(uint16_t button) {
+    switch (button) {
+    case XINPUT_GAMEPAD_A:
+        return PadA;
+    case XINPUT_GAMEPAD_B:
+        return PadB;
+    case XINPUT_GAMEPAD_X:
+        return PadX;
+    case XINPUT_GAMEPAD_Y:
+        return PadY;
+    case XINPUT_GAMEPAD_BACK:
+        return PadBack;
+    case XINPUT_GAMEPAD_START:
+        return PadStart;
+    case XINPUT_GAMEPAD_LEFT_THUMB:
+        return PadLeftStick;
+    case XINPUT_GAMEPAD_RIGHT_THUMB:
+        return PadRightStick;
+    case XINPUT_GAMEPAD_LEFT_SHOULDER:
+        return PadLeftShoulder;
+    case XINPUT_GAMEPAD_RIGHT_SHOULDER:
+        return PadRightShoulder;
+    default:
+        return PadNone;
+    }
+}
+
 int padButtonKey(int player, uint16_t button) {
     const PlayerKeys& k = playerKeys[player];
+    if (isShootButton(player, padButtonOf(button))) return k.shoot;
     switch (button) {
     case XINPUT_GAMEPAD_DPAD_LEFT:
         return k.left;
@@ -64,8 +94,6 @@ int padButtonKey(int player, uint16_t button) {
         return k.up;
     case XINPUT_GAMEPAD_DPAD_DOWN:
         return k.down;
-    case XINPUT_GAMEPAD_A:
-        return k.shoot;
     case XINPUT_GAMEPAD_START:
         return pads.startKeys[player];
     case XINPUT_GAMEPAD_BACK:
@@ -109,35 +137,6 @@ static int freePlayer() {
 
 // The presses between two readings: buttons going down, the stick leaving
 // the middle or swinging to the other side.
-// The button of the game's pad layout (the order a settings file names them
-// by) that an XInput button bit is, or PadNone.
-static int padButtonOf(uint16_t button) {
-    switch (button) {
-    case XINPUT_GAMEPAD_A:
-        return PadA;
-    case XINPUT_GAMEPAD_B:
-        return PadB;
-    case XINPUT_GAMEPAD_X:
-        return PadX;
-    case XINPUT_GAMEPAD_Y:
-        return PadY;
-    case XINPUT_GAMEPAD_BACK:
-        return PadBack;
-    case XINPUT_GAMEPAD_START:
-        return PadStart;
-    case XINPUT_GAMEPAD_LEFT_THUMB:
-        return PadLeftStick;
-    case XINPUT_GAMEPAD_RIGHT_THUMB:
-        return PadRightStick;
-    case XINPUT_GAMEPAD_LEFT_SHOULDER:
-        return PadLeftShoulder;
-    case XINPUT_GAMEPAD_RIGHT_SHOULDER:
-        return PadRightShoulder;
-    default:
-        return PadNone;
-    }
-}
-
 static void pressesBetween(const PadReading& was, const PadReading& now, int player,
                            void (*press)(int vk)) {
     uint16_t down = uint16_t(now.buttons & ~was.buttons);

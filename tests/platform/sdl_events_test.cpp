@@ -221,17 +221,17 @@ TEST_F(OffscreenWindow, PauseKeyAndKeysByTheirPlace) {
     EXPECT_EQ(lastKey, uintptr_t('P'));
 
     // A French keyboard: Z where an English one has W, and W where it has Z.
-    const KeyBinding bound[] = {{SDL_SCANCODE_W, 'W'}, {SDL_SCANCODE_A, 'A'}};
-    platformSetKeyBindings(bound, 2);
+    // The keypad's arrows (Num Lock off) stay arrows beside the bound ones.
+    const KeyBinding bound[] = {
+        {SDL_SCANCODE_W, 'W'}, {SDL_SCANCODE_A, 'A'}, {SDL_SCANCODE_LEFT, VK_LEFT}};
+    platformSetKeyBindings(bound, 3);
     struct Case {
         SDL_Scancode place;
         SDL_Keycode meaning;
         int vk;
-    } cases[] = {{SDL_SCANCODE_W, SDLK_z, 'W'},
-                 {SDL_SCANCODE_Z, SDLK_w, VK_OTHER},
-                 {SDL_SCANCODE_Q, SDLK_a, VK_OTHER},
-                 {SDL_SCANCODE_A, SDLK_q, 'A'},
-                 {SDL_SCANCODE_B, SDLK_b, 'B'}};
+    } cases[] = {{SDL_SCANCODE_W, SDLK_z, 'W'},      {SDL_SCANCODE_Z, SDLK_w, VK_OTHER},
+                 {SDL_SCANCODE_Q, SDLK_a, VK_OTHER}, {SDL_SCANCODE_A, SDLK_q, 'A'},
+                 {SDL_SCANCODE_B, SDLK_b, 'B'},      {SDL_SCANCODE_KP_4, SDLK_KP_4, VK_LEFT}};
     for (const Case& c : cases) pushPlacedKey(c.place, c.meaning);
     for (const Case& c : cases) {
         EXPECT_TRUE(platformDispatchOneMessage());

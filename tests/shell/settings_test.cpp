@@ -146,12 +146,24 @@ TEST(ControlsScreen, AsksForEachKeyRefusesTakenOnesAndEscKeeps) {
     EXPECT_EQ(controls.padPause, PadGuide);
     keyDown(VK_LEFT, ScanLeft);
     keyDown(VK_LEFT, ScanLeft);
-    ASSERT_TRUE(controlsScreen.active);
     keyDown(VK_RETURN, 0x28);
+    // Pad 1's shoot button: A, left round to the right shoulder (none is no
+    // choice), right three times: A, B, then past X, which pauses, to Y; then
+    // pad 2's: A, kept.
+    keyDown(VK_LEFT, ScanLeft);
+    EXPECT_EQ(controls.padShoot[0], PadRightShoulder);
+    keyDown(VK_RIGHT, ScanRight);
+    keyDown(VK_RIGHT, ScanRight);
+    keyDown(VK_RIGHT, ScanRight);
+    EXPECT_EQ(controls.padShoot[0], PadY);
+    keyDown(VK_RETURN, 0x28);
+    ASSERT_TRUE(controlsScreen.active);
+    keyDown(VK_ESCAPE, 0x29);
     EXPECT_FALSE(controlsScreen.active);
     Controls expected;
     expected.keys[0][ActionLeft][0] = 0x1D;
     expected.padPause = PadX;
+    expected.padShoot[0] = PadY;
     EXPECT_EQ(controls, expected);
     EXPECT_TRUE(screenFlow.gameRunning); // ESC there never quits
     EXPECT_TRUE(screenFlow.titleActive);
