@@ -62,6 +62,12 @@ TEST(Win32Pads, ReadingsHoldThePlayersKeys) {
         EXPECT_EQ(held, expected) << "buttons " << row.pad.buttons;
     }
     EXPECT_EQ(padButtonKey(0, XINPUT_GAMEPAD_Y), 0);
+    // The controls screen may make another button shoot: A then does nothing.
+    platformSetPadShootButtons(PadB, PadA);
+    EXPECT_EQ(padButtonKey(0, XINPUT_GAMEPAD_B), VK_CONTROL);
+    EXPECT_EQ(padButtonKey(0, XINPUT_GAMEPAD_A), 0);
+    EXPECT_EQ(padButtonKey(1, XINPUT_GAMEPAD_A), 'B');
+    platformSetPadShootButtons(PadA, PadA);
 }
 
 static std::vector<PlatformMessage> received;
