@@ -15,7 +15,7 @@ cmake --build build-win -j2 --target soccer soccer-sim soccer-snapshot soccer-xm
       win32_platform_tests match_tests render_tests audio_tests resource_tests trace_tests >/dev/null
 echo "cross build: $((SECONDS - start)) s"
 ls -l build-win/soccer.exe build-win/packages/torvelun-soccer-* | awk '{ print "    " $5 " bytes  " $9 }'
-cmake --build build -j2 --target soccer-sim soccer-snapshot >/dev/null
+cmake --build build -j2 --target soccer soccer-sim soccer-snapshot >/dev/null
 start=$SECONDS
 bash tests/windows/wine_test.sh build-win build
 echo "tests under Wine: $((SECONDS - start)) s"

@@ -5,7 +5,8 @@
 # modules' sound against its hashes; soccer-snapshot.exe's frames against the
 # goldens; the real soccer.exe (boot, ESC to the title, F1 to a match,
 # screenshots against the Linux frames, silent without a sound device); the
-# installer and uninstaller with /S, and the installed game starting.
+# installer and uninstaller with /S, and the installed game starting; an
+# online match between soccer.exe and the Linux game.
 # Usage: wine_test.sh WINDOWS_BUILD LINUX_BUILD
 set -uo pipefail
 win=$(realpath "$1")
@@ -163,6 +164,49 @@ installer() {
     [ ! -e "$programs/soccer.exe" ] || { echo "    still installed after the uninstaller"; return 1; }
 }
 
+# Online play across systems: soccer.exe hosts on 127.0.0.1, the Linux game
+# joins from an X server of its own; both play with keys for a few seconds,
+# then ESC on the Linux side ends the match for both. Both keep the same
+# replay, byte for byte, and it plays to the state it recorded.
+online_with_linux() {
+    local port=$((20000 + RANDOM % 20000)) host guest xguest status=0 mine theirs out
+    local data=$work/online-linux keys=(Up Left Down Right)
+    rm -rf "$data" "$(echo "$WINEPREFIX"/drive_c/users/*/AppData/Local)/Torvelun Soccer/replays"
+    Xvfb -displayfd 4 -screen 0 640x480x24 -nolisten tcp 4>"$work/guest-display" 2>/dev/null &
+    xguest=$!
+    for _ in $(seq 50); do [ -s "$work/guest-display" ] && break; sleep 0.1; done
+    local other=:$(cat "$work/guest-display")
+    wine "$win/soccer.exe" --window --host "$port" >"$work/host.log" 2>&1 &
+    host=$!
+    game_window >/dev/null && sleep 2
+    DISPLAY=$other XDG_DATA_HOME=$data SDL_AUDIODRIVER=dummy "$linux/soccer" --window \
+        --join "127.0.0.1:$port" >"$work/guest.log" 2>&1 &
+    guest=$!
+    sleep 4
+    for r in $(seq 12); do
+        xdotool keydown "${keys[$((r % 4))]}" keydown Control_L
+        DISPLAY=$other xdotool keydown "${keys[$(((r + 1) % 4))]}"
+        sleep 0.5
+        xdotool keyup "${keys[$((r % 4))]}" keyup Control_L
+        DISPLAY=$other xdotool keyup "${keys[$(((r + 1) % 4))]}" key Control_L
+        [ $((r % 4)) -eq 0 ] && DISPLAY=$other xdotool key Return
+    done
+    DISPLAY=$other xdotool key Escape
+    sleep 3
+    xdotool key Escape
+    DISPLAY=$other xdotool key Escape
+    sleep 1
+    kill $host $guest $xguest 2>/dev/null
+    mine=$(ls "$WINEPREFIX"/drive_c/users/*/AppData/Local/"Torvelun Soccer"/replays/*.replay 2>/dev/null)
+    theirs=$(ls "$data"/torvelun-soccer/replays/*.replay 2>/dev/null)
+    [ -n "$mine" ] && [ -n "$theirs" ] || { echo "    no replay on both sides"; cat "$work"/host.log "$work"/guest.log; return 1; }
+    cmp -s "$mine" "$theirs" || { echo "    the two replays differ"; status=1; }
+    out=$("$linux/soccer-sim" --replay "$theirs" --json)
+    grep -q '"asRecorded":true' <<<"$out" || { echo "    it plays otherwise than recorded"; status=1; }
+    echo "    $(sed -E 's/.*"passes":([0-9]+).*/\1/' <<<"$out") passes online, Windows host, Linux guest"
+    return $status
+}
+
 check "unit tests" unit_tests
 check "golden traces through soccer-sim.exe" golden_traces
 check "100 matches as on Linux" same_matches
@@ -170,5 +214,6 @@ check "the modules' sound through soccer-xmrender.exe" module_sound
 check "soccer-snapshot.exe frames" snapshot_frames
 check "soccer.exe: boot, ESC, title, F1, match" real_game "$win/soccer.exe"
 check "installer, installed game, uninstaller" installer
+check "online: soccer.exe hosts, the Linux game joins" online_with_linux
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
