@@ -179,6 +179,7 @@ void watchToTheEnd(Watcher& w, std::unique_ptr<Side> sides[2], const NetMatchOpt
     for (int k = 0; k < 2; k++) o.relayLinks[k]->close("");
     for (uint32_t &clock = *o.clock, end = clock + 5000; clock < end; clock++) {
         o.pump();
+        for (int k = 0; k < 2; k++) o.relayLinks[k]->poll(); // what they queued goes out
         if (!watchTurn(w, sides[0]->game.recorded)) break;
     }
     result.watched = w.watch.pass;
