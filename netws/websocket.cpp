@@ -1,5 +1,7 @@
 #include "netws/websocket.h"
 
+#include <algorithm>
+
 // Boost 1.74 uses std::exchange in C++20 without including <utility>.
 #include <utility>
 
@@ -125,29 +127,30 @@ struct NetWebSocket::Impl {
         });
     }
 
-    void connect(const std::string& host, uint16_t port) {
+    void connect(const std::string& host, uint16_t port, const std::string& path) {
         client = true;
         std::string target = host + ":" + std::to_string(port);
         resolver.async_resolve(
             host, std::to_string(port),
-            [this, target](beast::error_code ec, const tcp::resolver::results_type& found) {
+            [this, target, path](beast::error_code ec, const tcp::resolver::results_type& found) {
                 if (ec) {
                     fail("cannot find " + target + ": " + ec.message());
                     return;
                 }
-                asio::async_connect(ws.next_layer(), found,
-                                    [this, target](beast::error_code e, const tcp::endpoint&) {
-                                        if (e) {
-                                            fail("cannot reach " + target + ": " + e.message());
-                                            return;
-                                        }
-                                        handshake(target);
-                                    });
+                asio::async_connect(
+                    ws.next_layer(), found,
+                    [this, target, path](beast::error_code e, const tcp::endpoint&) {
+                        if (e) {
+                            fail("cannot reach " + target + ": " + e.message());
+                            return;
+                        }
+                        handshake(target, path);
+                    });
             });
     }
 
-    void handshake(const std::string& target) {
-        ws.async_handshake(target, "/", [this](beast::error_code ec) {
+    void handshake(const std::string& target, const std::string& path) {
+        ws.async_handshake(target, path, [this](beast::error_code ec) {
             if (ec) {
                 fail("the WebSocket handshake failed: " + ec.message());
                 return;
@@ -188,9 +191,10 @@ std::unique_ptr<NetWebSocket> NetWebSocket::host(uint16_t port, std::string& why
     return std::unique_ptr<NetWebSocket>(new NetWebSocket(std::move(impl)));
 }
 
-std::unique_ptr<NetWebSocket> NetWebSocket::join(const std::string& host, uint16_t port) {
+std::unique_ptr<NetWebSocket> NetWebSocket::join(const std::string& host, uint16_t port,
+                                                 const std::string& path) {
     auto impl = std::make_unique<Impl>();
-    impl->connect(host, port);
+    impl->connect(host, port, path);
     return std::unique_ptr<NetWebSocket>(new NetWebSocket(std::move(impl)));
 }
 
@@ -296,4 +300,30 @@ bool netwsParseAddress(const std::string& text, std::string& host, uint16_t& por
     host = text.substr(0, colon);
     if (host.empty() || host.find_first_of(" \t\r\n/") != std::string::npos) return false;
     return colon == std::string::npos || parsePort(text.substr(colon + 1), port);
+}
+
+bool netwsParseRelayUrl(const std::string& text, NetRelayAddress& out, std::string& why) {
+    const std::string scheme = "ws://";
+    if (text.rfind("wss://", 0) == 0) {
+        why = "this game speaks ws:// only: give it the relay's own address, not its TLS proxy's";
+        return false;
+    }
+    if (text.rfind(scheme, 0) != 0) {
+        why = "a relay's address starts with ws://, as in ws://relay.example:8000";
+        return false;
+    }
+    std::string rest = text.substr(scheme.size());
+    size_t slash = rest.find('/');
+    std::string authority = rest.substr(0, slash);
+    out.path = slash == std::string::npos ? "/play" : rest.substr(slash);
+    if (out.path == "/") out.path = "/play";
+    if (!netwsParseAddress(authority, out.host, out.port) ||
+        out.path.find_first_of(" \t\r\n?#") != std::string::npos) {
+        why = "cannot read the relay's address " + text;
+        return false;
+    }
+    bool portGiven = authority[0] == '[' ? authority.find("]:") != std::string::npos
+                                         : std::count(authority.begin(), authority.end(), ':') == 1;
+    if (!portGiven) out.port = 80;
+    return true;
 }

@@ -16,8 +16,10 @@ class NetWebSocket final : public NetTransport {
     // Listens on `port` (0: any free port) on every address, IPv6 and IPv4.
     // Null, with the reason in `why`, when the port cannot be had.
     static std::unique_ptr<NetWebSocket> host(uint16_t port, std::string& why);
-    // Connects to `host` (a name or an address) on `port`.
-    static std::unique_ptr<NetWebSocket> join(const std::string& host, uint16_t port);
+    // Connects to `host` (a name or an address) on `port`, asking for
+    // `path` (a relay's "/play", with a query when a proxy routes by it).
+    static std::unique_ptr<NetWebSocket> join(const std::string& host, uint16_t port,
+                                              const std::string& path = "/");
     ~NetWebSocket() override;
 
     void send(const std::vector<uint8_t>& message) override;
@@ -44,3 +46,13 @@ std::vector<std::string> netwsLocalAddresses();
 
 // "HOST", "HOST:PORT", "[V6]" or "[V6]:PORT"; false for anything else.
 bool netwsParseAddress(const std::string& text, std::string& host, uint16_t& port);
+
+// A relay's address: ws://HOST[:PORT][/PATH], port 80 and path /play unless
+// given. wss:// is refused (TLS is the proxy's, for the browsers), as is
+// anything else, with one line in `why`.
+struct NetRelayAddress {
+    std::string host;
+    uint16_t port = 80;
+    std::string path = "/play";
+};
+bool netwsParseRelayUrl(const std::string& text, NetRelayAddress& out, std::string& why);

@@ -12,22 +12,26 @@
 #include "shell/game.h"
 #include "shell/instant_replay.h"
 #include "shell/netplay.h"
+#include "shell/online_lobby.h"
 #include "shell/online_screen.h"
 #include "shell/options.h"
 #include "shell/replay.h"
 #include "shell/screens.h"
+#include "shell/spectate.h"
 #include "shell/state_codec.h"
 
 constexpr uint32_t ConnectLimitMs = 10000; // a guest gives up on a silent host after it
 constexpr int ProbesBeforeStart = 5;       // round trips the host measures before START
 constexpr int MostPassesPerFrame = 8;
 
-enum class Phase { Connecting, Greeting, Measuring, Playing, Off };
+enum class Phase { Lobby, Connecting, Greeting, Measuring, Playing, Watching, Off };
 
 struct Online {
     OnlineOptions options;
     std::string folder;
-    std::unique_ptr<NetWebSocket> link;
+    std::unique_ptr<NetTransport> link;
+    NetRelayLink* relay = nullptr;   // the link, when it goes through a relay
+    std::unique_ptr<NetWatch> watch; // a spectator's match
     Phase phase = Phase::Connecting;
     uint32_t phaseSince = 0;
     int probes = 0;         // round trips measured so far
@@ -50,11 +54,22 @@ static void enter(Phase phase) {
 }
 
 // Ends the online part: a line on the title saying why, the link gone.
+// Through a relay, back to the lobby for another try.
 static void stopOnline(const std::string& why) {
     if (!why.empty()) std::fprintf(stderr, "soccer: %s\n", why.c_str());
     onlineScreenNotice(why, nowMs());
     if (online.link) online.link->close(why);
-    enter(Phase::Off);
+    if (online.options.relay.empty()) {
+        enter(Phase::Off);
+        return;
+    }
+    lobbyBack(why, nowMs());
+    enter(Phase::Lobby);
+}
+
+static bool greeting() {
+    return online.phase == Phase::Connecting || online.phase == Phase::Greeting ||
+           online.phase == Phase::Measuring;
 }
 
 static void sendMessage(const NetMessage& m) {
@@ -179,18 +194,20 @@ static void greet() {
         link.send(netEncodeHello(hello));
         enter(Phase::Greeting);
     }
+    if (online.relay && online.phase == Phase::Connecting) lobbyWaiting(*online.relay);
     std::vector<uint8_t> bytes;
-    while (online.phase != Phase::Off && online.phase != Phase::Playing && link.receive(bytes)) {
+    while (greeting() && link.receive(bytes)) {
         if (online.phase == Phase::Greeting) {
             readHello(bytes);
         } else if (online.phase == Phase::Measuring) {
             takeBeforeMatch(bytes);
         }
     }
-    if (online.phase == Phase::Playing || online.phase == Phase::Off) return;
+    if (!greeting()) return;
     if (link.state() == NetLinkState::Closed) {
-        stopOnline(online.options.host ? "the other player went away: " + link.error()
-                                       : link.error());
+        stopOnline(online.options.host && !online.relay
+                       ? "the other player went away: " + link.error()
+                       : link.error());
     } else if (!online.options.host && nowMs() - online.phaseSince > ConnectLimitMs) {
         stopOnline("no answer from " + online.options.peer + " within 10 s");
     }
@@ -237,15 +254,7 @@ static std::string endOfMatch(NetGame& g) {
     return s.message;
 }
 
-static void finishMatch(bool quitting) {
-    NetGame& g = *online.game;
-    std::string why = endOfMatch(g);
-    if (g.over || quitting)
-        netSessionLeave(g.session, quitting ? NetLeaveQuit : NetLeaveOver, g.recorded);
-    if (g.session.status == NetStatus::Desynced)
-        netSessionLeave(g.session, NetLeaveDesync, g.recorded);
-    saveReplay();
-    netGameStop(g);
+static void backToTitle() {
     // The title's passes measure from the real clock again, not the match's.
     gameLoop.previousTimestamp = nowMs() - 16;
     online.link->poll();
@@ -256,6 +265,19 @@ static void finishMatch(bool quitting) {
     screenFlow.titleActive = 1;
     applyMusicRule();
     if (!online.folder.empty()) replayRecorderStart(saveReplayInFolder, &online.folder);
+}
+
+static void finishMatch(bool quitting) {
+    NetGame& g = *online.game;
+    std::string why = endOfMatch(g);
+    if (online.relay && online.options.host) netGameFeed(g, *online.relay, true);
+    if (g.over || quitting)
+        netSessionLeave(g.session, quitting ? NetLeaveQuit : NetLeaveOver, g.recorded);
+    if (g.session.status == NetStatus::Desynced)
+        netSessionLeave(g.session, NetLeaveDesync, g.recorded);
+    saveReplay();
+    netGameStop(g);
+    backToTitle();
     stopOnline(quitting ? "" : why);
 }
 
@@ -296,11 +318,106 @@ static void playFrame() {
         if (step != NetStep::Ran && step != NetStep::TimeSynced) break;
         ran++;
     }
+    if (online.relay && online.options.host) netGameFeed(g, *online.relay, false);
     if (!staying || g.over || g.session.status != NetStatus::Running) {
         finishMatch(!staying);
         return;
     }
     onlineScreenMatch(g.session, now);
+    onlineDrawWithoutPass();
+    if (ran == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+// ---------------------------------------------------------------------------
+// Through a relay: the lobby, and watching a room's match
+
+static void connectRelay(const LobbyChoice& choice) {
+    online.relay = nullptr;
+    online.link.reset();
+    std::unique_ptr<NetRelayLink> link = lobbyConnect(choice);
+    online.relay = link.get();
+    online.link = std::move(link);
+    online.options.host = choice.ask == NetRelayAsk::Create;
+    online.options.peer = "room " + choice.code;
+    online.probes = 0;
+    online.probeAt = 0;
+    online.roundTrip = 0;
+    if (choice.ask == NetRelayAsk::Watch) online.watch = std::make_unique<NetWatch>();
+    enter(choice.ask == NetRelayAsk::Watch ? Phase::Watching : Phase::Connecting);
+}
+
+static void lobbyFrame() {
+    LobbyChoice choice;
+    if (lobbyTurn(choice, nowMs())) connectRelay(choice);
+    gameTurn();
+}
+
+static void stopWatching(const std::string& why) {
+    netGameStop(online.watch->game);
+    online.watch.reset();
+    online.link->close("");
+    backToTitle();
+    stopOnline(why);
+}
+
+// The host's record as it comes; false once watching ended.
+static bool takeRecords() {
+    NetWatch& w = *online.watch;
+    std::vector<uint8_t> record;
+    std::string why;
+    while (online.link->receive(record)) {
+        bool before = w.started;
+        if (!before) {
+            replayRecorderStop();
+            online.soundOn = options.soundOn;
+        }
+        if (!netWatchTake(w, record, why)) {
+            if (before || w.started) {
+                stopWatching(why);
+            } else {
+                stopOnline(why);
+            }
+            return false;
+        }
+        if (before || !w.started) continue;
+        applyMusicRule();
+        pauseOffered = false;
+        instantReplayOffered = false;
+        online.startMs = nowMs();
+    }
+    return true;
+}
+
+// A spectator's frame: the passes the clock has due (more while far behind),
+// then the newest drawn; ESC leaves, touching nothing of the match.
+static void watchFrame() {
+    NetWatch& w = *online.watch;
+    online.link->poll();
+    if (!takeRecords()) return;
+    bool complete = online.link->state() == NetLinkState::Closed;
+    if (!w.started) {
+        if (complete) return stopOnline(online.link->error());
+        lobbyWaiting(*online.relay);
+        gameTurn();
+        return;
+    }
+    for (int n = 0; n < 64 && platformDispatchOneMessage(); n++) {}
+    for (auto [message, wParam] : w.game.stashed) {
+        if (message == WM_CLOSE) screenFlow.gameRunning = 0;
+        if (message == WM_CLOSE || (message == WM_KEYDOWN && wParam == VK_ESCAPE))
+            return stopWatching("");
+    }
+    w.game.stashed.clear();
+    uint32_t now = nowMs();
+    uint32_t due = (now - online.startMs) * 60 / 1000 + 1;
+    uint32_t budget = netWatchBudget(w, due > w.pass ? due - w.pass : 0, complete);
+    uint32_t ran = 0;
+    while (ran < budget && ran < 600 && netWatchPass(w)) ran++;
+    // Passes run ahead of the clock to catch up move the schedule along.
+    if (w.pass > due) online.startMs = now - w.pass * 1000 / 60;
+    if (w.game.over || (complete && w.pass == netWatchKnown(w)))
+        return stopWatching(w.game.over ? "" : online.link->error());
+    onlineScreenLines({"WATCHING ROOM " + online.relay->code() + " - ESC LEAVES"});
     onlineDrawWithoutPass();
     if (ran == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
@@ -316,6 +433,12 @@ static void onlineTurn() {
     case Phase::Playing:
         playFrame();
         break;
+    case Phase::Lobby:
+        lobbyFrame();
+        break;
+    case Phase::Watching:
+        watchFrame();
+        break;
     case Phase::Off:
         gameTurn();
         break;
@@ -325,7 +448,13 @@ static void onlineTurn() {
 int runOnline(const OnlineOptions& options, const std::string& folder) {
     online.options = options;
     online.folder = folder;
-    if (options.host) {
+    if (!options.relay.empty()) {
+        std::string why;
+        if (!lobbyStart(options.relay, why)) {
+            std::fprintf(stderr, "soccer: %s\n", why.c_str());
+            return 1;
+        }
+    } else if (options.host) {
         std::string why;
         online.link = NetWebSocket::host(options.port, why);
         if (!online.link) {
@@ -344,11 +473,12 @@ int runOnline(const OnlineOptions& options, const std::string& folder) {
     screenFlow.bootActive = 0;
     screenFlow.titleActive = 1;
     applyMusicRule();
-    enter(Phase::Connecting);
+    enter(options.relay.empty() ? Phase::Connecting : Phase::Lobby);
     setPresentHook(onlineScreenDraw);
     if (!folder.empty()) replayRecorderStart(saveReplayInFolder, &online.folder);
     while (screenFlow.gameRunning) onlineTurn();
     if (online.phase == Phase::Playing) finishMatch(true);
+    if (online.phase == Phase::Watching && online.watch) netGameStop(online.watch->game);
     replayRecorderStop();
     setPresentHook(nullptr);
     online.link.reset();

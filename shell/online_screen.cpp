@@ -54,6 +54,14 @@ void onlineScreenJoining(const std::string& peer) {
     screen.lines = {"CONNECTING TO " + capitals(peer) + " ...", "ESC QUITS"};
 }
 
+void onlineScreenLines(const std::vector<std::string>& lines) {
+    screen.inMatch = false;
+    screen.ended = false;
+    screen.notice = false;
+    screen.lines.clear();
+    for (const std::string& line : lines) addWrapped(line);
+}
+
 void onlineScreenNotice(const std::string& why, uint32_t nowMs) {
     screen.inMatch = false;
     screen.ended = true;

@@ -132,3 +132,38 @@ TEST(WebSocket, AddressesWithAndWithoutPorts) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(WebSocket, RelayAddresses) {
+    struct Case {
+        const char* text;
+        const char* host; // null: refused
+        uint16_t port;
+        const char* path;
+    } cases[] = {
+        {"ws://relay.example", "relay.example", 80, "/play"},
+        {"ws://127.0.0.1:8000", "127.0.0.1", 8000, "/play"},
+        {"ws://127.0.0.1:8000/", "127.0.0.1", 8000, "/play"},
+        {"ws://[::1]:9000/play", "::1", 9000, "/play"},
+        {"ws://[::1]/soccer/play", "::1", 80, "/soccer/play"},
+        {"wss://relay.example/play", nullptr, 0, ""},
+        {"http://relay.example", nullptr, 0, ""},
+        {"ws://:8000", nullptr, 0, ""},
+        {"ws://host/pl ay", nullptr, 0, ""},
+    };
+    for (const Case& c : cases) {
+        NetRelayAddress a;
+        std::string why;
+        ASSERT_EQ(netwsParseRelayUrl(c.text, a, why), c.host != nullptr) << c.text;
+        if (!c.host) {
+            EXPECT_FALSE(why.empty());
+            continue;
+        }
+        EXPECT_EQ(a.host, c.host);
+        EXPECT_EQ(a.port, c.port);
+        EXPECT_EQ(a.path, c.path);
+    }
+}
+
+} // namespace
