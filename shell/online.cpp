@@ -6,7 +6,7 @@
 #include <memory>
 #include <thread>
 
-#include "netws/websocket.h"
+#include "net/transport.h"
 #include "platform/platform.h"
 #include "render/device.h"
 #include "shell/game.h"
@@ -26,8 +26,10 @@ enum class Phase { Connecting, Greeting, Measuring, Playing, Off };
 
 struct Online {
     OnlineOptions options;
-    std::string folder;
-    std::unique_ptr<NetWebSocket> link;
+    std::string folder;        // the desktop's replay folder, also for desync reports ("" for none)
+    ReplaySink keep = nullptr; // where each match's replay goes (null: nowhere)
+    void* keepContext = nullptr;
+    std::unique_ptr<NetTransport> link;
     Phase phase = Phase::Connecting;
     uint32_t phaseSince = 0;
     int probes = 0;         // round trips measured so far
@@ -37,6 +39,7 @@ struct Online {
     uint32_t startMs = 0, waited = 0;
     std::deque<int> flowKeys; // the player's key-downs that count as flow keys
     uint8_t soundOn = 1;      // this player's own title music setting, kept over the match
+    std::string why;          // why the online part ended ("" for a match played out)
 };
 static Online online;
 
@@ -51,6 +54,7 @@ static void enter(Phase phase) {
 
 // Ends the online part: a line on the title saying why, the link gone.
 static void stopOnline(const std::string& why) {
+    online.why = why;
     if (!why.empty()) std::fprintf(stderr, "soccer: %s\n", why.c_str());
     onlineScreenNotice(why, nowMs());
     if (online.link) online.link->close(why);
@@ -200,17 +204,20 @@ static void greet() {
 // The match
 
 static void saveReplay() {
-    if (online.folder.empty() || !online.game || online.game->replay.passCount == 0) return;
-    saveReplayInFolder(netGameReplayFile(*online.game), &online.folder);
+    if (!online.keep || !online.game || online.game->replay.passCount == 0) return;
+    online.keep(netGameReplayFile(*online.game), online.keepContext);
 }
 
 // Waits a little for the other side's state, then writes what differed.
 static void reportDesync(NetGame& g) {
+#ifndef __EMSCRIPTEN__
+    // The browser's socket reads only between turns: there, what came is all.
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     while (g.session.desyncTheirs.empty() && std::chrono::steady_clock::now() < until) {
         netSessionPoll(g.session, nowMs());
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+#endif
     std::string field = "the other side's state did not come";
     const std::vector<uint8_t>&mine = g.session.desyncMine, &theirs = g.session.desyncTheirs;
     if (!theirs.empty() && theirs.size() == mine.size())
@@ -255,7 +262,7 @@ static void finishMatch(bool quitting) {
     options.soundOn = online.soundOn;
     screenFlow.titleActive = 1;
     applyMusicRule();
-    if (!online.folder.empty()) replayRecorderStart(saveReplayInFolder, &online.folder);
+    if (online.keep) replayRecorderStart(online.keep, online.keepContext);
     stopOnline(quitting ? "" : why);
 }
 
@@ -302,10 +309,12 @@ static void playFrame() {
     }
     onlineScreenMatch(g.session, now);
     onlineDrawWithoutPass();
+#ifndef __EMSCRIPTEN__
     if (ran == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+#endif
 }
 
-static void onlineTurn() {
+void onlineTurn() {
     switch (online.phase) {
     case Phase::Connecting:
     case Phase::Greeting:
@@ -322,35 +331,36 @@ static void onlineTurn() {
     }
 }
 
-int runOnline(const OnlineOptions& options, const std::string& folder) {
+const std::string& onlineEndReason() {
+    return online.why;
+}
+
+bool onlineRunning() {
+    return online.phase != Phase::Off;
+}
+
+void onlineBegin(const OnlineOptions& options, std::unique_ptr<NetTransport> link,
+                 const OnlineKeep& keep) {
     online.options = options;
-    online.folder = folder;
-    if (options.host) {
-        std::string why;
-        online.link = NetWebSocket::host(options.port, why);
-        if (!online.link) {
-            std::fprintf(stderr, "soccer: %s\n", why.c_str());
-            return 1;
-        }
-        onlineScreenWaiting(options.port, netwsLocalAddresses());
-    } else {
-        std::string host;
-        uint16_t port = 0;
-        netwsParseAddress(options.peer, host, port);
-        online.link = NetWebSocket::join(host, port);
-        onlineScreenJoining(options.peer);
-    }
+    online.folder = keep.folder;
+    online.keep = keep.sink;
+    online.keepContext = keep.context;
+    if (online.keep == saveReplayInFolder) online.keepContext = &online.folder;
+    online.link = std::move(link);
     // Straight to the title: the boot screen's imitation is no part of a match.
     screenFlow.bootActive = 0;
     screenFlow.titleActive = 1;
     applyMusicRule();
     enter(Phase::Connecting);
     setPresentHook(onlineScreenDraw);
-    if (!folder.empty()) replayRecorderStart(saveReplayInFolder, &online.folder);
-    while (screenFlow.gameRunning) onlineTurn();
+    replayRecorderStop();
+    if (online.keep) replayRecorderStart(online.keep, online.keepContext);
+}
+
+void onlineEnd() {
     if (online.phase == Phase::Playing) finishMatch(true);
+    if (online.phase != Phase::Off) stopOnline("");
     replayRecorderStop();
     setPresentHook(nullptr);
     online.link.reset();
-    return 0;
 }

@@ -1,20 +1,46 @@
-// soccer --host [PORT] and --join HOST[:PORT]: the game with one network
-// match against a player on another machine. The title shows while the two
-// games find each other (the host may set the options meanwhile); the match
-// then runs on the rollback session, and whatever ends it, the game returns
-// to its title with a line that says why.
+// Online play: the game with one network match against a player elsewhere,
+// over any link to that player (a WebSocket straight to the other machine,
+// or a room of the relay). The title shows while the two games find each
+// other (the host may set the options meanwhile); the match then runs on the
+// rollback session, and whatever ends it, the game returns to its title with
+// a line that says why. The desktop's --host and --join (online_lan.cpp) and
+// the browser's page (web/online_page.cpp) drive it one turn at a time.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "net/transport.h"
+#include "shell/replay.h"
 
 struct OnlineOptions {
     bool host;        // else join
     uint16_t port;    // the host's port
-    std::string peer; // the host to join
+    std::string peer; // the host to join, as the messages name it
 };
 
-// After gameStartup: runs the game until it ends. `replayFolder` keeps every
-// match's replay ("" for none). Exit status: 0, or 1 when the port cannot be
-// listened on.
+// Where each match's replay goes, and where a desync's report is written.
+struct OnlineKeep {
+    std::string folder;        // the desktop's replay folder ("" for none)
+    ReplaySink sink = nullptr; // saveReplayInFolder, the page's store, or null
+    void* context = nullptr;   // the sink's (saveReplayInFolder: the folder above)
+};
+
+// After gameStartup: the online part starts over `link` (it may still be
+// connecting). Each turn of the main loop is then one onlineTurn: the title's
+// pass while the players meet, the match's passes once they play, the title
+// again once it ended (onlineRunning() false from then on).
+void onlineBegin(const OnlineOptions& options, std::unique_ptr<NetTransport> link,
+                 const OnlineKeep& keep);
+void onlineTurn();
+bool onlineRunning();
+// Why the online part ended, in the player's words ("" for a match played out).
+const std::string& onlineEndReason();
+// Leaves a match in play and drops the link; the game goes on offline.
+void onlineEnd();
+
+// soccer --host [PORT] and --join HOST[:PORT]: runs the game until it ends.
+// `replayFolder` keeps every match's replay ("" for none). Exit status: 0, or
+// 1 when the port cannot be listened on.
 int runOnline(const OnlineOptions& options, const std::string& replayFolder);
