@@ -54,6 +54,12 @@ void onlineScreenJoining(const std::string& peer) {
     screen.lines = {"CONNECTING TO " + capitals(peer) + " ...", "ESC QUITS"};
 }
 
+void onlineScreenSay(const std::string& line) {
+    screen.lines.clear();
+    screen.ended = false;
+    addWrapped(line);
+}
+
 void onlineScreenNotice(const std::string& why, uint32_t nowMs) {
     screen.inMatch = false;
     screen.ended = true;
