@@ -1,5 +1,6 @@
 #include "shell/launch.h"
 
+#include <cstdlib>
 #include <ostream>
 #include <string>
 
@@ -56,6 +57,10 @@ Online play (one match against a player on another machine):
                   The host is player 1, the guest player 2; each plays with
                   the arrow keys and CTRL (or the first pad).
   --join          connects to the host and plays at once
+  --online        through a relay (ws://HOST[:PORT], or $SOCCER_RELAY): the
+                  title's lobby makes a room (C; give its code to the other
+                  player), joins one (J and the code) or watches one (W and
+                  the code); the room's maker is player 1
   F10 F11         during an online match: a shorter or longer input delay
   F12             during an online match: round trip, delay, rollbacks, waits
   ESC             ends the online match for both players
@@ -93,8 +98,32 @@ static void addOnlineOptions(CLI::App& app, LaunchOptions& o, int& port) {
                 },
                 "HOST[:PORT]"))
             ->option_text("HOST[:PORT]");
-    host->excludes(join);
-    app.get_option("--replay")->excludes(host)->excludes(join);
+    CLI::Option* relay =
+        app.add_option("--online", o.relay, "play or watch through a relay ($SOCCER_RELAY)")
+            ->expected(0, 1)
+            ->check(CLI::Validator(
+                [](std::string& text) {
+                    NetRelayAddress a;
+                    std::string why;
+                    return text.empty() || netwsParseRelayUrl(text, a, why) ? std::string() : why;
+                },
+                "URL"))
+            ->option_text("[URL]");
+    host->excludes(join)->excludes(relay);
+    join->excludes(relay);
+    app.get_option("--replay")->excludes(host)->excludes(join)->excludes(relay);
+}
+
+// --online without an address takes the one SOCCER_RELAY remembers.
+static bool relayFromEnvironment(LaunchOptions& o, std::ostream& err) {
+    const char* remembered = std::getenv("SOCCER_RELAY");
+    if (remembered) o.relay = remembered;
+    NetRelayAddress a;
+    std::string why;
+    if (o.relay.empty()) why = "--online needs the relay's address, or SOCCER_RELAY set to it";
+    if (why.empty() && netwsParseRelayUrl(o.relay, a, why)) return true;
+    err << "soccer: " << why << "\n";
+    return false;
 }
 
 static ScaleMode scaleModeNamed(const std::string& name) {
@@ -116,6 +145,7 @@ int parseLaunchOptions(int argc, const char* const* argv, LaunchOptions& options
     int status = parseCommandLine(app, argc, argv, out, err);
     if (status >= 0) return status;
     o.host = app.count("--host") > 0;
+    if (app.count("--online") > 0 && o.relay.empty() && !relayFromEnvironment(o, err)) return 2;
     o.port = uint16_t(port);
     o.display.scale = scaleModeNamed(scale);
     o.windowGiven = app.count("--window") + app.count("--full-screen") > 0;

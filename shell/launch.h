@@ -15,6 +15,7 @@ struct LaunchOptions {
     bool host;          // --host [PORT]: wait for a player from another machine
     uint16_t port;      // ... on this port
     std::string join;   // --join HOST[:PORT]: play against the host there
+    std::string relay;  // --online [URL]: the lobby of the relay there (or $SOCCER_RELAY's)
 };
 
 // What the command line asks for. Returns -1 to start the game with `options`;

@@ -27,8 +27,8 @@ int main(int argc, char** argv) {
     }
     // Every match played is kept in the replay folder.
     std::string folder = replayFolder();
-    if (options.host || !options.join.empty()) {
-        int status = runOnline({options.host, options.port, options.join}, folder);
+    if (options.host || !options.join.empty() || !options.relay.empty()) {
+        int status = runOnline({options.host, options.port, options.join, options.relay}, folder);
         gameShutdown();
         return status;
     }

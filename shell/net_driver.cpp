@@ -14,14 +14,17 @@
 #include "shell/options.h"
 #include "shell/replay.h"
 #include "shell/screens.h"
+#include "shell/spectate.h"
 #include "shell/state_codec.h"
 
 namespace {
 
 struct Side {
     NetGame game;
-    std::unique_ptr<NetMemoryLink> link;
-    std::vector<uint8_t> state; // the game between its turns
+    std::unique_ptr<NetMemoryLink> owned;
+    NetTransport* link = nullptr;
+    NetRelayLink* relay = nullptr; // the host's, when it feeds spectators
+    std::vector<uint8_t> state;    // the game between its turns
     uint32_t startMs = 0;
     uint32_t waited = 0; // passes of the schedule waited for the time sync
     uint32_t random = 1;
@@ -76,7 +79,35 @@ void takeTurn(Side& side, int k, const NetMatchOptions& o, uint32_t clock) {
         if (k == 1 && o.plantDesyncAt && s.pass >= o.plantDesyncAt)
             match.ball.x = std::nextafter(match.ball.x, 1.0f);
     }
+    if (side.relay) netGameFeed(side.game, *side.relay, false);
     encodeState(side.state.data());
+}
+
+// A spectator: takes the host's record and runs it a few passes behind.
+struct Watcher {
+    NetWatch watch;
+    NetRelayLink* link = nullptr;
+    std::vector<uint8_t> state;
+    uint32_t from = UINT32_MAX;
+    std::string error;
+};
+
+bool watchTurn(Watcher& w, uint32_t hostRecorded) {
+    w.link->poll();
+    std::vector<uint8_t> record;
+    while (w.error.empty() && w.link->receive(record)) {
+        if (w.from == UINT32_MAX) w.from = hostRecorded;
+        if (!netWatchTake(w.watch, record, w.error)) break;
+        if (w.state.empty() && w.watch.started) w.state.resize(stateBytes());
+        if (w.watch.started && w.watch.pass == 0) encodeState(w.state.data());
+    }
+    bool complete = w.link->state() == NetLinkState::Closed;
+    uint32_t budget = w.error.empty() ? netWatchBudget(w.watch, 1, complete) : 0;
+    if (budget == 0) return !complete && w.error.empty();
+    applyState(w.state.data());
+    for (uint32_t i = 0; i < budget && netWatchPass(w.watch); i++) {}
+    encodeState(w.state.data());
+    return true;
 }
 
 // The host leaving at its pass o.leaveAt, and a side the other left making
@@ -101,6 +132,7 @@ NetMatchSide summary(Side& side) {
     r.endHash = side.game.replay.endHash;
     r.desyncFound = side.desyncFound;
     r.bytesSent = side.link->bytesSent();
+    if (side.relay) netGameFeed(side.game, *side.relay, true);
     r.stats = s.stats;
     r.replay = netGameReplayFile(side.game);
     return r;
@@ -115,31 +147,63 @@ uint64_t playedHash(const std::vector<uint8_t>& file) {
     return faithful ? replayStateHash() : 0;
 }
 
+// Each side on its link: the link in memory, or its relay link.
+void startSides(std::unique_ptr<Side> sides[2], const NetMatchOptions& o,
+                const std::vector<uint8_t>& state, uint32_t* clock) {
+    auto links = netMemoryLinkPair(o.link, o.seed, clock);
+    int delay = o.inputDelay >= 0 ? o.inputDelay : netDelayForRoundTrip(o.link.roundTripMs);
+    for (int k = 0; k < 2; k++) {
+        Side& side = *sides[k];
+        side.owned = std::move(k == 0 ? links.first : links.second);
+        side.link = side.owned.get();
+        if (o.relayLinks[k]) side.link = o.relayLinks[k];
+        side.relay = k == 0 ? o.relayLinks[0] : nullptr;
+        side.random = o.seed * 2654435761u + uint32_t(k) * 0x9E3779B9u + 1;
+        // The guest starts when START reaches it, the host half a round trip
+        // after sending it.
+        side.startMs = *clock + o.link.roundTripMs / 2 + (k == 1 ? o.seed % 7 : 0);
+        NetSetup setup;
+        setup.link = side.link;
+        setup.localSide = uint8_t(k);
+        setup.inputDelay = delay;
+        netGameStart(side.game, setup, state, o.seed, *clock);
+        side.game.recordLimit = o.passes;
+        side.state = state;
+    }
+}
+
+// After the match: the players go, and the spectator runs to the end of the
+// record, which the room's end completes.
+void watchToTheEnd(Watcher& w, std::unique_ptr<Side> sides[2], const NetMatchOptions& o,
+                   NetMatchResult& result) {
+    for (int k = 0; k < 2; k++) o.relayLinks[k]->close("");
+    for (uint32_t &clock = *o.clock, end = clock + 5000; clock < end; clock++) {
+        o.pump();
+        if (!watchTurn(w, sides[0]->game.recorded)) break;
+    }
+    result.watched = w.watch.pass;
+    result.watchedFrom = w.from;
+    result.watchError = w.error;
+    if (w.state.empty()) return;
+    applyState(w.state.data());
+    NetSaved now;
+    netSaveGame(nullptr, now);
+    result.watchHash = now.hash;
+    netGameStop(w.watch.game);
+}
+
 } // namespace
 
 NetMatchResult playNetMatch(const NetMatchOptions& o) {
     std::vector<uint8_t> state = startState(o.seed);
-    uint32_t clock = 0;
-    auto links = netMemoryLinkPair(o.link, o.seed, &clock);
+    uint32_t ownClock = 0;
+    uint32_t& clock = o.clock ? *o.clock : ownClock;
     std::unique_ptr<Side> sides[2] = {std::make_unique<Side>(), std::make_unique<Side>()};
     NetMatchResult result{};
-    int delay = o.inputDelay >= 0 ? o.inputDelay : netDelayForRoundTrip(o.link.roundTripMs);
-    for (int k = 0; k < 2; k++) {
-        Side& side = *sides[k];
-        side.link = std::move(k == 0 ? links.first : links.second);
-        side.random = o.seed * 2654435761u + uint32_t(k) * 0x9E3779B9u + 1;
-        // The guest starts when START reaches it, the host half a round trip
-        // after sending it.
-        side.startMs = o.link.roundTripMs / 2 + (k == 1 ? o.seed % 7 : 0);
-        NetSetup setup;
-        setup.link = side.link.get();
-        setup.localSide = uint8_t(k);
-        setup.inputDelay = delay;
-        netGameStart(side.game, setup, state, o.seed, 0);
-        side.game.recordLimit = o.passes;
-        side.state = state;
-    }
-    uint32_t limit = o.clockLimitMs ? o.clockLimitMs : o.passes * 17 * 10 + 20000;
+    startSides(sides, o, state, &clock);
+    Watcher watcher;
+    watcher.link = o.watcher;
+    uint32_t limit = clock + (o.clockLimitMs ? o.clockLimitMs : o.passes * 17 * 10 + 20000);
     for (; clock < limit; clock++) {
         bool going = false;
         for (int k = 0; k < 2; k++) {
@@ -154,10 +218,13 @@ NetMatchResult playNetMatch(const NetMatchOptions& o) {
                 result.worstAheadAfter2s = std::max(result.worstAheadAfter2s, ahead);
             }
         }
+        if (o.pump) o.pump();
+        if (watcher.link) watchTurn(watcher, sides[0]->game.recorded);
         if (!going) break;
     }
     result.clockMs = clock;
     for (int k = 0; k < 2; k++) result.sides[k] = summary(*sides[k]);
+    if (watcher.link) watchToTheEnd(watcher, sides, o, result);
     for (auto& side : sides) netGameStop(side->game);
     for (int k = 0; k < 2; k++) result.sides[k].replayHash = playedHash(result.sides[k].replay);
     return result;

@@ -5,9 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "net/memory_link.h"
+#include "net/relay_link.h"
 #include "net/session.h"
 
 struct NetMatchOptions {
@@ -19,6 +22,14 @@ struct NetMatchOptions {
     uint32_t plantDesyncAt = 0;
     uint32_t leaveAt = 0;      // when not 0: the host leaves (ESC) once it ran this many passes
     uint32_t clockLimitMs = 0; // a safety stop (0: ten times the passes' time)
+    // Through a relay instead of the link in memory: the players' links, both
+    // in their room already, the host feeding its record for spectators; a
+    // spectator on `watcher` (may be null); `clock` the clock those links run
+    // on, and `pump` the relay's turn, once a millisecond.
+    NetRelayLink* relayLinks[2] = {nullptr, nullptr};
+    NetRelayLink* watcher = nullptr;
+    uint32_t* clock = nullptr;
+    std::function<void()> pump;
 };
 
 struct NetMatchSide {
@@ -37,6 +48,10 @@ struct NetMatchResult {
     NetMatchSide sides[2];
     uint32_t clockMs;          // virtual time the match took
     int32_t worstAheadAfter2s; // the largest frames-ahead difference after the first 2 s
+    uint32_t watched;          // passes the spectator ran
+    uint32_t watchedFrom;      // the passes the host had recorded when the spectator came
+    uint64_t watchHash;        // the spectator's state after its last pass
+    std::string watchError;    // a record it could not take
 };
 
 NetMatchResult playNetMatch(const NetMatchOptions& options);

@@ -195,8 +195,7 @@ std::vector<uint8_t> netMatchStartState() {
     return state;
 }
 
-void netGameStart(NetGame& g, NetSetup setup, const std::vector<uint8_t>& state, uint32_t seed,
-                  uint32_t nowMs) {
+static void beginGame(NetGame& g, const std::vector<uint8_t>& state, uint32_t seed) {
     g = NetGame{};
     g.startupSeed = seed;
     applyState(state.data());
@@ -206,11 +205,49 @@ void netGameStart(NetGame& g, NetSetup setup, const std::vector<uint8_t>& state,
     g.replay.state = state;
     std::memset(g.replay.keys, 0, sizeof g.replay.keys);
     g.replay.passCount = 0;
-    setup.callbacks = {&g, netSaveGame, netLoadGame, advance};
-    netSessionStart(g.session, setup, nowMs);
     playing = &g;
     platformSetTap(&netTap);
     setSongHook(requestSong);
+}
+
+void netGameStart(NetGame& g, NetSetup setup, const std::vector<uint8_t>& state, uint32_t seed,
+                  uint32_t nowMs) {
+    beginGame(g, state, seed);
+    setup.callbacks = {&g, netSaveGame, netLoadGame, advance};
+    netSessionStart(g.session, setup, nowMs);
+}
+
+void netGameWatchStart(NetGame& g, const std::vector<uint8_t>& state, uint32_t seed) {
+    beginGame(g, state, seed);
+}
+
+void netGameWatchPass(NetGame& g, uint32_t pass, const NetInput inputs[2]) {
+    advance(&g, pass, inputs, false);
+    g.over = g.endsMatch[pass % NetInputPasses];
+}
+
+void netGameFeed(NetGame& g, NetRelayLink& link, bool all) {
+    if (!g.startFed) {
+        NetMessage start;
+        start.kind = NetStart;
+        start.seed = g.startupSeed;
+        start.state = g.replay.state;
+        link.sendFeed(0, netEncode(start));
+        g.startFed = true;
+    }
+    while (g.fed < g.recorded && (all || g.recorded - g.fed >= FeedEvery)) {
+        NetMessage run;
+        run.kind = NetInputs;
+        run.pass = g.fed;
+        run.count = uint8_t(std::min<uint32_t>(g.recorded - g.fed, NetMaxInputsPerMessage));
+        run.senderPass = g.fed + run.count;
+        for (uint8_t side = 0; side < 2; side++) {
+            for (int i = 0; i < run.count; i++)
+                run.inputs[i] = netSessionInput(g.session, g.fed + uint32_t(i), side);
+            link.sendFeed(side, netEncode(run));
+        }
+        g.fed += run.count;
+    }
 }
 
 // The hash of the state after the last recorded pass: saved before the next

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "net/relay_link.h"
 #include "net/session.h"
 #include "shell/replay_file.h"
 
@@ -50,6 +51,9 @@ struct NetGame {
     uint32_t recordLimit = UINT32_MAX; // or the replay holds this many passes
     // Key-downs the player pressed while a pass ran, for the local input.
     std::vector<std::pair<uint32_t, uintptr_t>> stashed;
+    // The host's record for spectators: START sent, and the passes fed so far.
+    bool startFed = false;
+    uint32_t fed = 0;
 };
 
 // What a pass reports as its length: 17, 17, 16, ... ms (60 passes a second).
@@ -81,6 +85,15 @@ NetStep netGameStep(NetGame& g, NetInput local, uint32_t nowMs);
 // side's replay hold as many, running the passes it lacks (their inputs all
 // came) or dropping those beyond, so that both machines keep the same replay.
 void netGameFinishAt(NetGame& g, uint32_t passes);
+// The host's record for spectators through a relay: START once, then both
+// sides' inputs of the replay's passes, in runs of FeedEvery passes (`all`:
+// every pass recorded so far, as the match ends).
+constexpr uint32_t FeedEvery = 8;
+void netGameFeed(NetGame& g, NetRelayLink& link, bool all);
+// A spectator's game: started from a match's first state without a session;
+// each pass runs with both sides' inputs as they came.
+void netGameWatchStart(NetGame& g, const std::vector<uint8_t>& state, uint32_t seed);
+void netGameWatchPass(NetGame& g, uint32_t pass, const NetInput inputs[2]);
 // The replay of the confirmed passes, as a file.
 std::vector<uint8_t> netGameReplayFile(const NetGame& g);
 // Hands the platform back to the game (no tap, songs played directly).

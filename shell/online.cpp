@@ -6,7 +6,7 @@
 #include <memory>
 #include <thread>
 
-#include "net/transport.h"
+#include "net/relay_link.h"
 #include "platform/platform.h"
 #include "render/device.h"
 #include "shell/game.h"
@@ -16,13 +16,14 @@
 #include "shell/options.h"
 #include "shell/replay.h"
 #include "shell/screens.h"
+#include "shell/spectate.h"
 #include "shell/state_codec.h"
 
 constexpr uint32_t ConnectLimitMs = 10000; // a guest gives up on a silent host after it
 constexpr int ProbesBeforeStart = 5;       // round trips the host measures before START
 constexpr int MostPassesPerFrame = 8;
 
-enum class Phase { Connecting, Greeting, Measuring, Playing, Off };
+enum class Phase { Lobby, Connecting, Greeting, Measuring, Playing, Watching, Off };
 
 struct Online {
     OnlineOptions options;
@@ -30,6 +31,8 @@ struct Online {
     ReplaySink keep = nullptr; // where each match's replay goes (null: nowhere)
     void* keepContext = nullptr;
     std::unique_ptr<NetTransport> link;
+    NetRelayLink* relay = nullptr;   // the link, when it goes through a relay
+    std::unique_ptr<NetWatch> watch; // a spectator's match
     Phase phase = Phase::Connecting;
     uint32_t phaseSince = 0;
     int probes = 0;         // round trips measured so far
@@ -53,12 +56,28 @@ static void enter(Phase phase) {
 }
 
 // Ends the online part: a line on the title saying why, the link gone.
+// Through a relay, back to the lobby for another try.
 static void stopOnline(const std::string& why) {
     online.why = why;
     if (!why.empty()) std::fprintf(stderr, "soccer: %s\n", why.c_str());
     onlineScreenNotice(why, nowMs());
     if (online.link) online.link->close(why);
-    enter(Phase::Off);
+    if (!online.options.lobby.back) {
+        enter(Phase::Off);
+        return;
+    }
+    online.options.lobby.back(why, nowMs());
+    enter(Phase::Lobby);
+}
+
+// The desktop lobby's box while a room is being made, joined or watched.
+static void lobbyWaiting() {
+    if (online.options.lobby.waiting) online.options.lobby.waiting(*online.relay);
+}
+
+static bool greeting() {
+    return online.phase == Phase::Connecting || online.phase == Phase::Greeting ||
+           online.phase == Phase::Measuring;
 }
 
 static void sendMessage(const NetMessage& m) {
@@ -183,15 +202,16 @@ static void greet() {
         link.send(netEncodeHello(hello));
         enter(Phase::Greeting);
     }
+    if (online.relay && online.phase == Phase::Connecting) lobbyWaiting();
     std::vector<uint8_t> bytes;
-    while (online.phase != Phase::Off && online.phase != Phase::Playing && link.receive(bytes)) {
+    while (greeting() && link.receive(bytes)) {
         if (online.phase == Phase::Greeting) {
             readHello(bytes);
         } else if (online.phase == Phase::Measuring) {
             takeBeforeMatch(bytes);
         }
     }
-    if (online.phase == Phase::Playing || online.phase == Phase::Off) return;
+    if (!greeting()) return;
     if (link.state() == NetLinkState::Closed) {
         stopOnline(online.options.host ? "the other player went away: " + link.error()
                                        : link.error());
@@ -244,15 +264,7 @@ static std::string endOfMatch(NetGame& g) {
     return s.message;
 }
 
-static void finishMatch(bool quitting) {
-    NetGame& g = *online.game;
-    std::string why = endOfMatch(g);
-    if (g.over || quitting)
-        netSessionLeave(g.session, quitting ? NetLeaveQuit : NetLeaveOver, g.recorded);
-    if (g.session.status == NetStatus::Desynced)
-        netSessionLeave(g.session, NetLeaveDesync, g.recorded);
-    saveReplay();
-    netGameStop(g);
+static void backToTitle() {
     // The title's passes measure from the real clock again, not the match's.
     gameLoop.previousTimestamp = nowMs() - 16;
     online.link->poll();
@@ -263,6 +275,19 @@ static void finishMatch(bool quitting) {
     screenFlow.titleActive = 1;
     applyMusicRule();
     if (online.keep) replayRecorderStart(online.keep, online.keepContext);
+}
+
+static void finishMatch(bool quitting) {
+    NetGame& g = *online.game;
+    std::string why = endOfMatch(g);
+    if (online.relay && online.options.host) netGameFeed(g, *online.relay, true);
+    if (g.over || quitting)
+        netSessionLeave(g.session, quitting ? NetLeaveQuit : NetLeaveOver, g.recorded);
+    if (g.session.status == NetStatus::Desynced)
+        netSessionLeave(g.session, NetLeaveDesync, g.recorded);
+    saveReplay();
+    netGameStop(g);
+    backToTitle();
     stopOnline(quitting ? "" : why);
 }
 
@@ -281,6 +306,16 @@ static bool takeLocalKeys(NetGame& g) {
     }
     g.stashed.clear();
     return true;
+}
+
+// A frame that ran no pass gives the processor back a moment; in the browser
+// the turn ends anyway and the page waits for the next animation frame.
+static void restAfter(uint32_t ran) {
+#ifndef __EMSCRIPTEN__
+    if (ran == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+#else
+    (void)ran;
+#endif
 }
 
 // The passes the schedule has due, then the newest one drawn.
@@ -303,15 +338,103 @@ static void playFrame() {
         if (step != NetStep::Ran && step != NetStep::TimeSynced) break;
         ran++;
     }
+    if (online.relay && online.options.host) netGameFeed(g, *online.relay, false);
     if (!staying || g.over || g.session.status != NetStatus::Running) {
         finishMatch(!staying);
         return;
     }
     onlineScreenMatch(g.session, now);
     onlineDrawWithoutPass();
-#ifndef __EMSCRIPTEN__
-    if (ran == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-#endif
+    restAfter(ran);
+}
+
+// ---------------------------------------------------------------------------
+// Through a relay: the lobby, and watching a room's match
+
+static void stopWatching(const std::string& why) {
+    netGameStop(online.watch->game);
+    online.watch.reset();
+    online.link->close("");
+    backToTitle();
+    stopOnline(why);
+}
+
+// The host's record as it comes; false once watching ended.
+static bool takeRecords() {
+    NetWatch& w = *online.watch;
+    std::vector<uint8_t> record;
+    std::string why;
+    while (online.link->receive(record)) {
+        bool before = w.started;
+        if (!before) {
+            replayRecorderStop();
+            online.soundOn = options.soundOn;
+        }
+        if (!netWatchTake(w, record, why)) {
+            if (before || w.started) {
+                stopWatching(why);
+            } else {
+                stopOnline(why);
+            }
+            return false;
+        }
+        if (before || !w.started) continue;
+        applyMusicRule();
+        pauseOffered = false;
+        instantReplayOffered = false;
+        online.startMs = nowMs();
+    }
+    return true;
+}
+
+// A spectator's frame: the passes the clock has due (more while far behind),
+// then the newest drawn; ESC leaves, touching nothing of the match.
+static void watchFrame() {
+    NetWatch& w = *online.watch;
+    online.link->poll();
+    if (!takeRecords()) return;
+    bool complete = online.link->state() == NetLinkState::Closed;
+    if (!w.started) {
+        if (complete) return stopOnline(online.link->error());
+        lobbyWaiting();
+        gameTurn();
+        return;
+    }
+    for (int n = 0; n < 64 && platformDispatchOneMessage(); n++) {}
+    for (auto [message, wParam] : w.game.stashed) {
+        if (message == WM_CLOSE) screenFlow.gameRunning = 0;
+        if (message == WM_CLOSE || (message == WM_KEYDOWN && wParam == VK_ESCAPE))
+            return stopWatching("");
+    }
+    w.game.stashed.clear();
+    uint32_t now = nowMs();
+    uint32_t due = (now - online.startMs) * 60 / 1000 + 1;
+    uint32_t budget = netWatchBudget(w, due > w.pass ? due - w.pass : 0, complete);
+    uint32_t ran = 0;
+    while (ran < budget && ran < 600 && netWatchPass(w)) ran++;
+    // Passes run ahead of the clock to catch up move the schedule along.
+    if (w.pass > due) online.startMs = now - w.pass * 1000 / 60;
+    if (w.game.over || (complete && w.pass == netWatchKnown(w)))
+        return stopWatching(w.game.over ? "" : online.link->error());
+    onlineScreenLines({"WATCHING ROOM " + online.relay->code() + " - ESC LEAVES"});
+    onlineDrawWithoutPass();
+    restAfter(ran);
+}
+
+// A new link to the other player, or to a room of the relay: the meeting
+// starts again from its first step (a spectator waits for the host's record).
+static void useLink(std::unique_ptr<NetTransport> link, bool host, bool watch,
+                    const std::string& peer) {
+    online.relay = dynamic_cast<NetRelayLink*>(link.get());
+    online.link = std::move(link);
+    online.options.host = host;
+    online.options.peer = peer;
+    online.probes = 0;
+    online.probeAt = 0;
+    online.roundTrip = 0;
+    online.watch.reset();
+    if (watch && online.relay) online.watch = std::make_unique<NetWatch>();
+    enter(online.watch ? Phase::Watching : Phase::Connecting);
 }
 
 void onlineTurn() {
@@ -320,23 +443,31 @@ void onlineTurn() {
     case Phase::Greeting:
     case Phase::Measuring:
         greet();
-        if (online.phase != Phase::Playing) gameTurn();
+        if (greeting()) gameTurn();
         break;
     case Phase::Playing:
         playFrame();
         break;
+    case Phase::Watching:
+        watchFrame();
+        break;
+    case Phase::Lobby:
     case Phase::Off:
         gameTurn();
         break;
     }
 }
 
-const std::string& onlineEndReason() {
-    return online.why;
+bool onlineRunning() {
+    return online.phase != Phase::Off && online.phase != Phase::Lobby;
 }
 
-bool onlineRunning() {
-    return online.phase != Phase::Off;
+bool onlineInLobby() {
+    return online.phase == Phase::Lobby;
+}
+
+const std::string& onlineEndReason() {
+    return online.why;
 }
 
 void onlineBegin(const OnlineOptions& options, std::unique_ptr<NetTransport> link,
@@ -344,23 +475,38 @@ void onlineBegin(const OnlineOptions& options, std::unique_ptr<NetTransport> lin
     online.options = options;
     online.folder = keep.folder;
     online.keep = keep.sink;
-    online.keepContext = keep.context;
-    if (online.keep == saveReplayInFolder) online.keepContext = &online.folder;
-    online.link = std::move(link);
+    online.keepContext = keep.sink == saveReplayInFolder ? &online.folder : keep.context;
+    online.why.clear();
     // Straight to the title: the boot screen's imitation is no part of a match.
     screenFlow.bootActive = 0;
     screenFlow.titleActive = 1;
     applyMusicRule();
-    enter(Phase::Connecting);
     setPresentHook(onlineScreenDraw);
     replayRecorderStop();
     if (online.keep) replayRecorderStart(online.keep, online.keepContext);
+    if (link) {
+        useLink(std::move(link), options.host, options.watch, options.peer);
+    } else {
+        enter(Phase::Lobby);
+    }
+}
+
+void onlineEnterRoom(std::unique_ptr<NetRelayLink> link, NetRelayAsk ask, const std::string& code) {
+    bool host = ask == NetRelayAsk::Create;
+    useLink(std::move(link), host, ask == NetRelayAsk::Watch, "room " + code);
 }
 
 void onlineEnd() {
     if (online.phase == Phase::Playing) finishMatch(true);
-    if (online.phase != Phase::Off) stopOnline("");
+    if (online.phase == Phase::Watching && online.watch) netGameStop(online.watch->game);
+    if (online.phase != Phase::Off && online.phase != Phase::Lobby) {
+        online.options.lobby = {};
+        stopOnline("");
+    }
     replayRecorderStop();
     setPresentHook(nullptr);
+    online.relay = nullptr;
+    online.watch.reset();
     online.link.reset();
+    enter(Phase::Off);
 }

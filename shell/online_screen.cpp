@@ -54,10 +54,12 @@ void onlineScreenJoining(const std::string& peer) {
     screen.lines = {"CONNECTING TO " + capitals(peer) + " ...", "ESC QUITS"};
 }
 
-void onlineScreenSay(const std::string& line) {
-    screen.lines.clear();
+void onlineScreenLines(const std::vector<std::string>& lines) {
+    screen.inMatch = false;
     screen.ended = false;
-    addWrapped(line);
+    screen.notice = false;
+    screen.lines.clear();
+    for (const std::string& line : lines) addWrapped(line);
 }
 
 void onlineScreenNotice(const std::string& why, uint32_t nowMs) {

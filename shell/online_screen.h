@@ -12,8 +12,8 @@
 
 void onlineScreenWaiting(uint16_t port, const std::vector<std::string>& addresses);
 void onlineScreenJoining(const std::string& peer);
-// One line of the lobby (a room's code, a notice), wrapped, over the title.
-void onlineScreenSay(const std::string& line);
+// The box at the bottom of the title with these lines (the relay's lobby).
+void onlineScreenLines(const std::vector<std::string>& lines);
 // Why the online part ended ("" for a match played out), shown on the title
 // for a while.
 void onlineScreenNotice(const std::string& why, uint32_t nowMs);

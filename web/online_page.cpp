@@ -45,8 +45,10 @@ void begin(NetRelayAsk ask, const std::string& code) {
     page.relay = relay.get();
     page.on = true;
     page.notice = host ? "asking the relay for a room" : "looking for room " + code;
-    onlineBegin({host, 0, "the relay"}, std::move(relay), {"", pageKeepReplay, nullptr});
-    onlineScreenSay(page.notice);
+    OnlineOptions options{host, 0, "room " + code, ""};
+    options.watch = ask == NetRelayAsk::Watch;
+    onlineBegin(options, std::move(relay), {"", pageKeepReplay, nullptr});
+    onlineScreenLines({page.notice});
 }
 
 } // namespace
@@ -62,7 +64,7 @@ void pageOnlineTurn() {
     while (page.relay && running && page.relay->notice(line)) {
         page.notice = line;
         // The lobby's lines show in the game's own font until the match starts.
-        if (page.relay->stage() != NetRelayStage::Playing) onlineScreenSay(line);
+        if (page.relay->stage() != NetRelayStage::Playing) onlineScreenLines({line});
     }
 }
 

@@ -16,6 +16,8 @@ struct RelayHarness {
     struct Seat {
         uint32_t id;
         std::unique_ptr<NetMemoryLink> relaySide;
+        uint32_t from; // the relay hears of it from then on
+        bool connected = false;
         bool gone = false;
     };
     std::vector<Seat> seats;
@@ -23,11 +25,11 @@ struct RelayHarness {
     RelayHarness() { relay.limits.roomIdleMs = 3600000; }
 
     std::unique_ptr<NetRelayLink> connect(NetRelayAsk ask, const std::string& code = {},
-                                          uint64_t build = 7, uint16_t version = 1) {
+                                          uint64_t build = 7, uint16_t version = 1,
+                                          uint32_t after = 0) {
         auto [near, far] = netMemoryLinkPair({2, 1, 0, 0}, uint32_t(seats.size() + 3), &clock);
         uint32_t id = uint32_t(seats.size() + 1);
-        relayConnect(relay, id, "127.0.0.1", clock);
-        seats.push_back({id, std::move(far)});
+        seats.push_back({id, std::move(far), clock + after});
         NetHelloBody hello{version, build, ask == NetRelayAsk::Create ? NetRoleHost : NetRoleGuest};
         return std::make_unique<NetRelayLink>(std::move(near), hello, ask, code);
     }
@@ -35,6 +37,9 @@ struct RelayHarness {
     // The server's part: messages in, the relay's answers out, closes both ways.
     void pump() {
         for (Seat& s : seats) {
+            if (!s.connected && clock >= s.from) relayConnect(relay, s.id, "127.0.0.1", clock);
+            s.connected = s.connected || clock >= s.from;
+            if (!s.connected) continue;
             std::vector<uint8_t> m;
             while (!s.gone && s.relaySide->receive(m)) relayReceive(relay, s.id, m, clock);
             if (!s.gone && s.relaySide->state() == NetLinkState::Closed) {
