@@ -43,6 +43,8 @@ struct Online {
     std::deque<int> flowKeys; // the player's key-downs that count as flow keys
     uint8_t soundOn = 1;      // this player's own title music setting, kept over the match
     std::string why;          // why the online part ended ("" for a match played out)
+    uint64_t watchedHash = 0; // the state hash where the last match watched stopped
+    uint32_t watchedPasses = 0;
 };
 static Online online;
 
@@ -352,6 +354,12 @@ static void playFrame() {
 // Through a relay: the lobby, and watching a room's match
 
 static void stopWatching(const std::string& why) {
+    // Where the match watched stands after its last pass: the players' replays
+    // end on the same hash.
+    std::vector<uint8_t> state(stateBytes());
+    encodeState(state.data());
+    online.watchedHash = hashBytes(state.data(), hashedStateBytes());
+    online.watchedPasses = online.watch->pass;
     netGameStop(online.watch->game);
     online.watch.reset();
     online.link->close("");
@@ -464,6 +472,11 @@ bool onlineRunning() {
 
 bool onlineInLobby() {
     return online.phase == Phase::Lobby;
+}
+
+uint64_t onlineWatchedHash(uint32_t& passes) {
+    passes = online.watchedPasses;
+    return online.watchedHash;
 }
 
 const std::string& onlineEndReason() {

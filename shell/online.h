@@ -53,6 +53,8 @@ bool onlineInLobby();
 void onlineEnterRoom(std::unique_ptr<NetRelayLink> link, NetRelayAsk ask, const std::string& code);
 // Why the online part ended, in the player's words ("" for a match played out).
 const std::string& onlineEndReason();
+// The state hash where the last match watched stopped, and its passes (0: none).
+uint64_t onlineWatchedHash(uint32_t& passes);
 // Leaves a match in play (or one watched) and drops the link; the game goes on
 // offline.
 void onlineEnd();

@@ -2,6 +2,7 @@
 
 #include <emscripten/emscripten.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -88,13 +89,18 @@ EMSCRIPTEN_KEEPALIVE void webOnlineLeave() {
 
 // Where the page stands, for its "Play online" line: the stage (off, connecting,
 // asking, room, playing, ended), the room's code and the newest line, one a
-// line of the text.
+// line of the text; once ended, a fourth: the passes and the state hash where
+// the last match watched stopped.
 EMSCRIPTEN_KEEPALIVE const char* webOnlineStatus() {
     static const char* const stages[] = {"connecting", "asking", "room", "playing", "ended"};
     if (!page.on) {
         page.status = "off\n\n";
     } else if (!onlineRunning()) {
-        page.status = "ended\n" + page.relay->code() + "\n" + onlineEndReason();
+        uint32_t passes = 0;
+        uint64_t hash = onlineWatchedHash(passes);
+        char watched[40];
+        std::snprintf(watched, sizeof watched, "\n%u %016llx", passes, (unsigned long long)hash);
+        page.status = "ended\n" + page.relay->code() + "\n" + onlineEndReason() + watched;
     } else {
         page.status = std::string(stages[int(page.relay->stage())]) + "\n" + page.relay->code() +
                       "\n" + page.notice;
