@@ -114,8 +114,10 @@ bool watchTurn(Watcher& w, uint32_t hostRecorded) {
 // its replay as long as the leaver's.
 void leaveOrFollow(Side& side, int k, const NetMatchOptions& o) {
     NetSession& s = side.game.session;
-    if (k == 0 && o.leaveAt && s.pass >= o.leaveAt && s.status == NetStatus::Running)
+    if (k == 0 && o.leaveAt && s.pass >= o.leaveAt && s.status == NetStatus::Running) {
+        if (side.relay) netGameFeed(side.game, *side.relay, true); // before the link closes
         netSessionLeave(s, NetLeaveQuit, side.game.recorded);
+    }
     if (s.status != NetStatus::Ended || !s.remoteLeft || side.finished) return;
     applyState(side.state.data());
     netGameFinishAt(side.game, s.remoteLeftAt);
@@ -179,6 +181,7 @@ void watchToTheEnd(Watcher& w, std::unique_ptr<Side> sides[2], const NetMatchOpt
     for (int k = 0; k < 2; k++) o.relayLinks[k]->close("");
     for (uint32_t &clock = *o.clock, end = clock + 5000; clock < end; clock++) {
         o.pump();
+        for (int k = 0; k < 2; k++) o.relayLinks[k]->poll(); // what they queued goes out
         if (!watchTurn(w, sides[0]->game.recorded)) break;
     }
     result.watched = w.watch.pass;

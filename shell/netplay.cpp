@@ -235,11 +235,16 @@ void netGameFeed(NetGame& g, NetRelayLink& link, bool all) {
         link.sendFeed(0, netEncode(start));
         g.startFed = true;
     }
-    while (g.fed < g.recorded && (all || g.recorded - g.fed >= FeedEvery)) {
+    // A guest that leaves may hold fewer passes than the host (by the
+    // prediction window and the input delay at most), and the host's replay is
+    // cut to its count: those last passes go to spectators only at the end.
+    uint32_t heldBack = NetPredictionWindow + NetMaxInputDelay;
+    uint32_t upTo = all ? g.recorded : g.recorded - std::min(g.recorded, heldBack);
+    while (g.fed < upTo && (all || upTo - g.fed >= FeedEvery)) {
         NetMessage run;
         run.kind = NetInputs;
         run.pass = g.fed;
-        run.count = uint8_t(std::min<uint32_t>(g.recorded - g.fed, NetMaxInputsPerMessage));
+        run.count = uint8_t(std::min<uint32_t>(upTo - g.fed, NetMaxInputsPerMessage));
         run.senderPass = g.fed + run.count;
         for (uint8_t side = 0; side < 2; side++) {
             for (int i = 0; i < run.count; i++)

@@ -86,8 +86,8 @@ NetStep netGameStep(NetGame& g, NetInput local, uint32_t nowMs);
 // came) or dropping those beyond, so that both machines keep the same replay.
 void netGameFinishAt(NetGame& g, uint32_t passes);
 // The host's record for spectators through a relay: START once, then both
-// sides' inputs of the replay's passes, in runs of FeedEvery passes (`all`:
-// every pass recorded so far, as the match ends).
+// sides' inputs of the replay's passes, in runs of FeedEvery passes, the last
+// few held back until the match ends (`all`: every pass of the replay).
 constexpr uint32_t FeedEvery = 8;
 void netGameFeed(NetGame& g, NetRelayLink& link, bool all);
 // A spectator's game: started from a match's first state without a session;

@@ -215,8 +215,9 @@ static void greet() {
     }
     if (!greeting()) return;
     if (link.state() == NetLinkState::Closed) {
-        stopOnline(online.options.host ? "the other player went away: " + link.error()
-                                       : link.error());
+        stopOnline(online.options.host && !online.relay
+                       ? "the other player went away: " + link.error()
+                       : link.error());
     } else if (!online.options.host && nowMs() - online.phaseSince > ConnectLimitMs) {
         stopOnline("no answer from " + online.options.peer + " within 10 s");
     }

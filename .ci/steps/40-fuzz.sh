@@ -20,6 +20,7 @@ fuzz_snapshot_args    10  tests/tools/snapshot/fuzz_corpus/*  | -max_len=512
 fuzz_launch_args      10  tests/shell/fuzz_corpus_launch/*    | -max_len=512
 fuzz_settings         10  tests/shell/fuzz_corpus_settings/*  | -max_len=2048
 fuzz_net              10  tests/net/fuzz_corpus/*             | -max_len=2048
+fuzz_relay_link       10  tests/net/fuzz_corpus/*             | -max_len=2048
 fuzz_relay            10  tests/relay/fuzz_corpus/*           | -max_len=4096
 "
 # A row may go on over indented lines; join them first.

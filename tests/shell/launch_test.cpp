@@ -35,6 +35,9 @@ TEST(LaunchOptions, ParseTable) {
         {{"--scale"}, 2, false, ScaleMode::Sharp, "", "--scale"},
         {{"match"}, 2, false, ScaleMode::Sharp, "", "match"},
         {{"--scale", "two\nlines"}, 2, false, ScaleMode::Sharp, "", "two lines"},
+        {{"--online", "ws://relay.example:8000"}, -1, false, ScaleMode::Sharp, "", ""},
+        {{"--online", "wss://relay.example"}, 2, false, ScaleMode::Sharp, "", "ws:// only"},
+        {{"--online", "ws://r", "--join", "h"}, 2, false, ScaleMode::Sharp, "", "excludes"},
     };
     for (const LaunchCase& c : cases) {
         std::vector<const char*> argv = {"soccer"};
