@@ -115,7 +115,8 @@ void NetRelayLink::flush() {
 }
 
 void NetRelayLink::sendFeed(uint8_t side, const std::vector<uint8_t>& message) {
-    if (stage_ != NetRelayStage::InRoom && stage_ != NetRelayStage::Playing) return;
+    bool open = stage_ == NetRelayStage::InRoom || stage_ == NetRelayStage::Playing;
+    if (!open && !(stage_ == NetRelayStage::Gone && innerOpen)) return;
     if (seat_ != NetSeatHost) return;
     std::vector<uint8_t> record(2 + message.size());
     record[0] = NetRelayFeed;
@@ -194,7 +195,11 @@ void NetRelayLink::takeRelay(const std::vector<uint8_t>& m) {
         if (seat_ == NetSeatSpectator) {
             notices.push_back(std::string(seatName(m[1])) + " " + reasonLine(m[2]));
         } else {
-            end(m[2] == 0 ? "the other player left" : "the other player " + reasonLine(m[2]));
+            // The host still feeds the spectators the passes that the other
+            // player's last inputs confirmed: the connection stays until the
+            // game closes it.
+            end(m[2] == 0 ? "the other player left" : "the other player " + reasonLine(m[2]),
+                seat_ == NetSeatHost);
         }
         break;
     case NetRelayPeerSilent:
@@ -241,12 +246,13 @@ void NetRelayLink::peerJoined(const std::vector<uint8_t>& m) {
     flush();
 }
 
-void NetRelayLink::end(const std::string& why) {
+void NetRelayLink::end(const std::string& why, bool keepInner) {
     if (stage_ == NetRelayStage::Gone) return;
     why_ = why;
     stage_ = NetRelayStage::Gone;
     held.clear();
-    inner->close(why);
+    innerOpen = keepInner;
+    if (!keepInner) inner->close(why);
 }
 
 // Closed once the room is gone and the game has read what came before.
@@ -262,6 +268,10 @@ std::string NetRelayLink::error() const {
 
 // Leaving closes the connection: the relay takes that as leaving the room.
 void NetRelayLink::close(const std::string& why) {
+    if (stage_ == NetRelayStage::Gone && innerOpen) {
+        innerOpen = false;
+        inner->close(why);
+    }
     if (stage_ == NetRelayStage::Gone) return;
     flush();
     why_ = why;

@@ -88,7 +88,8 @@ class NetRelayLink final : public NetTransport {
     void takeRelay(const std::vector<uint8_t>& m);
     void seated(const std::vector<uint8_t>& m);
     void peerJoined(const std::vector<uint8_t>& m);
-    void end(const std::string& why);
+    // `keepInner`: the connection stays open until close() (the host's last feed).
+    void end(const std::string& why, bool keepInner = false);
     void flush();
 
     std::unique_ptr<NetTransport> inner;
@@ -100,6 +101,7 @@ class NetRelayLink final : public NetTransport {
     uint8_t watching_ = 0;
     bool peerSilent_ = false;
     bool everOpen = false;
+    bool innerOpen = false; // Gone, but the connection kept for the host's last feed
     std::deque<std::vector<uint8_t>> inbox, held;
     std::deque<std::string> notices;
 };

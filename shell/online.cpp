@@ -6,13 +6,12 @@
 #include <memory>
 #include <thread>
 
-#include "netws/websocket.h"
+#include "net/relay_link.h"
 #include "platform/platform.h"
 #include "render/device.h"
 #include "shell/game.h"
 #include "shell/instant_replay.h"
 #include "shell/netplay.h"
-#include "shell/online_lobby.h"
 #include "shell/online_screen.h"
 #include "shell/options.h"
 #include "shell/replay.h"
@@ -28,7 +27,9 @@ enum class Phase { Lobby, Connecting, Greeting, Measuring, Playing, Watching, Of
 
 struct Online {
     OnlineOptions options;
-    std::string folder;
+    std::string folder;        // the desktop's replay folder, also for desync reports ("" for none)
+    ReplaySink keep = nullptr; // where each match's replay goes (null: nowhere)
+    void* keepContext = nullptr;
     std::unique_ptr<NetTransport> link;
     NetRelayLink* relay = nullptr;   // the link, when it goes through a relay
     std::unique_ptr<NetWatch> watch; // a spectator's match
@@ -41,6 +42,9 @@ struct Online {
     uint32_t startMs = 0, waited = 0;
     std::deque<int> flowKeys; // the player's key-downs that count as flow keys
     uint8_t soundOn = 1;      // this player's own title music setting, kept over the match
+    std::string why;          // why the online part ended ("" for a match played out)
+    uint64_t watchedHash = 0; // the state hash where the last match watched stopped
+    uint32_t watchedPasses = 0;
 };
 static Online online;
 
@@ -56,15 +60,21 @@ static void enter(Phase phase) {
 // Ends the online part: a line on the title saying why, the link gone.
 // Through a relay, back to the lobby for another try.
 static void stopOnline(const std::string& why) {
+    online.why = why;
     if (!why.empty()) std::fprintf(stderr, "soccer: %s\n", why.c_str());
     onlineScreenNotice(why, nowMs());
     if (online.link) online.link->close(why);
-    if (online.options.relay.empty()) {
+    if (!online.options.lobby.back) {
         enter(Phase::Off);
         return;
     }
-    lobbyBack(why, nowMs());
+    online.options.lobby.back(why, nowMs());
     enter(Phase::Lobby);
+}
+
+// The desktop lobby's box while a room is being made, joined or watched.
+static void lobbyWaiting() {
+    if (online.options.lobby.waiting) online.options.lobby.waiting(*online.relay);
 }
 
 static bool greeting() {
@@ -194,7 +204,7 @@ static void greet() {
         link.send(netEncodeHello(hello));
         enter(Phase::Greeting);
     }
-    if (online.relay && online.phase == Phase::Connecting) lobbyWaiting(*online.relay);
+    if (online.relay && online.phase == Phase::Connecting) lobbyWaiting();
     std::vector<uint8_t> bytes;
     while (greeting() && link.receive(bytes)) {
         if (online.phase == Phase::Greeting) {
@@ -217,17 +227,20 @@ static void greet() {
 // The match
 
 static void saveReplay() {
-    if (online.folder.empty() || !online.game || online.game->replay.passCount == 0) return;
-    saveReplayInFolder(netGameReplayFile(*online.game), &online.folder);
+    if (!online.keep || !online.game || online.game->replay.passCount == 0) return;
+    online.keep(netGameReplayFile(*online.game), online.keepContext);
 }
 
 // Waits a little for the other side's state, then writes what differed.
 static void reportDesync(NetGame& g) {
+#ifndef __EMSCRIPTEN__
+    // The browser's socket reads only between turns: there, what came is all.
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     while (g.session.desyncTheirs.empty() && std::chrono::steady_clock::now() < until) {
         netSessionPoll(g.session, nowMs());
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+#endif
     std::string field = "the other side's state did not come";
     const std::vector<uint8_t>&mine = g.session.desyncMine, &theirs = g.session.desyncTheirs;
     if (!theirs.empty() && theirs.size() == mine.size())
@@ -264,7 +277,7 @@ static void backToTitle() {
     options.soundOn = online.soundOn;
     screenFlow.titleActive = 1;
     applyMusicRule();
-    if (!online.folder.empty()) replayRecorderStart(saveReplayInFolder, &online.folder);
+    if (online.keep) replayRecorderStart(online.keep, online.keepContext);
 }
 
 static void finishMatch(bool quitting) {
@@ -298,6 +311,16 @@ static bool takeLocalKeys(NetGame& g) {
     return true;
 }
 
+// A frame that ran no pass gives the processor back a moment; in the browser
+// the turn ends anyway and the page waits for the next animation frame.
+static void restAfter(uint32_t ran) {
+#ifndef __EMSCRIPTEN__
+    if (ran == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+#else
+    (void)ran;
+#endif
+}
+
 // The passes the schedule has due, then the newest one drawn.
 static void playFrame() {
     NetGame& g = *online.game;
@@ -325,34 +348,19 @@ static void playFrame() {
     }
     onlineScreenMatch(g.session, now);
     onlineDrawWithoutPass();
-    if (ran == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    restAfter(ran);
 }
 
 // ---------------------------------------------------------------------------
 // Through a relay: the lobby, and watching a room's match
 
-static void connectRelay(const LobbyChoice& choice) {
-    online.relay = nullptr;
-    online.link.reset();
-    std::unique_ptr<NetRelayLink> link = lobbyConnect(choice);
-    online.relay = link.get();
-    online.link = std::move(link);
-    online.options.host = choice.ask == NetRelayAsk::Create;
-    online.options.peer = "room " + choice.code;
-    online.probes = 0;
-    online.probeAt = 0;
-    online.roundTrip = 0;
-    if (choice.ask == NetRelayAsk::Watch) online.watch = std::make_unique<NetWatch>();
-    enter(choice.ask == NetRelayAsk::Watch ? Phase::Watching : Phase::Connecting);
-}
-
-static void lobbyFrame() {
-    LobbyChoice choice;
-    if (lobbyTurn(choice, nowMs())) connectRelay(choice);
-    gameTurn();
-}
-
 static void stopWatching(const std::string& why) {
+    // Where the match watched stands after its last pass: the players' replays
+    // end on the same hash.
+    std::vector<uint8_t> state(stateBytes());
+    encodeState(state.data());
+    online.watchedHash = hashBytes(state.data(), hashedStateBytes());
+    online.watchedPasses = online.watch->pass;
     netGameStop(online.watch->game);
     online.watch.reset();
     online.link->close("");
@@ -397,7 +405,7 @@ static void watchFrame() {
     bool complete = online.link->state() == NetLinkState::Closed;
     if (!w.started) {
         if (complete) return stopOnline(online.link->error());
-        lobbyWaiting(*online.relay);
+        lobbyWaiting();
         gameTurn();
         return;
     }
@@ -419,68 +427,100 @@ static void watchFrame() {
         return stopWatching(w.game.over ? "" : online.link->error());
     onlineScreenLines({"WATCHING ROOM " + online.relay->code() + " - ESC LEAVES"});
     onlineDrawWithoutPass();
-    if (ran == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    restAfter(ran);
 }
 
-static void onlineTurn() {
+// A new link to the other player, or to a room of the relay: the meeting
+// starts again from its first step (a spectator waits for the host's record).
+static void useLink(std::unique_ptr<NetTransport> link, bool host, bool watch,
+                    const std::string& peer) {
+    online.relay = dynamic_cast<NetRelayLink*>(link.get());
+    online.link = std::move(link);
+    online.options.host = host;
+    online.options.peer = peer;
+    online.probes = 0;
+    online.probeAt = 0;
+    online.roundTrip = 0;
+    online.watch.reset();
+    if (watch && online.relay) online.watch = std::make_unique<NetWatch>();
+    enter(online.watch ? Phase::Watching : Phase::Connecting);
+}
+
+void onlineTurn() {
     switch (online.phase) {
     case Phase::Connecting:
     case Phase::Greeting:
     case Phase::Measuring:
         greet();
-        if (online.phase != Phase::Playing) gameTurn();
+        if (greeting()) gameTurn();
         break;
     case Phase::Playing:
         playFrame();
         break;
-    case Phase::Lobby:
-        lobbyFrame();
-        break;
     case Phase::Watching:
         watchFrame();
         break;
+    case Phase::Lobby:
     case Phase::Off:
         gameTurn();
         break;
     }
 }
 
-int runOnline(const OnlineOptions& options, const std::string& folder) {
+bool onlineRunning() {
+    return online.phase != Phase::Off && online.phase != Phase::Lobby;
+}
+
+bool onlineInLobby() {
+    return online.phase == Phase::Lobby;
+}
+
+uint64_t onlineWatchedHash(uint32_t& passes) {
+    passes = online.watchedPasses;
+    return online.watchedHash;
+}
+
+const std::string& onlineEndReason() {
+    return online.why;
+}
+
+void onlineBegin(const OnlineOptions& options, std::unique_ptr<NetTransport> link,
+                 const OnlineKeep& keep) {
     online.options = options;
-    online.folder = folder;
-    if (!options.relay.empty()) {
-        std::string why;
-        if (!lobbyStart(options.relay, why)) {
-            std::fprintf(stderr, "soccer: %s\n", why.c_str());
-            return 1;
-        }
-    } else if (options.host) {
-        std::string why;
-        online.link = NetWebSocket::host(options.port, why);
-        if (!online.link) {
-            std::fprintf(stderr, "soccer: %s\n", why.c_str());
-            return 1;
-        }
-        onlineScreenWaiting(options.port, netwsLocalAddresses());
-    } else {
-        std::string host;
-        uint16_t port = 0;
-        netwsParseAddress(options.peer, host, port);
-        online.link = NetWebSocket::join(host, port);
-        onlineScreenJoining(options.peer);
-    }
+    online.folder = keep.folder;
+    online.keep = keep.sink;
+    online.keepContext = keep.sink == saveReplayInFolder ? &online.folder : keep.context;
+    online.why.clear();
     // Straight to the title: the boot screen's imitation is no part of a match.
     screenFlow.bootActive = 0;
     screenFlow.titleActive = 1;
     applyMusicRule();
-    enter(options.relay.empty() ? Phase::Connecting : Phase::Lobby);
     setPresentHook(onlineScreenDraw);
-    if (!folder.empty()) replayRecorderStart(saveReplayInFolder, &online.folder);
-    while (screenFlow.gameRunning) onlineTurn();
+    replayRecorderStop();
+    if (online.keep) replayRecorderStart(online.keep, online.keepContext);
+    if (link) {
+        useLink(std::move(link), options.host, options.watch, options.peer);
+    } else {
+        enter(Phase::Lobby);
+    }
+}
+
+void onlineEnterRoom(std::unique_ptr<NetRelayLink> link, NetRelayAsk ask, const std::string& code) {
+    bool host = ask == NetRelayAsk::Create;
+    useLink(std::move(link), host, ask == NetRelayAsk::Watch, "room " + code);
+}
+
+void onlineEnd() {
     if (online.phase == Phase::Playing) finishMatch(true);
     if (online.phase == Phase::Watching && online.watch) netGameStop(online.watch->game);
+    if (online.phase != Phase::Off && online.phase != Phase::Lobby) {
+        online.options.lobby = {};
+        stopOnline("");
+    }
     replayRecorderStop();
     setPresentHook(nullptr);
+    online.relay = nullptr;
+    online.watch.reset();
     online.link.reset();
-    return 0;
+    enter(Phase::Off);
 }

@@ -5,12 +5,14 @@
 // and the first pass after it measures one ordinary frame, not the time
 // away. ESC on the title ends the game as on the desktop, and the page says so.
 // The options are remembered and every match recorded (web/page_store.cpp).
+// "Play online" hands the turns to the online part (web/online_page.cpp).
 #include <emscripten/emscripten.h>
 #include <emscripten/html5.h>
 
 #include "platform/web/page.h"
 #include "shell/game.h"
 #include "shell/screens.h"
+#include "web/online_page.h"
 #include "web/page_store.h"
 
 static EM_BOOL runTurn(double, void*) {
@@ -18,9 +20,14 @@ static EM_BOOL runTurn(double, void*) {
         pageReplayTurn();
         return EM_TRUE;
     }
-    gameTurn();
+    if (pageOnline()) {
+        pageOnlineTurn();
+    } else {
+        gameTurn();
+    }
     pageSettingsKeep();
     if (screenFlow.gameRunning) return EM_TRUE;
+    pageOnlineLeave();
     gameShutdown();
     webGameEnded();
     return EM_FALSE;

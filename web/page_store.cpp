@@ -50,11 +50,6 @@ struct PagePlayback {
 };
 PagePlayback playback;
 
-// A finished recording goes to the page's storage.
-void keepReplay(const std::vector<uint8_t>& file, void*) {
-    webKeepReplay(file.data(), int(file.size()));
-}
-
 // A fresh game, on the title: after a replay, or to start one from.
 void restartGame(bool fixedSeed, uint32_t seed) {
     gameShutdown();
@@ -63,6 +58,10 @@ void restartGame(bool fixedSeed, uint32_t seed) {
 }
 
 } // namespace
+
+void pageKeepReplay(const std::vector<uint8_t>& file, void*) {
+    webKeepReplay(file.data(), int(file.size()));
+}
 
 void pageSettingsRestore() {
     int v[SettingCount];
@@ -86,7 +85,7 @@ void pageSettingsKeep() {
 }
 
 void pageRecordMatches() {
-    replayRecorderStart(keepReplay, nullptr);
+    replayRecorderStart(pageKeepReplay, nullptr);
 }
 
 bool pageReplayShowing() {

@@ -66,12 +66,18 @@ TEST(RelayLink, RoomMadeJoinedAndWatchedPassesGameMessagesAndTheRecord) {
     EXPECT_EQ(notices(*host),
               (std::vector<std::string>{"room " + host->code() + ": waiting for the other player",
                                         "the guest is here", "1 watching"}));
-    // The guest leaves: the host's link closes with the line and the host
-    // goes too; the watcher is told, then the room ends.
+    // The guest leaves: the host's link closes with the line; the host's
+    // connection stays for its last record until its game closes the link,
+    // and then goes too; the watcher is told, then the room ends.
     guest->close("");
     h.run(20, {host.get(), watcher.get()});
     EXPECT_EQ(host->state(), NetLinkState::Closed);
     EXPECT_EQ(host->error(), "the other player left");
+    host->sendFeed(0, {NetPing, 1, 2, 3, 4});
+    host->close("");
+    h.run(20, {host.get(), watcher.get()});
+    ASSERT_TRUE(watcher->receive(m));
+    EXPECT_EQ(m, (std::vector<uint8_t>{NetRelayFeed, 0, NetPing, 1, 2, 3, 4}));
     EXPECT_EQ(notices(*watcher), (std::vector<std::string>{"room " + host->code() + ": watching",
                                                            "the guest left", "the host left"}));
     EXPECT_EQ(watcher->error(), "the room ended: left");
