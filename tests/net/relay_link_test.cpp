@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int same(int a, int b) {
+constexpr bool same(int a, int b) {
     return a == b;
 }
 static_assert(same(NetRelayCreate, RelayCreate) && same(NetRelayFeed, RelayFeed) &&
