@@ -90,7 +90,9 @@ static void takeInputs(NetSession& s, const NetMessage& m, uint32_t nowMs) {
     }
     // Where the other side stands now: its pass then, half a round trip ago.
     int32_t halfTrip = int32_t((s.stats.roundTripMs * 60 + 1000) / 2000);
-    s.aheadSamples[s.aheadCount++ % 8] = int32_t(s.pass) - int32_t(m.senderPass) - halfTrip;
+    // The sender's pass comes from the network: any value, held to a sane range.
+    const int64_t ahead = int64_t(s.pass) - int64_t(m.senderPass) - halfTrip;
+    s.aheadSamples[s.aheadCount++ % 8] = int32_t(std::clamp<int64_t>(ahead, -100000, 100000));
     int32_t sum = 0, n = int32_t(std::min<uint32_t>(s.aheadCount, 8));
     for (int32_t k = 0; k < n; k++) sum += s.aheadSamples[k];
     s.stats.advantage = (sum + (sum >= 0 ? n / 2 : -n / 2)) / n;

@@ -132,9 +132,10 @@ static bool readControls(const Json& j, Controls& out) {
     auto shoot = j.find("padShoot");
     if (shoot != j.end()) {
         if (!shoot->is_array() || shoot->size() != 2) return false;
-        for (size_t p = 0; p < 2; p++)
+        for (size_t p = 0; p < 2; p++) {
             if (!readName((*shoot)[p], out.padShoot[p], padButtonNames, PadButtonCount))
                 return false;
+        }
     }
     return controlsValid(out); // a key used twice gives the default controls
 }
