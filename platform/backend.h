@@ -48,6 +48,27 @@ bool isPauseButton(int padButton);
 // True for the button `player`'s pad shoots with (platformSetPadShootButtons).
 bool isShootButton(int player, int padButton);
 
+// A pad plays as its player's keys on every backend (bindings.cpp): its
+// shoot button, d-pad, Start and Back, and its left stick.
+struct PadPlayerKeys {
+    int left, right, up, down, shoot;
+};
+const PadPlayerKeys& padPlayerKeys(int player);
+enum PadPress {
+    PadPressNone,
+    PadPressLeft,
+    PadPressRight,
+    PadPressUp,
+    PadPressDown,
+    PadPressStart,
+    PadPressBack
+};
+// The key `press` stands for; Start stands for `startKey` (the title's F1 or F2).
+int padPressKey(int player, PadPress press, int startKey);
+// -1, 0 or +1 for a stick's axis, -32768 to 32767: a quarter of the range
+// either way is still the middle.
+int padStickDirection(int value);
+
 // Where the picture lands in an output of w x h pixels: the rectangle on the
 // output, and the whole multiple the frame is first enlarged by with hard pixel
 // edges (Sharp), or 0 where the frame goes straight to the rectangle.

@@ -47,6 +47,39 @@ bool isShootButton(int player, int padButton) {
     return padButton != PadNone && shootButtons[player & 1] == padButton;
 }
 
+static constexpr PadPlayerKeys playerKeys[2] = {{VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN, VK_CONTROL},
+                                                {'A', 'D', 'W', 'S', 'B'}};
+
+const PadPlayerKeys& padPlayerKeys(int player) {
+    return playerKeys[player & 1];
+}
+
+int padPressKey(int player, PadPress press, int startKey) {
+    const PadPlayerKeys& k = padPlayerKeys(player);
+    switch (press) {
+    case PadPressLeft:
+        return k.left;
+    case PadPressRight:
+        return k.right;
+    case PadPressUp:
+        return k.up;
+    case PadPressDown:
+        return k.down;
+    case PadPressStart:
+        return startKey;
+    case PadPressBack:
+        return VK_ESCAPE;
+    default:
+        return 0;
+    }
+}
+
+int padStickDirection(int value) {
+    constexpr int DeadZone = 8192;
+    if (value < -DeadZone) return -1;
+    return value > DeadZone ? 1 : 0;
+}
+
 static int pauseScancode;
 static int pauseButton = PadNone;
 

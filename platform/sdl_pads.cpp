@@ -5,12 +5,6 @@
 // pad connected later takes the first free player.
 #include "platform/sdl_backend.h"
 
-struct PlayerKeys {
-    int left, right, up, down, shoot;
-};
-static constexpr PlayerKeys playerKeys[2] = {{VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN, VK_CONTROL},
-                                             {'A', 'D', 'W', 'S', 'B'}};
-
 struct Pad {
     SDL_GameController* controller; // nullptr: this player has no pad
     SDL_JoystickID id;
@@ -23,9 +17,6 @@ struct PadState {
     int startKeys[2]; // what Start stands for, per player
 };
 static PadState padState = {false, {}, {VK_F1, VK_F2}};
-
-// A quarter of the stick's range either way is still the middle.
-constexpr int DeadZone = 8192;
 
 bool padsStart() {
     if (padState.started) return true;
@@ -84,38 +75,37 @@ static void disconnectPad(SDL_JoystickID id) {
     padState.pads[p] = Pad{};
 }
 
-static int buttonKey(int player, int button) {
-    const PlayerKeys& k = playerKeys[player];
-    if (isShootButton(player, button)) return k.shoot; // SDL's buttons are PadButton's order
+static PadPress pressOf(int button) {
     switch (button) {
     case SDL_CONTROLLER_BUTTON_DPAD_LEFT:
-        return k.left;
+        return PadPressLeft;
     case SDL_CONTROLLER_BUTTON_DPAD_RIGHT:
-        return k.right;
+        return PadPressRight;
     case SDL_CONTROLLER_BUTTON_DPAD_UP:
-        return k.up;
+        return PadPressUp;
     case SDL_CONTROLLER_BUTTON_DPAD_DOWN:
-        return k.down;
+        return PadPressDown;
     case SDL_CONTROLLER_BUTTON_START:
-        return padState.startKeys[player];
+        return PadPressStart;
     case SDL_CONTROLLER_BUTTON_BACK:
-        return VK_ESCAPE;
+        return PadPressBack;
     default:
-        return 0;
+        return PadPressNone;
     }
 }
 
-static int stickDirection(int value) {
-    if (value < -DeadZone) return -1;
-    return value > DeadZone ? 1 : 0;
+static int buttonKey(int player, int button) {
+    // SDL's buttons are PadButton's order
+    if (isShootButton(player, button)) return padPlayerKeys(player).shoot;
+    return padPressKey(player, pressOf(button), padState.startKeys[player]);
 }
 
 // The stick leaving the middle, or swinging to the other side, presses that
 // direction's key; coming back to the middle presses nothing.
 static bool stickPress(int player, const SDL_ControllerAxisEvent& e, int& vk) {
     Pad& pad = padState.pads[player];
-    const PlayerKeys& k = playerKeys[player];
-    int dir = stickDirection(e.value);
+    const PadPlayerKeys& k = padPlayerKeys(player);
+    int dir = padStickDirection(e.value);
     if (e.axis == SDL_CONTROLLER_AXIS_LEFTX) {
         if (dir == pad.stickX) return false;
         pad.stickX = dir;
@@ -162,9 +152,9 @@ void padHeldKeys(uint8_t keys[256]) {
             if (vk && SDL_GameControllerGetButton(c, SDL_GameControllerButton(b)))
                 keys[vk & 0xFF] = 0x80;
         }
-        const PlayerKeys& k = playerKeys[player];
-        int x = stickDirection(SDL_GameControllerGetAxis(c, SDL_CONTROLLER_AXIS_LEFTX));
-        int y = stickDirection(SDL_GameControllerGetAxis(c, SDL_CONTROLLER_AXIS_LEFTY));
+        const PadPlayerKeys& k = padPlayerKeys(player);
+        int x = padStickDirection(SDL_GameControllerGetAxis(c, SDL_CONTROLLER_AXIS_LEFTX));
+        int y = padStickDirection(SDL_GameControllerGetAxis(c, SDL_CONTROLLER_AXIS_LEFTY));
         if (x) keys[x < 0 ? k.left : k.right] = 0x80;
         if (y) keys[y < 0 ? k.up : k.down] = 0x80;
     }

@@ -9,14 +9,7 @@
 // (after windows.h)
 #include <xinput.h>
 
-struct PlayerKeys {
-    int left, right, up, down, shoot;
-};
-static constexpr PlayerKeys playerKeys[2] = {{VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN, VK_CONTROL},
-                                             {'A', 'D', 'W', 'S', 'B'}};
 constexpr int Slots = XUSER_MAX_COUNT;
-// A quarter of the stick's range either way is still the middle.
-constexpr int DeadZone = 8192;
 
 using GetState = DWORD(WINAPI*)(DWORD, XINPUT_STATE*);
 
@@ -82,30 +75,28 @@ static int padButtonOf(uint16_t button) {
     }
 }
 
-int padButtonKey(int player, uint16_t button) {
-    const PlayerKeys& k = playerKeys[player];
-    if (isShootButton(player, padButtonOf(button))) return k.shoot;
+static PadPress pressOf(uint16_t button) {
     switch (button) {
     case XINPUT_GAMEPAD_DPAD_LEFT:
-        return k.left;
+        return PadPressLeft;
     case XINPUT_GAMEPAD_DPAD_RIGHT:
-        return k.right;
+        return PadPressRight;
     case XINPUT_GAMEPAD_DPAD_UP:
-        return k.up;
+        return PadPressUp;
     case XINPUT_GAMEPAD_DPAD_DOWN:
-        return k.down;
+        return PadPressDown;
     case XINPUT_GAMEPAD_START:
-        return pads.startKeys[player];
+        return PadPressStart;
     case XINPUT_GAMEPAD_BACK:
-        return VK_ESCAPE;
+        return PadPressBack;
     default:
-        return 0;
+        return PadPressNone;
     }
 }
 
-static int stickDirection(int value) {
-    if (value < -DeadZone) return -1;
-    return value > DeadZone ? 1 : 0;
+int padButtonKey(int player, uint16_t button) {
+    if (isShootButton(player, padButtonOf(button))) return padPlayerKeys(player).shoot;
+    return padPressKey(player, pressOf(button), pads.startKeys[player]);
 }
 
 void padReadingKeys(const PadReading& pad, int player, uint8_t keys[256]) {
@@ -114,8 +105,8 @@ void padReadingKeys(const PadReading& pad, int player, uint8_t keys[256]) {
         int vk = (pad.buttons >> bit & 1) ? padButtonKey(player, uint16_t(1 << bit)) : 0;
         if (vk) keys[vk & 0xFF] = 0x80;
     }
-    const PlayerKeys& k = playerKeys[player];
-    int x = stickDirection(pad.stickX), y = stickDirection(pad.stickY);
+    const PadPlayerKeys& k = padPlayerKeys(player);
+    int x = padStickDirection(pad.stickX), y = padStickDirection(pad.stickY);
     if (x) keys[x < 0 ? k.left : k.right] = 0x80;
     if (y) keys[y > 0 ? k.up : k.down] = 0x80; // XInput's y grows upward
 }
@@ -149,10 +140,10 @@ static void pressesBetween(const PadReading& was, const PadReading& now, int pla
         int vk = padButtonKey(player, uint16_t(1 << bit));
         if (vk) press(vk);
     }
-    const PlayerKeys& k = playerKeys[player];
-    int x = stickDirection(now.stickX), y = stickDirection(now.stickY);
-    if (x && x != stickDirection(was.stickX)) press(x < 0 ? k.left : k.right);
-    if (y && y != stickDirection(was.stickY)) press(y > 0 ? k.up : k.down);
+    const PadPlayerKeys& k = padPlayerKeys(player);
+    int x = padStickDirection(now.stickX), y = padStickDirection(now.stickY);
+    if (x && x != padStickDirection(was.stickX)) press(x < 0 ? k.left : k.right);
+    if (y && y != padStickDirection(was.stickY)) press(y > 0 ? k.up : k.down);
 }
 
 static void readSlot(int slot, void (*press)(int vk)) {
