@@ -4,6 +4,9 @@
 // duplicated or reordered, or a fault is not handled.
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "bench/relay/load_client.h"
 #include "bench/relay/relay_faults.h"
@@ -17,6 +20,7 @@ struct LoadPlan {
     int rate = 60;      // messages a second from each player
     int seconds = 60;
     int size = 24; // bytes of each message
+    bool pin = false;
 };
 
 struct Room {
@@ -80,6 +84,7 @@ void play(net::io_context& io, std::vector<Room>& rooms, const LoadPlan& plan) {
     for (size_t r = 0; r < rooms.size(); r++)
         rooms[r].due = start + period * int64_t(r) / int64_t(rooms.size());
     net::steady_timer timer(io);
+    bool done = false; // the last step has run: nothing waits on this frame any more
     std::function<void()> step = [&] {
         int64_t now = nowNs();
         for (Room& room : rooms) {
@@ -91,12 +96,52 @@ void play(net::io_context& io, std::vector<Room>& rooms, const LoadPlan& plan) {
                 room.due += period;
             }
         }
-        if (now >= end) return;
+        if (now >= end) return void(done = true);
         timer.expires_after(std::chrono::microseconds(500));
         timer.async_wait([&](beast::error_code) { step(); });
     };
     step();
-    while (nowNs() < end + 2000000000LL) io.run_for(std::chrono::milliseconds(50)); // and drain
+    while (!done) io.run_for(std::chrono::milliseconds(50));
+}
+
+// Messages every receiver should have by the end.
+uint64_t toDeliver(const std::vector<Room>& rooms, const LoadPlan& plan) {
+    uint64_t sent = 0;
+    for (const Room& room : rooms)
+        sent += room.host->sent * uint64_t(1 + plan.spectators) + room.guest->sent;
+    return sent;
+}
+
+// After the load, waits (up to 30 s) for what is still on its way: a relay that
+// fell behind delivers late, and only what never comes counts as lost.
+double drain(net::io_context& io, const std::vector<Room>& rooms, const LoadPlan& plan,
+             const LoadTally& tally) {
+    int64_t start = nowNs();
+    uint64_t sent = toDeliver(rooms, plan);
+    while (tally.received < sent && nowNs() - start < 30000000000LL)
+        io.run_for(std::chrono::milliseconds(10));
+    return double(nowNs() - start) / 1e6;
+}
+
+// Puts this process on the last core and the relay on the first, so that
+// neither takes the other's time: the figures are then the relay's own.
+void pinCores(const RelayProcess& relay) {
+    int cores = int(sysconf(_SC_NPROCESSORS_ONLN));
+    if (cores < 2) return void(std::printf("--pin: one core only, nothing pinned\n"));
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(0, &set);
+    sched_setaffinity(relay.pid, sizeof set, &set);
+    CPU_ZERO(&set);
+    CPU_SET(cores - 1, &set);
+    sched_setaffinity(0, sizeof set, &set);
+}
+
+double selfCpuSeconds() {
+    rusage use{};
+    getrusage(RUSAGE_SELF, &use);
+    return double(use.ru_utime.tv_sec + use.ru_stime.tv_sec) +
+           double(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
 }
 
 // Messages that never came at the end of each stream count as lost.
@@ -110,6 +155,7 @@ void countMissing(std::vector<Room>& rooms, LoadTally& tally) {
 
 int runLoad(RelayProcess& relay, const LoadPlan& plan) {
     if (!relayStart(relay)) return std::printf("the relay did not start\n"), 1;
+    if (plan.pin) pinCores(relay);
     long memoryBefore = relayMemoryKb(relay);
     net::io_context io;
     std::vector<Room> rooms(size_t(plan.rooms));
@@ -120,12 +166,13 @@ int runLoad(RelayProcess& relay, const LoadPlan& plan) {
     std::printf("%d rooms of %d seated (%d players, %d spectators)\n", ready, plan.rooms,
                 2 * plan.rooms, plan.spectators * plan.rooms);
     long memoryRooms = relayMemoryKb(relay);
-    double cpuBefore = relayCpuSeconds(relay);
+    double cpuBefore = relayCpuSeconds(relay), selfBefore = selfCpuSeconds();
     play(io, rooms, plan);
-    double cpu = relayCpuSeconds(relay) - cpuBefore;
+    double cpu = relayCpuSeconds(relay) - cpuBefore, self = selfCpuSeconds() - selfBefore;
+    uint64_t onTime = tally.received;
+    double drained = drain(io, rooms, plan, tally);
     countMissing(rooms, tally);
-    uint64_t sent = 0;
-    for (Room& room : rooms) sent += room.host->sent * (1 + plan.spectators) + room.guest->sent;
+    uint64_t sent = toDeliver(rooms, plan);
     std::printf("messages: %llu to deliver, %llu delivered; lost %llu, duplicated %llu, reordered "
                 "%llu, refused %llu\n",
                 (unsigned long long)sent, (unsigned long long)tally.received,
@@ -134,10 +181,14 @@ int runLoad(RelayProcess& relay, const LoadPlan& plan) {
     std::printf("forwarding latency: median %.0f us, 99th percentile %.0f us, 99.9th %.0f us\n",
                 tally.latency.percentile(0.5), tally.latency.percentile(0.99),
                 tally.latency.percentile(0.999));
-    std::printf("relay CPU: %.2f s in %d s, %.0f%% of one core; memory %ld kB idle, %ld kB with "
-                "the rooms, %.1f kB a room\n",
-                cpu, plan.seconds, 100.0 * cpu / (plan.seconds + 2), memoryBefore, memoryRooms,
-                double(memoryRooms - memoryBefore) / plan.rooms);
+    std::printf("after the load: %llu still on their way, all in after %.0f ms\n",
+                (unsigned long long)(tally.received - onTime), drained);
+    std::printf("relay CPU: %.2f s in %d s, %.0f%% of one core (%.1f us a delivered message); "
+                "load's own CPU %.0f%%\n",
+                cpu, plan.seconds, 100.0 * cpu / plan.seconds, 1e6 * cpu / double(onTime),
+                100.0 * self / plan.seconds);
+    std::printf("relay memory: %ld kB idle, %ld kB with the rooms, %.1f kB a room\n", memoryBefore,
+                memoryRooms, double(memoryRooms - memoryBefore) / plan.rooms);
     // SIGTERM with every client still there: each is told, then the relay exits 0.
     int64_t start = nowNs();
     kill(relay.pid, SIGTERM);
@@ -173,6 +224,7 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     app.add_option("--seconds", plan.seconds, "How long the load lasts")->capture_default_str();
     app.add_option("--size", plan.size, "Bytes a message")->capture_default_str();
+    app.add_flag("--pin", plan.pin, "The relay on the first core, the load on the last");
     app.add_flag("!--no-faults", faults, "Skip the faults");
     app.add_flag("!--no-load", load, "Skip the load");
     CLI11_PARSE(app, argc, argv);
