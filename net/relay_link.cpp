@@ -211,7 +211,7 @@ void NetRelayLink::takeRelay(const std::vector<uint8_t>& m) {
     case NetRelayPeerSilent:
         if (m[1] != NetSeatSpectator && seat_ != NetSeatSpectator) peerSilent_ = true;
         say(std::string(seatName(m[1])) + " has been silent for " +
-                          std::to_string((m[2] | m[3] << 8) / 1000.0).substr(0, 3) + " s");
+            std::to_string((m[2] | m[3] << 8) / 1000.0).substr(0, 3) + " s");
         break;
     case NetRelayPeerBack:
         peerSilent_ = false;

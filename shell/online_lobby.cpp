@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "shell/netplay.h"
 #include "shell/online_screen.h"
+#include "shell/options.h"
 
 constexpr uint32_t NoticeMs = 12000;
 constexpr int KeyBackspace = 0x08;
@@ -31,15 +32,27 @@ static void showLobby(uint32_t nowMs) {
     if (lobby.typing) {
         std::string code = lobby.typed + std::string(NetRoomCodeLength - lobby.typed.size(), '-');
         lines.push_back(std::string(lobby.ask == NetRelayAsk::Join ? "JOIN" : "WATCH") + " ROOM " +
-                        code + " - ENTER GOES, BACKSPACE ERASES");
+                        code + " - ENTER GOES, BACKSPACE ERASES, ESC BACK");
     } else {
         lines.push_back("C MAKES A ROOM  J JOINS ONE  W WATCHES ONE  ESC QUITS");
     }
     onlineScreenLines(lines);
 }
 
+// ESC while a code is typed goes back to the lobby's choice: the title, where
+// ESC quits the game, never sees it.
+static intptr_t lobbyWindowProcedure(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    if (lobby.typing && message == WM_KEYDOWN && wParam == VK_ESCAPE) {
+        lobby.typing = false;
+        lobby.typed.clear();
+        return 0;
+    }
+    return windowProcedure(message, wParam, lParam);
+}
+
 bool lobbyStart(const std::string& url, std::string& why) {
     lobby = Lobby{};
+    platformSetWindowProcedure(lobbyWindowProcedure);
     lobby.url = url;
     if (!netwsParseRelayUrl(url, lobby.address, why)) return false;
     platformKeyboardState(lobby.before);

@@ -1,7 +1,7 @@
 // soccer --online URL: the lobby on the title, in the game's font. C makes a
 // room (its code shows while the game waits for the other player), J and a
-// code join one, W and a code watch one; a failure shows its line above the
-// lobby, which stays for another try.
+// code join one, W and a code watch one (ESC while typing goes back); a
+// failure shows its line above the lobby, which stays for another try.
 #pragma once
 
 #include <cstdint>
