@@ -17,7 +17,7 @@ struct LobbyChoice {
 
 // False, with the line, when the address is no relay's.
 bool lobbyStart(const std::string& url, std::string& why);
-// This frame's keys on the title; true once the player chose.
+// The keys pressed on the title since the last turn; true once the player chose.
 bool lobbyTurn(LobbyChoice& choice, uint32_t nowMs);
 // Back in the lobby, with the line that says why ("" for none).
 void lobbyBack(const std::string& why, uint32_t nowMs);

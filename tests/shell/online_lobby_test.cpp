@@ -182,13 +182,14 @@ class OnlineLobby : public HeadlessGame {
             if (done()) return true;
         return false;
     }
+    // Each key let go before the next frame, as a quick typist does.
     void type(const std::string& keys) {
         for (char key : keys) {
             headlessKeyDown(key);
-            frame();
             headlessKeyUp(key);
             frame();
         }
+        frame();
     }
     // The lobby's box as drawn, its lines joined by blanks.
     static std::string shown() {
