@@ -15,10 +15,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <thread>
 
 #include "netws/websocket.h"
+#include "render/device.h"
 #include "shell/driver.h"
 #include "shell/netplay.h"
 #include "shell/online.h"
@@ -29,6 +31,7 @@
 #include "shell/spectate.h"
 #include "shell/state_codec.h"
 #include "tests/net/toy_game.h"
+#include "tests/render/render_test_util.h"
 #include "tests/shell/shell_fixture.h"
 
 extern char** environ;
@@ -385,6 +388,49 @@ TEST_F(OnlineLobby, RelayKilledMidMatchAndStartedAgain) {
     ASSERT_TRUE(relay.start());
     EXPECT_EQ(roomMade().size(), size_t(NetRoomCodeLength)) << shown();
     keptReplayPlaysAsRecorded(100);
+}
+
+// The lobby's pictures, pixel for pixel (tests/shell/golden/lobby_*.png;
+// SOCCER_UPDATE_GOLDEN=1 writes them anew): a code half typed, and a
+// refusal's line over the lobby. No relay is asked: the title runs on the
+// headless clock alone.
+class LobbyFrames : public HeadlessGame {};
+
+void lobbyFrames(int count, const std::string& keys = "") {
+    for (char key : keys) {
+        headlessKeyDown(key);
+        headlessKeyUp(key);
+        lobbyFrames(1);
+    }
+    for (int i = 0; i < count; i++) {
+        headlessAdvanceClock(16);
+        LobbyChoice choice;
+        ASSERT_FALSE(onlineInLobby() && lobbyTurn(choice, platformMilliseconds()));
+        onlineTurn();
+    }
+}
+
+void expectLobbyGolden(const std::string& name) {
+    std::string golden = std::string(SOCCER_SOURCE_DIR) + "/tests/shell/golden/" + name;
+    const char* update = std::getenv("SOCCER_UPDATE_GOLDEN");
+    if (update && std::string(update) == "1") writeFramePng(golden.c_str(), headlessLastFrame());
+    EXPECT_EQ(compareWithPng(headlessLastFrame(), golden), "");
+}
+
+TEST_F(LobbyFrames, ACodeTypedAndARefusal) {
+    const std::string url = "ws://relay.example:8000/play";
+    std::string why;
+    ASSERT_TRUE(lobbyStart(url, why)) << why;
+    OnlineOptions options{false, 0, "", url};
+    options.lobby = {lobbyBack, lobbyWaiting};
+    onlineBegin(options, nullptr, {});
+    lobbyFrames(60, "WKQ");
+    expectLobbyGolden("lobby_typing.png");
+    lobbyFrames(1, "\x1b");
+    lobbyBack("no room KQXPM", platformMilliseconds());
+    lobbyFrames(30);
+    expectLobbyGolden("lobby_refused.png");
+    onlineEnd();
 }
 
 } // namespace
