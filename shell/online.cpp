@@ -392,6 +392,8 @@ static bool takeRecords() {
             return false;
         }
         if (before || !w.started) continue;
+        // The room's own lines before the match came ("room ...: watching") are the lobby's.
+        online.noticesShown = online.relay->noticeCount();
         applyMusicRule();
         pauseOffered = false;
         instantReplayOffered = false;

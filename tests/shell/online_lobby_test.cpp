@@ -30,6 +30,7 @@
 #include "shell/screens.h"
 #include "shell/spectate.h"
 #include "shell/state_codec.h"
+#include "tests/net/relay_harness.h"
 #include "tests/net/toy_game.h"
 #include "tests/render/render_test_util.h"
 #include "tests/shell/shell_fixture.h"
@@ -78,8 +79,9 @@ struct RelayProcess {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return listening(port);
     }
-    void kill() {
-        if (pid) ::kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
+    // SIGKILL as a crash, SIGTERM as systemd stops it (GOING AWAY first).
+    void kill(int signal = SIGKILL) {
+        if (pid) ::kill(pid, signal), waitpid(pid, nullptr, 0);
         pid = 0;
     }
     ~RelayProcess() { kill(); }
@@ -328,27 +330,35 @@ void feedMatch(NetRelayLink& host, uint32_t passes) {
 }
 
 // A late spectator: the relay's notices show over the match it watches, and
-// when the relay dies it says so on the lobby.
+// when the relay dies (or goes away as told) it says so on the lobby.
 TEST_F(OnlineLobby, SpectatorShowsTheRelaysNoticesAndALostRelay) {
-    NetRelayLink* host = client(NetRelayAsk::Create);
-    NetRelayLink* other = client(NetRelayAsk::Join, host->code());
-    feedMatch(*host, 900);
-    type("W" + host->code() + "\r");
-    EXPECT_TRUE(showing("WATCHING ROOM " + host->code() + " - ESC LEAVES")) << shown();
-    kill(other);
-    EXPECT_TRUE(showing("WATCHING ROOM " + host->code() +
-                        " - ESC LEAVES THE GUEST LOST THE "
-                        "CONNECTION"))
-        << shown();
-    frame();
-    EXPECT_GT(countPixels(24, 400, 616, 472, 0xA397FF), 1000); // drawn over the match
-    relay.kill();
-    EXPECT_TRUE(showing("THE CONNECTION TO THE RELAY WAS LOST")) << shown();
-    EXPECT_TRUE(showing("C MAKES A ROOM")) << shown();
-    uint32_t passes = 0;
-    onlineWatchedHash(passes);
-    EXPECT_GT(passes, 100u);
-    EXPECT_LE(passes, 900u);
+    const std::pair<int, std::string> ends[] = {
+        {SIGKILL, "THE CONNECTION TO THE RELAY WAS LOST: END OF FILE"},
+        {SIGTERM, "THE RELAY IS GOING AWAY"},
+    };
+    for (const auto& [signal, line] : ends) {
+        ASSERT_TRUE(relay.pid || relay.start());
+        NetRelayLink* host = client(NetRelayAsk::Create);
+        NetRelayLink* other = client(NetRelayAsk::Join, host->code());
+        feedMatch(*host, 900);
+        type("W" + host->code() + "\r");
+        std::string watching = "WATCHING ROOM " + host->code() + " - ESC LEAVES";
+        EXPECT_TRUE(showing(watching)) << shown();
+        EXPECT_EQ(shown(), watching);
+        kill(other);
+        EXPECT_TRUE(showing(watching + " THE GUEST LOST THE CONNECTION")) << shown();
+        frame();
+        // Drawn over the match at the bottom, where the time and score are not.
+        EXPECT_GT(countPixels(24, 436, 616, 472, 0xA397FF), 1000);
+        EXPECT_GT(countPixels(36, 442, 604, 466, 0xFFFFFF), 300);
+        relay.kill(signal);
+        EXPECT_TRUE(showing(line + " ONLINE THROUGH")) << shown();
+        uint32_t passes = 0;
+        onlineWatchedHash(passes);
+        EXPECT_GT(passes, 100u);
+        EXPECT_LE(passes, 900u);
+        clients.clear();
+    }
 }
 
 // The other player's connection dies mid-match: the game says so within two
@@ -430,6 +440,37 @@ TEST_F(LobbyFrames, ACodeTypedAndARefusal) {
     lobbyBack("no room KQXPM", platformMilliseconds());
     lobbyFrames(30);
     expectLobbyGolden("lobby_refused.png");
+    onlineEnd();
+}
+
+// A spectator's box over the match it watches, with the relay's newest
+// notice: the relay's rooms in this process on links in memory, every clock
+// virtual, the room's code drawn from a seeded generator.
+TEST_F(LobbyFrames, SpectatorsNoticeOverTheMatch) {
+    RelayHarness h;
+    h.relay.random.seed(11);
+    auto host = h.connect(NetRelayAsk::Create, "", netBuildIdentity());
+    h.run(20, {host.get()});
+    auto guest = h.connect(NetRelayAsk::Join, host->code(), netBuildIdentity());
+    h.run(20, {host.get(), guest.get()});
+    feedMatch(*host, 600);
+    OnlineOptions options{false, 0, "room " + host->code(), ""};
+    options.watch = true;
+    onlineBegin(options, h.connect(NetRelayAsk::Watch, host->code(), netBuildIdentity()), {});
+    auto turns = [&](int count) {
+        for (int i = 0; i < count; i++) {
+            h.run(16, {host.get(), guest.get()});
+            headlessAdvanceClock(16);
+            onlineTurn();
+        }
+    };
+    turns(40);
+    guest->close("");
+    turns(20);
+    EXPECT_EQ(onlineScreenShown(),
+              (std::vector<std::string>{"WATCHING ROOM " + host->code() + " - ESC LEAVES",
+                                        "THE GUEST LEFT"}));
+    expectLobbyGolden("spectator_notice.png");
     onlineEnd();
 }
 
