@@ -50,10 +50,13 @@ static void showLobby(uint32_t nowMs) {
 static bool lobbyKey(uintptr_t vk) {
     if (lobby.chose) return false;
     if (!lobby.typing) {
-        lobby.chose = vk == 'C';
-        lobby.choice = {NetRelayAsk::Create, ""};
-        lobby.typing = vk == 'J' || vk == 'W';
-        lobby.ask = vk == 'J' ? NetRelayAsk::Join : NetRelayAsk::Watch;
+        if (vk == 'C') {
+            lobby.chose = true;
+            lobby.choice = {NetRelayAsk::Create, ""};
+        } else if (vk == 'J' || vk == 'W') {
+            lobby.typing = true;
+            lobby.ask = vk == 'J' ? NetRelayAsk::Join : NetRelayAsk::Watch;
+        }
         return false;
     }
     bool letter = vk < 128 && vk != 0 && std::strchr(NetRoomCodeLetters, int(vk));

@@ -15,7 +15,9 @@ relayBinary=$3
 command -v Xvfb >/dev/null && command -v xdotool >/dev/null || exit 77
 dir=$(mktemp -d)
 pids=()
-trap 'kill -9 "${pids[@]}" 2>/dev/null; wait 2>/dev/null; rm -rf "$dir"' EXIT
+trap 'kill -9 "${pids[@]}" 2>/dev/null; wait; rm -rf "$dir"' EXIT
+# The shell's own line for each process killed on purpose says nothing here.
+exec 2>/dev/null
 fail() {
     echo "$1"
     tail -n 20 "$dir"/*.log
@@ -103,7 +105,7 @@ sleep 4 # the match some 200 passes in
 # 1. The guest's process dies.
 start=$(date +%s%N)
 kill -9 "${pid[guest]}"
-wait "${pid[guest]}" 2>/dev/null
+wait "${pid[guest]}"
 waitFor "$dir/host.log" "the other player lost the connection" 5 || fail "the host was not told"
 told=$((($(date +%s%N) - start) / 1000000))
 echo "the host was told the guest was lost in $told ms"
@@ -119,7 +121,7 @@ sleep 2
 meet second
 sleep 4
 kill -9 "$relayPid"
-wait "$relayPid" 2>/dev/null
+wait "$relayPid"
 for name in host second; do
     waitFor "$dir/$name.log" "the connection to the relay was lost" 5 || fail "$name was not told"
 done
