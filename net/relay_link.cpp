@@ -132,6 +132,12 @@ bool NetRelayLink::receive(std::vector<uint8_t>& message) {
     return true;
 }
 
+void NetRelayLink::say(std::string line) {
+    newest_ = line;
+    said_++;
+    notices.push_back(std::move(line));
+}
+
 bool NetRelayLink::notice(std::string& line) {
     if (notices.empty()) return false;
     line = std::move(notices.front());
@@ -193,7 +199,7 @@ void NetRelayLink::takeRelay(const std::vector<uint8_t>& m) {
     case NetRelayPeerLeft:
         if (m[1] == NetSeatSpectator) break;
         if (seat_ == NetSeatSpectator) {
-            notices.push_back(std::string(seatName(m[1])) + " " + reasonLine(m[2]));
+            say(std::string(seatName(m[1])) + " " + reasonLine(m[2]));
         } else {
             // The host still feeds the spectators the passes that the other
             // player's last inputs confirmed: the connection stays until the
@@ -204,12 +210,12 @@ void NetRelayLink::takeRelay(const std::vector<uint8_t>& m) {
         break;
     case NetRelayPeerSilent:
         if (m[1] != NetSeatSpectator && seat_ != NetSeatSpectator) peerSilent_ = true;
-        notices.push_back(std::string(seatName(m[1])) + " has been silent for " +
-                          std::to_string((m[2] | m[3] << 8) / 1000.0).substr(0, 3) + " s");
+        say(std::string(seatName(m[1])) + " has been silent for " +
+            std::to_string((m[2] | m[3] << 8) / 1000.0).substr(0, 3) + " s");
         break;
     case NetRelayPeerBack:
         peerSilent_ = false;
-        notices.push_back(std::string(seatName(m[1])) + " is back");
+        say(std::string(seatName(m[1])) + " is back");
         break;
     case NetRelayRoomEnded:
         end("the room ended: " + reasonLine(m[1]));
@@ -229,19 +235,19 @@ void NetRelayLink::seated(const std::vector<uint8_t>& m) {
     seat_ = m[1];
     code_.assign(m.begin() + 2, m.end());
     stage_ = seat_ == NetSeatSpectator ? NetRelayStage::Playing : NetRelayStage::InRoom;
-    if (seat_ == NetSeatHost) notices.push_back("room " + code_ + ": waiting for the other player");
-    if (seat_ == NetSeatGuest) notices.push_back("room " + code_ + ": joined");
-    if (seat_ == NetSeatSpectator) notices.push_back("room " + code_ + ": watching");
+    if (seat_ == NetSeatHost) say("room " + code_ + ": waiting for the other player");
+    if (seat_ == NetSeatGuest) say("room " + code_ + ": joined");
+    if (seat_ == NetSeatSpectator) say("room " + code_ + ": watching");
 }
 
 void NetRelayLink::peerJoined(const std::vector<uint8_t>& m) {
     if (m[1] == NetSeatSpectator) {
         watching_ = m.size() == 3 ? m[2] : watching_;
-        notices.push_back(std::to_string(watching_) + " watching");
+        say(std::to_string(watching_) + " watching");
         return;
     }
     if (seat_ == NetSeatSpectator || m[1] == seat_) return;
-    notices.push_back(std::string(seatName(m[1])) + " is here");
+    say(std::string(seatName(m[1])) + " is here");
     stage_ = NetRelayStage::Playing;
     flush();
 }

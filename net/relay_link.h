@@ -79,6 +79,10 @@ class NetRelayLink final : public NetTransport {
     // The next lobby notice ("room KQXPM: waiting for the other player", "the
     // other player is silent", "2 watching", ...), oldest first.
     bool notice(std::string& line);
+    // The newest notice and how many came so far, read or not (a game that
+    // draws them and a page that lists them both see every one).
+    const std::string& newestNotice() const { return newest_; }
+    uint32_t noticeCount() const { return said_; }
     // The host's record for spectators: `side` and one START or INPUTS
     // message of confirmed passes, as encoded for the peer.
     void sendFeed(uint8_t side, const std::vector<uint8_t>& message);
@@ -91,6 +95,7 @@ class NetRelayLink final : public NetTransport {
     // `keepInner`: the connection stays open until close() (the host's last feed).
     void end(const std::string& why, bool keepInner = false);
     void flush();
+    void say(std::string line);
 
     std::unique_ptr<NetTransport> inner;
     NetHelloBody hello;
@@ -104,6 +109,8 @@ class NetRelayLink final : public NetTransport {
     bool innerOpen = false; // Gone, but the connection kept for the host's last feed
     std::deque<std::vector<uint8_t>> inbox, held;
     std::deque<std::string> notices;
+    std::string newest_;
+    uint32_t said_ = 0;
 };
 
 // A code as typed: upper case, five of the letters; "" when it is none.

@@ -128,11 +128,46 @@ static void carryOut(NetGame& g, const SongRequest& r, uint32_t pass) {
     songOutput.play(r.song, r.loop);
     g.sounding = r.song;
     g.soundingPass = pass;
+    g.soundingLoops = r.loop == 1;
+}
+
+// A quiet pass: its requests change only what would sound after it. The one
+// output plays one song at a time, so any start replaces what sounded.
+static void hush(NetGame& g, const PassSongs& fresh) {
+    if (!g.hushed) g.hushedSong = {g.sounding, int8_t(g.soundingLoops ? 1 : 0)};
+    g.hushed = true;
+    for (int i = 0; i < fresh.count; i++) {
+        const SongRequest& r = fresh.requests[i];
+        if (r.loop >= 0) {
+            g.hushedSong = r;
+        } else if (g.hushedSong.song == r.song) {
+            g.hushedSong = {nullptr, 0};
+        }
+    }
+    g.songs[fresh.pass % NetInputPasses] = fresh;
+}
+
+// Heard again after quiet passes: the music they left sounds (from its
+// start), the music they ended or cut off stops; their short sounds are over.
+static void endHush(NetGame& g, const PassSongs& fresh) {
+    g.hushed = false;
+    // A start of the pass heard replaces whatever the quiet ones left.
+    for (int i = 0; i < fresh.count; i++)
+        if (fresh.requests[i].loop >= 0) return;
+    uint32_t pass = fresh.pass;
+    SongRequest want = g.hushedSong;
+    if (want.loop == 1 && (g.sounding != want.song || !g.soundingLoops)) {
+        carryOut(g, want, pass);
+    } else if (want.loop != 1 && g.sounding && g.soundingLoops) {
+        carryOut(g, {g.sounding, -1}, pass);
+    }
 }
 
 // A pass run again asks for what it asked before: nothing starts twice. What
 // it no longer asks for and still sounds stops; what it newly asks for starts.
 void netSettleSongs(NetGame& g, const PassSongs& fresh, bool rerun) {
+    if (g.quiet) return hush(g, fresh);
+    if (g.hushed) endHush(g, fresh);
     PassSongs& old = g.songs[fresh.pass % NetInputPasses];
     bool again = rerun && old.pass == fresh.pass;
     if (again && g.sounding && g.soundingPass == fresh.pass && !holds(fresh, {g.sounding, 0}) &&

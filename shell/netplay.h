@@ -40,6 +40,13 @@ struct NetGame {
     PassSongs songs[NetInputPasses];
     Song* sounding = nullptr;
     uint32_t soundingPass = 0;
+    bool soundingLoops = false;
+    // A spectator catching up runs passes quiet: none of their sounds start.
+    // What would sound at their end (the song a start left, {null} for none
+    // lasting) starts with the first pass heard again.
+    bool quiet = false;
+    bool hushed = false; // quiet passes ran since the last heard one
+    SongRequest hushedSong{nullptr, 0};
     // Which passes left the match (the title showed after them).
     uint8_t endsMatch[NetInputPasses] = {};
     // The replay of the confirmed passes, and the key state its last pass left.

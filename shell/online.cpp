@@ -22,6 +22,7 @@
 constexpr uint32_t ConnectLimitMs = 10000; // a guest gives up on a silent host after it
 constexpr int ProbesBeforeStart = 5;       // round trips the host measures before START
 constexpr int MostPassesPerFrame = 8;
+constexpr uint32_t WatchNoticeMs = 12000; // a spectator's notice shows this long
 
 enum class Phase { Lobby, Connecting, Greeting, Measuring, Playing, Watching, Off };
 
@@ -45,6 +46,9 @@ struct Online {
     std::string why;          // why the online part ended ("" for a match played out)
     uint64_t watchedHash = 0; // the state hash where the last match watched stopped
     uint32_t watchedPasses = 0;
+    uint32_t noticesShown = 0; // the relay's notices a spectator has seen
+    std::string notice;        // ... the newest, and since when it shows
+    uint32_t noticeSince = 0;
 };
 static Online online;
 
@@ -388,6 +392,8 @@ static bool takeRecords() {
             return false;
         }
         if (before || !w.started) continue;
+        // The room's own lines before the match came ("room ...: watching") are the lobby's.
+        online.noticesShown = online.relay->noticeCount();
         applyMusicRule();
         pauseOffered = false;
         instantReplayOffered = false;
@@ -396,8 +402,24 @@ static bool takeRecords() {
     return true;
 }
 
-// A spectator's frame: the passes the clock has due (more while far behind),
-// then the newest drawn; ESC leaves, touching nothing of the match.
+// The box over the match watched: the room, and for a while the relay's
+// newest notice (a player silent or gone, another spectator).
+static void showWatching(uint32_t now) {
+    const NetRelayLink& relay = *online.relay;
+    if (relay.noticeCount() != online.noticesShown) {
+        online.noticesShown = relay.noticeCount();
+        online.notice = relay.newestNotice();
+        online.noticeSince = now;
+    }
+    std::vector<std::string> lines{"WATCHING ROOM " + relay.code() + " - ESC LEAVES"};
+    if (!online.notice.empty() && now - online.noticeSince < WatchNoticeMs)
+        lines.push_back(online.notice);
+    onlineScreenLines(lines);
+}
+
+// A spectator's frame: the passes the clock has due (more while far behind,
+// without their sounds), then the newest drawn; ESC leaves, touching nothing
+// of the match.
 static void watchFrame() {
     NetWatch& w = *online.watch;
     online.link->poll();
@@ -419,13 +441,14 @@ static void watchFrame() {
     uint32_t now = nowMs();
     uint32_t due = (now - online.startMs) * 60 / 1000 + 1;
     uint32_t budget = netWatchBudget(w, due > w.pass ? due - w.pass : 0, complete);
+    w.target = netWatchTarget(w, complete);
     uint32_t ran = 0;
     while (ran < budget && ran < 600 && netWatchPass(w)) ran++;
     // Passes run ahead of the clock to catch up move the schedule along.
     if (w.pass > due) online.startMs = now - w.pass * 1000 / 60;
     if (w.game.over || (complete && w.pass == netWatchKnown(w)))
         return stopWatching(w.game.over ? "" : online.link->error());
-    onlineScreenLines({"WATCHING ROOM " + online.relay->code() + " - ESC LEAVES"});
+    showWatching(now);
     onlineDrawWithoutPass();
     restAfter(ran);
 }
@@ -442,6 +465,8 @@ static void useLink(std::unique_ptr<NetTransport> link, bool host, bool watch,
     online.probeAt = 0;
     online.roundTrip = 0;
     online.watch.reset();
+    online.noticesShown = online.relay ? online.relay->noticeCount() : 0;
+    online.notice.clear();
     if (watch && online.relay) online.watch = std::make_unique<NetWatch>();
     enter(online.watch ? Phase::Watching : Phase::Connecting);
 }

@@ -1,12 +1,15 @@
 #include "shell/online_lobby.h"
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "netws/websocket.h"
 #include "platform/platform.h"
 #include "shell/netplay.h"
+#include "shell/online.h"
 #include "shell/online_screen.h"
+#include "shell/options.h"
 
 constexpr uint32_t NoticeMs = 12000;
 constexpr int KeyBackspace = 0x08;
@@ -19,7 +22,9 @@ struct Lobby {
     std::string typed;
     std::string notice;
     uint32_t noticeSince = 0;
-    uint8_t before[256] = {};
+    std::string said; // the room whose code went to standard error last
+    bool chose = false;
+    LobbyChoice choice; // the choice made, until lobbyTurn hands it on
 };
 static Lobby lobby;
 
@@ -31,18 +36,53 @@ static void showLobby(uint32_t nowMs) {
     if (lobby.typing) {
         std::string code = lobby.typed + std::string(NetRoomCodeLength - lobby.typed.size(), '-');
         lines.push_back(std::string(lobby.ask == NetRelayAsk::Join ? "JOIN" : "WATCH") + " ROOM " +
-                        code + " - ENTER GOES, BACKSPACE ERASES");
+                        code + " - ENTER GOES, BACKSPACE ERASES, ESC BACK");
     } else {
         lines.push_back("C MAKES A ROOM  J JOINS ONE  W WATCHES ONE  ESC QUITS");
     }
     onlineScreenLines(lines);
 }
 
+// One key-down on the lobby. Keys come as messages, not as the key state
+// of each frame: a key let go within one frame still counts. ESC while a
+// code is typed goes back to the lobby's choice; true for that ESC, which the
+// title (where ESC quits the game) must not see.
+static bool lobbyKey(uintptr_t vk) {
+    if (lobby.chose) return false;
+    if (!lobby.typing) {
+        if (vk == 'C') {
+            lobby.chose = true;
+            lobby.choice = {NetRelayAsk::Create, ""};
+        } else if (vk == 'J' || vk == 'W') {
+            lobby.typing = true;
+            lobby.ask = vk == 'J' ? NetRelayAsk::Join : NetRelayAsk::Watch;
+        }
+        return false;
+    }
+    bool letter = vk < 128 && vk != 0 && std::strchr(NetRoomCodeLetters, int(vk));
+    if (letter && lobby.typed.size() < size_t(NetRoomCodeLength)) lobby.typed += char(vk);
+    if (vk == KeyBackspace && !lobby.typed.empty()) lobby.typed.pop_back();
+    if (vk == VK_RETURN && !netRoomCode(lobby.typed).empty()) {
+        lobby.chose = true;
+        lobby.choice = {lobby.ask, lobby.typed};
+    }
+    if (vk == VK_ESCAPE || lobby.chose) {
+        lobby.typing = false;
+        lobby.typed.clear();
+    }
+    return vk == VK_ESCAPE;
+}
+
+static intptr_t lobbyWindowProcedure(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    if (message == WM_KEYDOWN && onlineInLobby() && lobbyKey(wParam)) return 0;
+    return windowProcedure(message, wParam, lParam);
+}
+
 bool lobbyStart(const std::string& url, std::string& why) {
     lobby = Lobby{};
+    platformSetWindowProcedure(lobbyWindowProcedure);
     lobby.url = url;
     if (!netwsParseRelayUrl(url, lobby.address, why)) return false;
-    platformKeyboardState(lobby.before);
     showLobby(0);
     return true;
 }
@@ -52,44 +92,18 @@ void lobbyBack(const std::string& why, uint32_t nowMs) {
     lobby.noticeSince = nowMs;
     lobby.typing = false;
     lobby.typed.clear();
-    platformKeyboardState(lobby.before);
+    lobby.chose = false;
     showLobby(nowMs);
 }
 
-// A key that went down since the last frame.
-static bool pressed(const uint8_t keys[256], int vk) {
-    return (keys[vk] & 0x80) && !(lobby.before[vk] & 0x80);
-}
-
-static bool typeCode(const uint8_t keys[256], LobbyChoice& choice) {
-    for (const char* c = NetRoomCodeLetters; *c; c++) {
-        if (pressed(keys, *c) && lobby.typed.size() < size_t(NetRoomCodeLength)) lobby.typed += *c;
-    }
-    if (pressed(keys, KeyBackspace) && !lobby.typed.empty()) lobby.typed.pop_back();
-    if (!pressed(keys, VK_RETURN) || netRoomCode(lobby.typed).empty()) return false;
-    choice.ask = lobby.ask;
-    choice.code = lobby.typed;
-    lobby.typing = false;
-    lobby.typed.clear();
-    return true;
-}
-
 bool lobbyTurn(LobbyChoice& choice, uint32_t nowMs) {
-    uint8_t keys[256];
-    platformKeyboardState(keys);
-    bool chose = false;
-    if (lobby.typing) {
-        chose = typeCode(keys, choice);
-    } else if (pressed(keys, 'C')) {
-        choice = {NetRelayAsk::Create, ""};
-        chose = true;
-    } else if (pressed(keys, 'J') || pressed(keys, 'W')) {
-        lobby.typing = true;
-        lobby.ask = pressed(keys, 'J') ? NetRelayAsk::Join : NetRelayAsk::Watch;
+    if (!lobby.chose) {
+        showLobby(nowMs);
+        return false;
     }
-    std::memcpy(lobby.before, keys, sizeof keys);
-    if (!chose) showLobby(nowMs);
-    return chose;
+    choice = lobby.choice;
+    lobby.chose = false;
+    return true;
 }
 
 std::unique_ptr<NetRelayLink> lobbyConnect(const LobbyChoice& choice) {
@@ -110,6 +124,12 @@ void lobbyWaiting(const NetRelayLink& link) {
         lines.push_back("CONNECTING TO " + lobby.url + " ...");
         break;
     case NetRelayStage::InRoom:
+        // Also for a player who runs the game from a terminal (and its tests).
+        if (link.seat() == NetSeatHost && lobby.said != link.code()) {
+            lobby.said = link.code();
+            std::fprintf(stderr, "soccer: room %s - give this code to the other player\n",
+                         lobby.said.c_str());
+        }
         lines.push_back(link.seat() == NetSeatHost
                             ? "ROOM " + link.code() + " - GIVE THIS CODE TO THE OTHER PLAYER"
                             : "ROOM " + link.code() + " - WAITING FOR THE HOST");

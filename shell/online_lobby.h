@@ -1,7 +1,7 @@
 // soccer --online URL: the lobby on the title, in the game's font. C makes a
 // room (its code shows while the game waits for the other player), J and a
-// code join one, W and a code watch one; a failure shows its line above the
-// lobby, which stays for another try.
+// code join one, W and a code watch one (ESC while typing goes back); a
+// failure shows its line above the lobby, which stays for another try.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +17,7 @@ struct LobbyChoice {
 
 // False, with the line, when the address is no relay's.
 bool lobbyStart(const std::string& url, std::string& why);
-// This frame's keys on the title; true once the player chose.
+// The keys pressed on the title since the last turn; true once the player chose.
 bool lobbyTurn(LobbyChoice& choice, uint32_t nowMs);
 // Back in the lobby, with the line that says why ("" for none).
 void lobbyBack(const std::string& why, uint32_t nowMs);

@@ -93,10 +93,18 @@ void onlineScreenToggleReadout() {
     screen.readout = !screen.readout;
 }
 
-void onlineScreenDraw() {
+static bool boxShows() {
     if (screen.notice && platformMilliseconds() - screen.noticeSince > NoticeMs)
         screen.notice = false;
-    bool box = !screen.lines.empty() && (!screen.ended || screen.notice);
+    return !screen.lines.empty() && (!screen.ended || screen.notice);
+}
+
+std::vector<std::string> onlineScreenShown() {
+    return boxShows() ? screen.lines : std::vector<std::string>{};
+}
+
+void onlineScreenDraw() {
+    bool box = boxShows();
     // At the top during a match (the half's box is at the bottom), at the
     // bottom on the title (its heading is at the top).
     int32_t top = screen.inMatch ? 8 : int32_t(472 - 12 - 12 * screen.lines.size());

@@ -20,6 +20,8 @@ void onlineScreenNotice(const std::string& why, uint32_t nowMs);
 // This frame's figures of a match under way.
 void onlineScreenMatch(const NetSession& session, uint32_t nowMs);
 void onlineScreenToggleReadout();
+// The lines of the box as the next frame draws them (none when no box shows).
+std::vector<std::string> onlineScreenShown();
 // Draws the boxes over the frame (the present hook).
 void onlineScreenDraw();
 // Draws the game as it stands and leaves it so: what the frame's drawing does

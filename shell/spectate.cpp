@@ -38,15 +38,22 @@ uint32_t netWatchKnown(const NetWatch& w) {
 bool netWatchPass(NetWatch& w) {
     if (!w.started || w.game.over || w.pass >= netWatchKnown(w)) return false;
     NetInput in[2] = {w.inputs[0][w.pass], w.inputs[1][w.pass]};
+    w.game.quiet = w.target > w.pass + WatchQuietBehind;
     netGameWatchPass(w.game, w.pass, in);
     w.pass++;
     return true;
 }
 
-uint32_t netWatchBudget(const NetWatch& w, uint32_t due, bool complete) {
+uint32_t netWatchTarget(const NetWatch& w, bool complete) {
     uint32_t known = netWatchKnown(w);
-    if (complete) return known - w.pass;
-    uint32_t room = known > w.pass + WatchBehind ? known - w.pass - WatchBehind : 0;
+    if (complete) return known;
+    return known > WatchBehind ? known - WatchBehind : 0;
+}
+
+uint32_t netWatchBudget(const NetWatch& w, uint32_t due, bool complete) {
+    uint32_t target = netWatchTarget(w, complete);
+    if (complete) return target - w.pass;
+    uint32_t room = target > w.pass ? target - w.pass : 0;
     // A late spectator catches up a tenth of the way each frame.
     return std::min(room, std::max(due, room / 10));
 }

@@ -125,4 +125,50 @@ TEST(Netplay, SoundsBelongToThePassThatStartedThem) {
     netSetSongOutput({playSong, stopSong});
 }
 
+// A spectator catching up runs quiet passes: nothing of theirs starts; the
+// first pass heard again starts the music they left, or stops the music
+// they ended or cut off with a sound, unless it starts something itself.
+TEST(Netplay, QuietPassesStartNoSoundAndLeaveTheMusicRight) {
+    netSetSongOutput({[](Song* s, int loop) {
+                          heard += "play " + nameOf(s) + (loop ? " looping; " : "; ");
+                          return true;
+                      },
+                      [](Song* s) {
+                          heard += "stop " + nameOf(s) + "; ";
+                          return true;
+                      }});
+    struct Step {
+        uint32_t pass;
+        bool quiet;
+        std::vector<SongRequest> requests;
+        const char* heard;
+    } steps[] = {
+        {10, false, {{song(music), 1}}, "play music looping; "},
+        {11, true, {{song(kick), 0}}, ""},
+        {12, true, {{song(music), 1}}, ""},
+        {13, false, {}, ""}, // the music the quiet passes left sounds already
+        {14, true, {{song(kick), 0}, {song(challenge), 0}}, ""},
+        {15, false, {}, "stop music; "}, // a sound cut it off
+        {16, true, {{song(music), 1}}, ""},
+        {17, true, {{song(kick), 0}}, ""},
+        {18, true, {{song(music), 1}}, ""},
+        {19, false, {}, "play music looping; "},
+        {20, true, {{song(music), -1}}, ""},
+        {21, false, {}, "stop music; "},
+        {22, true, {{song(music), 1}}, ""},
+        {23, false, {{song(kick), 0}}, "play kick; "}, // its own start replaces the music
+    };
+    auto game = std::make_unique<NetGame>();
+    for (const Step& step : steps) {
+        PassSongs fresh;
+        fresh.pass = step.pass;
+        for (const SongRequest& r : step.requests) fresh.requests[fresh.count++] = r;
+        heard.clear();
+        game->quiet = step.quiet;
+        netSettleSongs(*game, fresh, false);
+        EXPECT_EQ(heard, step.heard) << "pass " << step.pass;
+    }
+    netSetSongOutput({playSong, stopSong});
+}
+
 } // namespace
