@@ -58,14 +58,18 @@ struct SecureLink : TlsTrust, Link<TlsStream> {
             fail(trouble);
             return;
         }
-        connect(host, port, [this, path](const std::string& target) {
+        // The Host a proxy routes by, as a browser sends it: the name alone on
+        // the default port, an IPv6 address in brackets.
+        std::string site = host.find(':') == std::string::npos ? host : "[" + host + "]";
+        if (port != 443) site += ":" + std::to_string(port);
+        connect(host, port, [this, path, site](const std::string& target) {
             ws.next_layer().async_handshake(ssl::stream_base::client,
-                                            [this, target, path](beast::error_code ec) {
+                                            [this, target, path, site](beast::error_code ec) {
                                                 if (ec) {
                                                     fail(refusal(target, ec));
                                                     return;
                                                 }
-                                                handshake(target, path);
+                                                handshake(site, path);
                                             });
         });
     }

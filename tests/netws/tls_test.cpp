@@ -78,7 +78,8 @@ struct TlsEcho {
     tcp::acceptor acceptor{io, tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0)};
     std::optional<websocket::stream<beast::ssl_stream<tcp::socket>>> ws;
     beast::flat_buffer buffer;
-    std::string askedFor; // the name the client asked for (SNI)
+    beast::http::request<beast::http::empty_body> upgrade;
+    std::string askedFor, site; // the name asked for by SNI, and the Host
 
     explicit TlsEcho(const TestPki& pki) {
         tls.use_certificate_chain(asio::buffer(pki.cert));
@@ -95,8 +96,12 @@ struct TlsEcho {
         const char* name =
             SSL_get_servername(ws->next_layer().native_handle(), TLSEXT_NAMETYPE_host_name);
         askedFor = name ? name : "";
-        ws->async_accept([this](beast::error_code e) {
-            if (!e) echo();
+        beast::http::async_read(ws->next_layer(), buffer, upgrade, [this](auto e, size_t) {
+            if (e) return;
+            site = std::string(upgrade[beast::http::field::host]);
+            ws->async_accept(upgrade, [this](beast::error_code e2) {
+                if (!e2) echo();
+            });
         });
     }
     void echo() {
@@ -147,6 +152,7 @@ TEST(Tls, TrustedServerCarriesMessagesBothWays) {
     ASSERT_EQ(got.size(), 20u) << link->error();
     for (uint8_t k = 1; k <= 20; k++) EXPECT_EQ(got[k - 1], k ^ uint8_t(k * 3));
     EXPECT_EQ(server.askedFor, "localhost");
+    EXPECT_EQ(server.site, "localhost:" + std::to_string(server.port()));
     EXPECT_EQ(link->bytesSent(), 20u * (3 + 6));
     EXPECT_EQ(link->bytesReceived(), 20u * (3 + 2));
     link->close("");
