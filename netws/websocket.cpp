@@ -2,113 +2,21 @@
 
 #include <algorithm>
 
-// Boost 1.74 uses std::exchange in C++20 without including <utility>.
-#include <utility>
-
-#include <boost/asio.hpp>
-#include <boost/beast/core.hpp>
-#include <boost/beast/websocket.hpp>
-#include <deque>
-
 #ifndef _WIN32
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <netinet/in.h>
 #endif
 
-#include "net/protocol.h"
+#include "netws/ws_link.h"
 
-namespace asio = boost::asio;
-namespace beast = boost::beast;
-namespace websocket = beast::websocket;
-using tcp = asio::ip::tcp;
+#ifndef SOCCER_TLS
+#define SOCCER_TLS 0
+#endif
 
-struct NetWebSocket::Impl {
-    asio::io_context io; // first: the last to go
-    tcp::acceptor acceptor{io};
-    tcp::resolver resolver{io};
-    websocket::stream<tcp::socket> ws{io};
-    beast::flat_buffer buffer;
-    std::deque<std::vector<uint8_t>> outbox, inbox;
-    bool writing = false, closing = false, client = false;
-    NetLinkState state = NetLinkState::Connecting;
-    std::string error;
-    uint64_t sent = 0, received = 0;
+using namespace netws;
 
-    void fail(const std::string& why) {
-        if (state == NetLinkState::Closed) return;
-        state = NetLinkState::Closed;
-        if (error.empty()) error = why;
-        beast::error_code ignored;
-        ws.next_layer().close(ignored);
-        acceptor.close(ignored);
-    }
-
-    // The other side's close is a clean end; anything else is a failure.
-    void lost(const beast::error_code& ec) {
-        if (ec == websocket::error::closed || ec == asio::error::operation_aborted) {
-            state = NetLinkState::Closed;
-            return;
-        }
-        fail(ec.message());
-    }
-
-    void opened() {
-        state = NetLinkState::Open;
-        beast::error_code ignored;
-        ws.next_layer().set_option(tcp::no_delay(true), ignored);
-        ws.binary(true);
-        ws.read_message_max(NetMaxMessageBytes);
-        read();
-        write();
-    }
-
-    void read() {
-        ws.async_read(buffer, [this](beast::error_code ec, size_t n) {
-            if (ec) {
-                lost(ec);
-                return;
-            }
-            if (!ws.got_binary()) {
-                fail("the other side sent a text message");
-                return;
-            }
-            const auto* at = static_cast<const uint8_t*>(buffer.data().data());
-            inbox.emplace_back(at, at + n);
-            buffer.consume(n);
-            received += n + (client ? 2 : 6);
-            read();
-        });
-    }
-
-    void write() {
-        if (writing || state != NetLinkState::Open) return;
-        if (outbox.empty()) {
-            if (closing) closeNow();
-            return;
-        }
-        writing = true;
-        ws.async_write(asio::buffer(outbox.front()), [this](beast::error_code ec, size_t n) {
-            writing = false;
-            if (ec) {
-                lost(ec);
-                return;
-            }
-            sent += n + (client ? 6 : 2);
-            outbox.pop_front();
-            write();
-        });
-    }
-
-    void closeNow() {
-        closing = false;
-        ws.async_close(websocket::close_code::normal, [this](beast::error_code) {
-            state = NetLinkState::Closed;
-            beast::error_code ignored;
-            ws.next_layer().close(ignored);
-        });
-    }
-
+struct NetWebSocket::Impl : Link<tcp::socket> {
     void accept() {
         acceptor.async_accept(ws.next_layer(), [this](beast::error_code ec) {
             if (ec) {
@@ -124,38 +32,6 @@ struct NetWebSocket::Impl {
                 }
                 opened();
             });
-        });
-    }
-
-    void connect(const std::string& host, uint16_t port, const std::string& path) {
-        client = true;
-        std::string target = host + ":" + std::to_string(port);
-        resolver.async_resolve(
-            host, std::to_string(port),
-            [this, target, path](beast::error_code ec, const tcp::resolver::results_type& found) {
-                if (ec) {
-                    fail("cannot find " + target + ": " + ec.message());
-                    return;
-                }
-                asio::async_connect(
-                    ws.next_layer(), found,
-                    [this, target, path](beast::error_code e, const tcp::endpoint&) {
-                        if (e) {
-                            fail("cannot reach " + target + ": " + e.message());
-                            return;
-                        }
-                        handshake(target, path);
-                    });
-            });
-    }
-
-    void handshake(const std::string& target, const std::string& path) {
-        ws.async_handshake(target, path, [this](beast::error_code ec) {
-            if (ec) {
-                fail("the WebSocket handshake failed: " + ec.message());
-                return;
-            }
-            opened();
         });
     }
 
@@ -194,26 +70,22 @@ std::unique_ptr<NetWebSocket> NetWebSocket::host(uint16_t port, std::string& why
 std::unique_ptr<NetWebSocket> NetWebSocket::join(const std::string& host, uint16_t port,
                                                  const std::string& path) {
     auto impl = std::make_unique<Impl>();
-    impl->connect(host, port, path);
+    Impl* link = impl.get();
+    impl->connect(host, port,
+                  [link, path](const std::string& target) { link->handshake(target, path); });
     return std::unique_ptr<NetWebSocket>(new NetWebSocket(std::move(impl)));
 }
 
 void NetWebSocket::send(const std::vector<uint8_t>& message) {
-    if (impl->state == NetLinkState::Closed || impl->closing) return;
-    impl->outbox.push_back(message);
-    impl->write();
+    impl->send(message);
 }
 
 bool NetWebSocket::receive(std::vector<uint8_t>& message) {
-    if (impl->inbox.empty()) return false;
-    message = std::move(impl->inbox.front());
-    impl->inbox.pop_front();
-    return true;
+    return impl->receive(message);
 }
 
 void NetWebSocket::poll() {
-    if (impl->io.stopped()) impl->io.restart();
-    impl->io.poll();
+    impl->poll();
 }
 
 NetLinkState NetWebSocket::state() const {
@@ -225,13 +97,7 @@ std::string NetWebSocket::error() const {
 }
 
 void NetWebSocket::close(const std::string& why) {
-    if (impl->error.empty()) impl->error = why;
-    if (impl->state != NetLinkState::Open) {
-        impl->fail(why);
-        return;
-    }
-    impl->closing = true;
-    impl->write();
+    impl->close(why);
 }
 
 uint64_t NetWebSocket::bytesSent() const {
@@ -302,17 +168,33 @@ bool netwsParseAddress(const std::string& text, std::string& host, uint16_t& por
     return colon == std::string::npos || parsePort(text.substr(colon + 1), port);
 }
 
+bool netwsSpeaksTls() {
+    return SOCCER_TLS != 0;
+}
+
+std::unique_ptr<NetTransport> netwsJoinRelay(const NetRelayAddress& at, const std::string& path,
+                                             const std::string& caFile) {
+#if SOCCER_TLS
+    if (at.secure) return joinSecure(at.host, at.port, path, caFile);
+#else
+    (void)caFile;
+#endif
+    return NetWebSocket::join(at.host, at.port, path);
+}
+
 bool netwsParseRelayUrl(const std::string& text, NetRelayAddress& out, std::string& why) {
-    const std::string scheme = "ws://";
-    if (text.rfind("wss://", 0) == 0) {
-        why = "this game speaks ws:// only: give it the relay's own address, not its TLS proxy's";
+    out.secure = text.rfind("wss://", 0) == 0;
+    if (out.secure && !netwsSpeaksTls()) {
+        why = "this build speaks ws:// only: give it the relay's own address, not its TLS proxy's";
         return false;
     }
-    if (text.rfind(scheme, 0) != 0) {
-        why = "a relay's address starts with ws://, as in ws://relay.example:8000";
+    if (!out.secure && text.rfind("ws://", 0) != 0) {
+        why = netwsSpeaksTls()
+                  ? "a relay's address starts with ws:// or wss://, as in wss://relay.example"
+                  : "a relay's address starts with ws://, as in ws://relay.example:8000";
         return false;
     }
-    std::string rest = text.substr(scheme.size());
+    std::string rest = text.substr(out.secure ? 6 : 5);
     size_t slash = rest.find('/');
     std::string authority = rest.substr(0, slash);
     out.path = slash == std::string::npos ? "/play" : rest.substr(slash);
@@ -324,6 +206,6 @@ bool netwsParseRelayUrl(const std::string& text, NetRelayAddress& out, std::stri
     }
     bool portGiven = authority[0] == '[' ? authority.find("]:") != std::string::npos
                                          : std::count(authority.begin(), authority.end(), ':') == 1;
-    if (!portGiven) out.port = 80;
+    if (!portGiven) out.port = out.secure ? 443 : 80;
     return true;
 }

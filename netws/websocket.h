@@ -47,12 +47,24 @@ std::vector<std::string> netwsLocalAddresses();
 // "HOST", "HOST:PORT", "[V6]" or "[V6]:PORT"; false for anything else.
 bool netwsParseAddress(const std::string& text, std::string& host, uint16_t& port);
 
-// A relay's address: ws://HOST[:PORT][/PATH], port 80 and path /play unless
-// given. wss:// is refused (TLS is the proxy's, for the browsers), as is
-// anything else, with one line in `why`.
+// A relay's address: ws://HOST[:PORT][/PATH] or wss://HOST[:PORT][/PATH], port
+// 80 (443 for wss://) and path /play unless given. Anything else is refused
+// with one line in `why`, and so is wss:// where the build has no TLS (the
+// Windows build: there the relay's own ws:// port is the way in).
 struct NetRelayAddress {
     std::string host;
     uint16_t port = 80;
     std::string path = "/play";
+    bool secure = false; // wss://
 };
 bool netwsParseRelayUrl(const std::string& text, NetRelayAddress& out, std::string& why);
+
+// Whether this build speaks wss:// (the Linux build does, through OpenSSL).
+bool netwsSpeaksTls();
+
+// Connects to the relay at `at`, asking for `path`. For wss:// the relay's
+// certificate must be good for its name and come from an authority the system
+// trusts, or one in the PEM file `caFile` when that is given (a private
+// authority's; SOCCER_CA_FILE); a failure ends the connection with one line.
+std::unique_ptr<NetTransport> netwsJoinRelay(const NetRelayAddress& at, const std::string& path,
+                                             const std::string& caFile = "");

@@ -57,10 +57,12 @@ Online play (one match against a player on another machine):
                   The host is player 1, the guest player 2; each plays with
                   the arrow keys and CTRL (or the first pad).
   --join          connects to the host and plays at once
-  --online        through a relay (ws://HOST[:PORT], or $SOCCER_RELAY): the
-                  title's lobby makes a room (C; give its code to the other
-                  player), joins one (J and the code) or watches one (W and
-                  the code); the room's maker is player 1
+  --online        through a relay (ws://HOST[:PORT], wss:// behind its TLS
+                  proxy, or $SOCCER_RELAY): the title's lobby makes a room
+                  (C; give its code to the other player), joins one (J and
+                  the code) or watches one (W and the code); the room's
+                  maker is player 1. $SOCCER_CA_FILE may name a PEM file of
+                  certificate authorities trusted besides the system's.
   F10 F11         during an online match: a shorter or longer input delay
   F12             during an online match: round trip, delay, rollbacks, waits
   ESC             ends the online match for both players

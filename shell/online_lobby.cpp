@@ -1,6 +1,7 @@
 #include "shell/online_lobby.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -110,7 +111,9 @@ std::unique_ptr<NetRelayLink> lobbyConnect(const LobbyChoice& choice) {
     // A proxy in front of several relays may route by the room.
     std::string path = lobby.address.path;
     if (!choice.code.empty()) path += "?room=" + choice.code;
-    auto socket = NetWebSocket::join(lobby.address.host, lobby.address.port, path);
+    // A relay with a private authority's certificate names it in SOCCER_CA_FILE.
+    const char* caFile = std::getenv("SOCCER_CA_FILE");
+    auto socket = netwsJoinRelay(lobby.address, path, caFile ? caFile : "");
     NetHelloBody hello{NetProtocolVersion, netBuildIdentity(),
                        choice.ask == NetRelayAsk::Create ? NetRoleHost : NetRoleGuest};
     return std::make_unique<NetRelayLink>(std::move(socket), hello, choice.ask, choice.code);

@@ -4,11 +4,13 @@
 # page for web browsers and its test in Chromium need ("web"), or what the
 # Windows build needs, cross-built with MinGW-w64 and tested under Wine
 # ("windows"), on Debian.
-# libboost-dev: Boost.Beast and Asio, header-only, for online play.
+# libboost-dev: Boost.Beast and Asio, header-only, for online play; libssl-dev:
+# OpenSSL, for the desktop game's wss:// (the Windows build goes without).
 # The renderer's benchmark compares with Mesa's llvmpipe through EGL and OpenGL.
 set -euo pipefail
 what=${1:-game}
-packages=(cmake g++ make pkg-config libsdl2-dev libpng-dev libcli11-dev nlohmann-json3-dev libboost-dev)
+packages=(cmake g++ make pkg-config libsdl2-dev libpng-dev libcli11-dev nlohmann-json3-dev libboost-dev
+          libssl-dev)
 if [ "$what" = test ]; then
     packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
                libxmp-dev libopenmpt-dev clang-format clang-tidy xvfb xdotool

@@ -147,7 +147,9 @@ TEST(WebSocket, RelayAddresses) {
         {"ws://127.0.0.1:8000/", "127.0.0.1", 8000, "/play"},
         {"ws://[::1]:9000/play", "::1", 9000, "/play"},
         {"ws://[::1]/soccer/play", "::1", 80, "/soccer/play"},
-        {"wss://relay.example/play", nullptr, 0, ""},
+        {"wss://relay.example/play", netwsSpeaksTls() ? "relay.example" : nullptr, 443, "/play"},
+        {"wss://[::1]:8443/soccer", netwsSpeaksTls() ? "::1" : nullptr, 8443, "/soccer"},
+        {"wss:/relay.example", nullptr, 0, ""},
         {"http://relay.example", nullptr, 0, ""},
         {"ws://:8000", nullptr, 0, ""},
         {"ws://host/pl ay", nullptr, 0, ""},
@@ -163,6 +165,7 @@ TEST(WebSocket, RelayAddresses) {
         EXPECT_EQ(a.host, c.host);
         EXPECT_EQ(a.port, c.port);
         EXPECT_EQ(a.path, c.path);
+        EXPECT_EQ(a.secure, c.text[2] == 's') << c.text;
     }
 }
 

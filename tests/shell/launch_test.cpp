@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "netws/websocket.h"
 #include "shell/launch.h"
 
 struct LaunchCase {
@@ -36,7 +37,14 @@ TEST(LaunchOptions, ParseTable) {
         {{"match"}, 2, false, ScaleMode::Sharp, "", "match"},
         {{"--scale", "two\nlines"}, 2, false, ScaleMode::Sharp, "", "two lines"},
         {{"--online", "ws://relay.example:8000"}, -1, false, ScaleMode::Sharp, "", ""},
-        {{"--online", "wss://relay.example"}, 2, false, ScaleMode::Sharp, "", "ws:// only"},
+        // wss:// where the build speaks TLS (not the Windows one).
+        {{"--online", "wss://relay.example"},
+         netwsSpeaksTls() ? -1 : 2,
+         false,
+         ScaleMode::Sharp,
+         "",
+         netwsSpeaksTls() ? "" : "ws:// only"},
+        {{"--online", "http://relay.example"}, 2, false, ScaleMode::Sharp, "", "starts with ws://"},
         {{"--online", "ws://r", "--join", "h"}, 2, false, ScaleMode::Sharp, "", "excludes"},
     };
     for (const LaunchCase& c : cases) {
