@@ -372,7 +372,7 @@ void relayConnect(Relay& relay, uint32_t client, const std::string& address, int
     relayDisconnect(relay, client, ReasonLost); // an id is never two clients at once
     RelayClient c;
     c.address = address;
-    c.connectedAt = c.lastHeard = c.tokensAt = now;
+    c.connectedAt = c.lastHeard = c.tokensAt = c.pingedAt = now;
     c.tokens = relay.limits.messagesPerSecond;
     relay.clients[client] = c;
 }
@@ -416,8 +416,6 @@ void relayDisconnect(Relay& relay, uint32_t client, RelayReason reason, const st
 }
 
 void relayTick(Relay& relay, int64_t now) {
-    bool ping = now - relay.lastPing >= relay.limits.pingMs;
-    if (ping) relay.lastPing = now;
     std::vector<std::pair<uint32_t, RelayReason>> drop;
     for (auto& [id, c] : relay.clients) {
         int64_t quiet = now - c.lastHeard;
@@ -434,7 +432,11 @@ void relayTick(Relay& relay, int64_t now) {
                          makeMessage({RelayPeerSilent, c.seat, uint8_t(ms), uint8_t(ms >> 8)}));
             }
         }
-        if (ping && c.greeted) {
+        // Pinged at the time of its own connection's beat, not all at once:
+        // a thousand pings in one turn would hold every match's inputs back
+        // behind them for milliseconds each second.
+        if (c.greeted && now - c.pingedAt >= relay.limits.pingMs) {
+            c.pingedAt = now;
             send(relay, id,
                  makeMessage({RelayPing, uint8_t(now), uint8_t(now >> 8), uint8_t(now >> 16),
                               uint8_t(now >> 24)}));

@@ -57,6 +57,7 @@ struct RelayClient {
     std::string room;
     double tokens = 0;
     int64_t tokensAt = 0;
+    int64_t pingedAt = 0; // each client has its own beat, from when it came
 };
 
 struct RelayRoom {
@@ -79,7 +80,6 @@ struct Relay {
     std::vector<RelayOut> outbox;
     std::function<void(const std::string&)> log; // one line per room event or refusal
     std::mt19937_64 random{std::random_device{}()};
-    int64_t lastPing = 0;
     uint64_t forwarded = 0;
 };
 
@@ -91,7 +91,8 @@ void relayReceive(Relay& relay, uint32_t client, std::span<const uint8_t> messag
 // a detail, when given, says more in the log).
 void relayDisconnect(Relay& relay, uint32_t client, RelayReason reason,
                      const std::string& detail = {});
-// Heartbeats, silent clients and idle rooms; call a few times a second.
+// Heartbeats, silent clients and idle rooms; call often (the server: fifty
+// times a second), as each client's heartbeat falls due at its own time.
 void relayTick(Relay& relay, int64_t now);
 // Tells every client the relay is going away and closes them all.
 void relayShutdown(Relay& relay);

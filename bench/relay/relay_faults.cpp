@@ -42,10 +42,14 @@ std::shared_ptr<Seen> client(net::io_context& io, uint16_t port, Bytes first, in
     auto seen = std::make_shared<Seen>();
     seen->client = std::make_shared<LoadClient>(io);
     seen->client->receiveBuffer = buffer;
-    seen->client->onMessage = [s = seen.get()](LoadClient&, const Bytes& m) {
-        s->heard.push_back(m);
+    // The client can outlive what it tells (its last read ends after the test).
+    std::weak_ptr<Seen> weak = seen;
+    seen->client->onMessage = [weak](LoadClient&, const Bytes& m) {
+        if (auto s = weak.lock()) s->heard.push_back(m);
     };
-    seen->client->onClosed = [s = seen.get()](LoadClient&, beast::error_code) { s->closed = true; };
+    seen->client->onClosed = [weak](LoadClient&, beast::error_code) {
+        if (auto s = weak.lock()) s->closed = true;
+    };
     seen->client->connect(port, [first](LoadClient& c) {
         c.send(helloMessage());
         if (!first.empty()) c.send(first);

@@ -31,6 +31,8 @@ bool relayStart(RelayProcess& relay) {
     std::vector<std::string> args{relay.program, "--address", "127.0.0.1", "--port",
                                   std::to_string(relay.port)};
     args.insert(args.end(), relay.options.begin(), relay.options.end());
+    std::ifstream before(relay.logFile, std::ios::ate);
+    relay.logStart = before ? long(before.tellg()) : 0;
     int pid = fork();
     if (pid == 0) {
         int log = open(relay.logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
@@ -80,6 +82,7 @@ long relayMemoryKb(const RelayProcess& relay) {
 
 bool relayLogged(const RelayProcess& relay, const std::string& part) {
     std::ifstream in(relay.logFile);
+    in.seekg(relay.logStart);
     std::string line;
     while (std::getline(in, line))
         if (line.find(part) != std::string::npos) return true;

@@ -13,6 +13,7 @@ struct RelayProcess {
     uint16_t port = 0;
     std::vector<std::string> options;
     int pid = 0;
+    long logStart = 0; // where this run's lines begin in the log, which earlier runs share
 };
 
 // A port nobody listens on, on 127.0.0.1.
@@ -25,5 +26,5 @@ int relayStop(RelayProcess& relay, int signal);
 double relayCpuSeconds(const RelayProcess& relay);
 // Its resident memory in kilobytes.
 long relayMemoryKb(const RelayProcess& relay);
-// Whether its log has a line holding part.
+// Whether its log has a line holding part, since it was started.
 bool relayLogged(const RelayProcess& relay, const std::string& part);

@@ -216,4 +216,23 @@ TEST(Relay, SilentPlayersAreReportedWithinTwoSecondsAndDroppedAfterTen) {
     EXPECT_TRUE(b.logged("client 7 (10.0.0.7) closed: said no hello in time"));
 }
 
+// Each client's heartbeat falls on its own beat from when it came, so that the
+// relay never pings every client in one turn and holds the matches' inputs back.
+TEST(Relay, EachClientIsPingedOnceASecondOnItsOwnBeat) {
+    Bench b;
+    b.connect(1); // at 1000
+    b.now = 1400;
+    b.connect(2);
+    b.relay.outbox.clear();
+    std::vector<int64_t> pinged[3];
+    for (b.now = 1420; b.now <= 4400; b.now += 20) {
+        relayTick(b.relay, b.now);
+        for (uint32_t id : {1u, 2u})
+            for (const Bytes& m : b.to(id))
+                if (m[0] == RelayPing) pinged[id].push_back(b.now);
+    }
+    EXPECT_EQ(pinged[1], (std::vector<int64_t>{2000, 3000, 4000}));
+    EXPECT_EQ(pinged[2], (std::vector<int64_t>{2400, 3400, 4400}));
+}
+
 } // namespace
