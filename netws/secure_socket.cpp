@@ -58,10 +58,8 @@ struct SecureLink : TlsTrust, Link<TlsStream> {
             fail(trouble);
             return;
         }
-        // The Host a proxy routes by, as a browser sends it: the name alone on
-        // the default port, an IPv6 address in brackets.
-        std::string site = host.find(':') == std::string::npos ? host : "[" + host + "]";
-        if (port != 443) site += ":" + std::to_string(port);
+        // The Host a proxy routes by: the name alone on the default port.
+        std::string site = hostHeader(host, port, 443);
         connect(host, port, [this, path, site](const std::string& target) {
             ws.next_layer().async_handshake(ssl::stream_base::client,
                                             [this, target, path, site](beast::error_code ec) {

@@ -71,8 +71,11 @@ std::unique_ptr<NetWebSocket> NetWebSocket::join(const std::string& host, uint16
                                                  const std::string& path) {
     auto impl = std::make_unique<Impl>();
     Impl* link = impl.get();
+    // The Host keeps its port, as it always has; an IPv6 address goes in
+    // brackets (it went bare, which no proxy could read).
+    std::string site = hostHeader(host, port, 0);
     impl->connect(host, port,
-                  [link, path](const std::string& target) { link->handshake(target, path); });
+                  [link, path, site](const std::string&) { link->handshake(site, path); });
     return std::unique_ptr<NetWebSocket>(new NetWebSocket(std::move(impl)));
 }
 

@@ -177,6 +177,14 @@ template <class Stream> struct Link {
     }
 };
 
+// The Host header for `host` at `port`, as a browser sends it: an IPv6
+// address in brackets, the port left out where it is `defaultPort` (0: never).
+inline std::string hostHeader(const std::string& host, uint16_t port, uint16_t defaultPort) {
+    std::string site = host.find(':') == std::string::npos ? host : "[" + host + "]";
+    if (port != defaultPort) site += ":" + std::to_string(port);
+    return site;
+}
+
 // A wss:// connection to `host`, asking for `path` (secure_socket.cpp, in a
 // build with TLS only); `caFile`: certificates trusted besides the system's.
 std::unique_ptr<NetTransport> joinSecure(const std::string& host, uint16_t port,

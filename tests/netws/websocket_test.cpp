@@ -3,6 +3,7 @@
 // side after what was sent before it; nobody listening is "refused".
 #include <gtest/gtest.h>
 
+#include <boost/asio.hpp>
 #include <chrono>
 #include <thread>
 
@@ -48,6 +49,36 @@ TEST(WebSocket, HostAndGuestExchangeMessagesInOrderThenClose) {
     ASSERT_TRUE(guest->receive(message)); // sent before the close, read after it
     EXPECT_EQ(message, std::vector<uint8_t>({0x07, 0}));
     EXPECT_EQ(guest->error(), "");
+}
+
+// A proxy routes by the Host header: an IPv6 address goes in brackets.
+TEST(WebSocket, TheHostHeaderPutsAnIpv6AddressInBrackets) {
+    boost::asio::io_context io;
+    boost::asio::ip::tcp::acceptor listener(io);
+    boost::system::error_code ec;
+    listener.open(boost::asio::ip::tcp::v6(), ec);
+    if (!ec) listener.bind({boost::asio::ip::make_address("::1"), 0}, ec);
+    if (!ec) listener.listen(1, ec);
+    if (ec) GTEST_SKIP() << "no IPv6 loopback here: " << ec.message();
+    uint16_t port = listener.local_endpoint().port();
+    auto guest = NetWebSocket::join("::1", port, "/play");
+    boost::asio::ip::tcp::socket peer(io);
+    std::string request;
+    listener.async_accept(peer, [&](boost::system::error_code) {});
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (request.find("\r\n\r\n") == std::string::npos &&
+           std::chrono::steady_clock::now() < end) {
+        guest->poll();
+        io.poll();
+        char bytes[512];
+        size_t n = peer.is_open() && peer.available(ec)
+                       ? peer.read_some(boost::asio::buffer(bytes), ec)
+                       : 0;
+        request.append(bytes, n);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_NE(request.find("Host: [::1]:" + std::to_string(port) + "\r\n"), std::string::npos)
+        << request;
 }
 
 TEST(WebSocket, NobodyListeningIsRefused) {
