@@ -88,7 +88,8 @@ std::string nameOf(Song* s) {
     return s == song(kick) ? "kick" : s == song(challenge) ? "challenge" : "music";
 }
 
-TEST(Netplay, SoundsBelongToThePassThatStartedThem) {
+// The songs started and stopped go to `heard` as words.
+void hearSongs() {
     netSetSongOutput({[](Song* s, int loop) {
                           heard += "play " + nameOf(s) + (loop ? " looping; " : "; ");
                           return true;
@@ -97,6 +98,17 @@ TEST(Netplay, SoundsBelongToThePassThatStartedThem) {
                           heard += "stop " + nameOf(s) + "; ";
                           return true;
                       }});
+}
+
+PassSongs passOf(uint32_t pass, const std::vector<SongRequest>& requests) {
+    PassSongs fresh;
+    fresh.pass = pass;
+    for (const SongRequest& r : requests) fresh.requests[fresh.count++] = r;
+    return fresh;
+}
+
+TEST(Netplay, SoundsBelongToThePassThatStartedThem) {
+    hearSongs();
     struct Step {
         uint32_t pass;
         bool rerun;
@@ -115,11 +127,8 @@ TEST(Netplay, SoundsBelongToThePassThatStartedThem) {
     };
     auto game = std::make_unique<NetGame>();
     for (const Step& step : steps) {
-        PassSongs fresh;
-        fresh.pass = step.pass;
-        for (const SongRequest& r : step.requests) fresh.requests[fresh.count++] = r;
         heard.clear();
-        netSettleSongs(*game, fresh, step.rerun);
+        netSettleSongs(*game, passOf(step.pass, step.requests), step.rerun);
         EXPECT_EQ(heard, step.heard) << "pass " << step.pass << (step.rerun ? " again" : "");
     }
     netSetSongOutput({playSong, stopSong});
@@ -129,14 +138,7 @@ TEST(Netplay, SoundsBelongToThePassThatStartedThem) {
 // first pass heard again starts the music they left, or stops the music
 // they ended or cut off with a sound, unless it starts something itself.
 TEST(Netplay, QuietPassesStartNoSoundAndLeaveTheMusicRight) {
-    netSetSongOutput({[](Song* s, int loop) {
-                          heard += "play " + nameOf(s) + (loop ? " looping; " : "; ");
-                          return true;
-                      },
-                      [](Song* s) {
-                          heard += "stop " + nameOf(s) + "; ";
-                          return true;
-                      }});
+    hearSongs();
     struct Step {
         uint32_t pass;
         bool quiet;
@@ -160,12 +162,9 @@ TEST(Netplay, QuietPassesStartNoSoundAndLeaveTheMusicRight) {
     };
     auto game = std::make_unique<NetGame>();
     for (const Step& step : steps) {
-        PassSongs fresh;
-        fresh.pass = step.pass;
-        for (const SongRequest& r : step.requests) fresh.requests[fresh.count++] = r;
         heard.clear();
         game->quiet = step.quiet;
-        netSettleSongs(*game, fresh, false);
+        netSettleSongs(*game, passOf(step.pass, step.requests), false);
         EXPECT_EQ(heard, step.heard) << "pass " << step.pass;
     }
     netSetSongOutput({playSong, stopSong});
