@@ -132,7 +132,7 @@ TEST(Relay, BadMessagesAreRefusedOrClosedWithALogLine) {
     };
     for (const Row& row : rows) {
         Bench b;
-        relayConnect(b.relay, 9, "10.1.1.1", b.now);
+        relayConnect(b.relay, 9, "127.1.1.1", b.now);
         if (row.greet) b.send(9, hello());
         b.send(9, row.message);
         bool closed = false;
@@ -153,8 +153,8 @@ TEST(Relay, LimitsRefuseAndFloodsCloseWithoutTouchingOtherRooms) {
     b.relay.limits.spectatorsPerRoom = 1;
     b.relay.limits.messagesPerSecond = 10;
     b.connect(1);
-    b.connect(2, "10.0.0.2");
-    b.connect(3, "10.0.0.3");
+    b.connect(2, "127.0.0.12");
+    b.connect(3, "127.0.0.13");
     std::string code = b.create(1);
     b.send(1, {RelayLeave});
     b.create(1);
@@ -167,7 +167,7 @@ TEST(Relay, LimitsRefuseAndFloodsCloseWithoutTouchingOtherRooms) {
     b.send(3, withCode(RelayWatch, code));
     EXPECT_EQ(b.to(3).at(0)[1], ReasonRoomFull);
     // Another room, whose host floods: closed, and room one hears nothing of it.
-    b.connect(4, "10.0.0.4");
+    b.connect(4, "127.0.0.14");
     b.create(4);
     b.relay.outbox.clear();
     for (int i = 0; i < 12; i++) b.send(4, {RelayPing, 0, 0, 0, 0});
@@ -179,7 +179,7 @@ TEST(Relay, LimitsRefuseAndFloodsCloseWithoutTouchingOtherRooms) {
     EXPECT_EQ(b.relay.rooms.size(), 1u);
     // A relay that serves one build refuses another; a room refuses a build not its own.
     b.relay.limits.build = 0x1122334455667788;
-    relayConnect(b.relay, 5, "10.0.0.5", b.now);
+    relayConnect(b.relay, 5, "127.0.0.15", b.now);
     b.send(5, hello(relayProtocolVersion, 0x99));
     EXPECT_EQ(b.to(5).at(0)[1], ReasonVersion);
     EXPECT_TRUE(b.logged("the relay runs game build 1122334455667788, this game build "
@@ -210,10 +210,10 @@ TEST(Relay, SilentPlayersAreReportedWithinTwoSecondsAndDroppedAfterTen) {
     EXPECT_LE(reported, 2000);
     EXPECT_EQ(dropped, 10000);
     // A connection that never says hello goes after ten seconds too.
-    relayConnect(b.relay, 7, "10.0.0.7", b.now);
+    relayConnect(b.relay, 7, "127.0.0.17", b.now);
     relayTick(b.relay, b.now + 10000);
     EXPECT_FALSE(b.relay.clients.contains(7));
-    EXPECT_TRUE(b.logged("client 7 (10.0.0.7) closed: said no hello in time"));
+    EXPECT_TRUE(b.logged("client 7 (127.0.0.17) closed: said no hello in time"));
 }
 
 // Each client's heartbeat falls on its own beat from when it came, so that the
