@@ -9,7 +9,6 @@ title, F1 a match; and on a phone's screen by touch, in portrait and landscape
 (page_checks.py), with its options remembered, its replays kept and played,
 and installed to play offline. Prints the browser's timings of a match pass and of the
 mixer. Exits 1 on the first failed check."""
-import argparse
 import base64
 import ctypes
 import ctypes.util
@@ -28,7 +27,7 @@ import time
 import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from devtools import Browser  # noqa: E402
+from devtools import Browser, test_arguments  # noqa: E402
 import page_checks  # noqa: E402
 
 # Key names of soccer-snapshot's --key, as the browser names the key.
@@ -417,18 +416,10 @@ def check_real_page(browser, page, url):
 
 
 def main():
-    here = os.path.dirname(os.path.abspath(__file__))
-    root = os.path.dirname(os.path.dirname(here))
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument('--web', default=os.path.join(root, 'build-web'), help='the built page')
-    parser.add_argument('--native', default=os.path.join(root, 'build'),
-                        help='the desktop build with soccer-snapshot and soccer-sim')
-    parser.add_argument('--chromium', default='/usr/bin/chromium')
-    parser.add_argument('--out', help='screenshots (default: WEB/browser-test)')
-    args = parser.parse_args()
+    root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+    args = test_arguments(__doc__.splitlines()[0], 'the desktop build with soccer-snapshot and soccer-sim', 'browser-test')
     signal.alarm(600)  # a browser that stops answering ends the test, not CI
-    out = args.out or os.path.join(args.web, 'browser-test')
-    os.makedirs(out, exist_ok=True)
+    out = args.out
 
     server = serve(args.web)
     url = f'http://127.0.0.1:{server.server_address[1]}/index.html'

@@ -7,7 +7,6 @@ from the match's start. Both players must keep the same replay, it must play
 back to the state hash both recorded, and the spectator must stop on that
 hash too. Screenshots of the page's lobby, the match in play and the
 spectator's view are kept. Exits 1 on the first failed check."""
-import argparse
 import base64
 import os
 import shutil
@@ -19,7 +18,7 @@ import time
 import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from devtools import Browser  # noqa: E402
+from devtools import Browser, test_arguments  # noqa: E402
 
 LIMIT_S = 240  # the match takes about two minutes of real time
 
@@ -172,17 +171,8 @@ def play_match(browser, guest, out, watch):
 
 
 def main():
-    here = os.path.dirname(os.path.abspath(__file__))
-    root = os.path.dirname(os.path.dirname(here))
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument('--web', default=os.path.join(root, 'build-web'), help='the built page')
-    parser.add_argument('--native', default=os.path.join(root, 'build'),
-                        help='the desktop build with soccer-relay, soccer-sim and crossplay_guest')
-    parser.add_argument('--chromium', default='/usr/bin/chromium')
-    parser.add_argument('--out', help='screenshots (default: WEB/crossplay-test)')
-    args = parser.parse_args()
-    out = args.out or os.path.join(args.web, 'crossplay-test')
-    os.makedirs(out, exist_ok=True)
+    args = test_arguments(__doc__.splitlines()[0], 'the desktop build with soccer-relay, soccer-sim and crossplay_guest', 'crossplay-test')
+    out = args.out
     work = tempfile.mkdtemp(prefix='soccer-crossplay-')
     port = free_port()
     url = f'http://127.0.0.1:{port}/index.html'

@@ -1,6 +1,7 @@
 """A small client of Chromium's DevTools protocol over --remote-debugging-pipe:
 no sockets, no packages, only the two pipes Chromium reads and writes as file
 descriptors 3 and 4 (JSON messages ended by a NUL byte)."""
+import argparse
 import fcntl
 import json
 import os
@@ -87,3 +88,18 @@ class Browser:
             self.process.wait(timeout=10)
         except subprocess.TimeoutExpired:
             self.process.kill()
+
+
+def test_arguments(description, native_help, out_name):
+    """The browser tests' options: the built page, the desktop build beside it,
+    Chromium and where the screenshots go (default: WEB/OUT_NAME), made."""
+    root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+    parser = argparse.ArgumentParser(description=description)
+    parser.add_argument('--web', default=os.path.join(root, 'build-web'), help='the built page')
+    parser.add_argument('--native', default=os.path.join(root, 'build'), help=native_help)
+    parser.add_argument('--chromium', default='/usr/bin/chromium')
+    parser.add_argument('--out', help=f'screenshots (default: WEB/{out_name})')
+    args = parser.parse_args()
+    args.out = args.out or os.path.join(args.web, out_name)
+    os.makedirs(args.out, exist_ok=True)
+    return args
