@@ -86,8 +86,14 @@ def play_by_touch(browser, touch, failure):
     touch.press(1, stick[0], stick[1])  # the stick held still by one finger
     shoot = browser.evaluate(BOX.format('shoot'))
     touch.press(2, shoot[0], shoot[1])  # the button by a second
-    time.sleep(0.3)
+    # Held until player 1 has the ball at the kick-off and charges (about 0.3 s;
+    # longer where the machine is busy), five seconds at most.
+    deadline = time.time() + 5
     charging = browser.evaluate(STATE)
+    while (charging['shotCharge'] <= 0 or charging['ballOwner'] != charging['active']) \
+            and time.time() < deadline:
+        time.sleep(0.05)
+        charging = browser.evaluate(STATE)
     touch.lift(2)
     if charging['shotCharge'] <= 0 or charging['ballOwner'] != charging['active']:
         raise failure(f'touch: holding the button charged no shot: {charging}')
